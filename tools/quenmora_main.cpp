@@ -1,1 +1,52 @@
-int main() { return 0; }
+// `quenmora`: makes presentations and inspects them and their pictures.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const qm::tool::Args&);
+  const char* usage;
+};
+
+const Command kCommands[] = {
+    {"pack", qm::tool::RunPack, "pack -o SHOW [options] PICTURE[=CAPTION]...  make a presentation"},
+    {"info", qm::tool::RunInfo,
+     "info SHOW                                    show a presentation's settings and slides"},
+    {"decode", qm::tool::RunDecode,
+     "decode FILE OUT.png                          decode a picture as the player does"},
+    {"render", qm::tool::RunRender,
+     "render --style N [...] OLD NEW OUT.png       compose a transition frame"},
+    {"styles", qm::tool::RunStyles,
+     "styles                                       list the transition styles"},
+};
+
+void PrintUsage(FILE* out) {
+  std::fprintf(out, "usage: quenmora COMMAND [ARGS]\n\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  quenmora %s\n", c.usage);
+  std::fprintf(out, "\n'quenmora COMMAND --help' describes a command's options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+      !std::strcmp(argv[1], "help")) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(qm::tool::Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "quenmora: unknown command '%s'\n\n", argv[1]);
+  PrintUsage(stderr);
+  return 2;
+}

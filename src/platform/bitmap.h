@@ -8,7 +8,14 @@
 
 namespace qm {
 
-enum class PixelFormat : uint8_t { pfNone = 0, pf1bit = 1, pf4bit = 4, pf8bit = 8, pf24bit = 24, pf32bit = 32 };
+enum class PixelFormat : uint8_t {
+  pfNone = 0,
+  pf1bit = 1,
+  pf4bit = 4,
+  pf8bit = 8,
+  pf24bit = 24,
+  pf32bit = 32
+};
 
 // One palette entry or one 32-bit pixel, in memory order blue, green, red, unused.
 struct TRGBQuad {

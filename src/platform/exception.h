@@ -16,20 +16,20 @@ class Exception : public std::runtime_error {
 };
 
 // Declares an exception class `Name` derived from `Base` whose ClassName() is "Name".
-#define QM_DECLARE_EXCEPTION(Name, Base)                                   \
-  class Name : public Base {                                               \
-   public:                                                                 \
-    using Base::Base;                                                      \
-    const char* ClassName() const noexcept override { return #Name; }      \
+#define QM_DECLARE_EXCEPTION(Name, Base)                              \
+  class Name : public Base {                                          \
+   public:                                                            \
+    using Base::Base;                                                 \
+    const char* ClassName() const noexcept override { return #Name; } \
   }
 
 // Framework errors shared by several modules.
 QM_DECLARE_EXCEPTION(EStreamError, Exception);
-QM_DECLARE_EXCEPTION(EReadError, EStreamError);     // "Stream-Lesefehler"
+QM_DECLARE_EXCEPTION(EReadError, EStreamError);  // "Stream-Lesefehler"
 QM_DECLARE_EXCEPTION(EWriteError, EStreamError);
-QM_DECLARE_EXCEPTION(EFOpenError, EStreamError);    // "Datei %s kann nicht geöffnet werden. %s"
+QM_DECLARE_EXCEPTION(EFOpenError, EStreamError);  // "Datei %s kann nicht geöffnet werden. %s"
 QM_DECLARE_EXCEPTION(EFCreateError, EStreamError);
-QM_DECLARE_EXCEPTION(EInvalidGraphic, Exception);   // "Bitmap ist ungültig"
+QM_DECLARE_EXCEPTION(EInvalidGraphic, Exception);  // "Bitmap ist ungültig"
 QM_DECLARE_EXCEPTION(EOutOfMemory, Exception);
 
 }  // namespace qm

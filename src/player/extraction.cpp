@@ -1,0 +1,137 @@
+#include "player/extraction.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/exception.h"
+#include "player/cp1252.h"
+#include "player/file_stream.h"
+#include "player/payload_errors.h"
+#include "player/player_messages.h"
+#include "player/temp_files.h"
+#include "player/zlib_streams.h"
+
+namespace qm {
+
+uint32_t TimerPeriodForInterval(int32_t interval) {
+  constexpr int32_t kMaxSeconds = 2147483;
+  if (interval <= 0) return 0;
+  return static_cast<uint32_t>(interval > kMaxSeconds ? kMaxSeconds : interval) * 1000u;
+}
+
+std::string OwnExecutablePath() {
+  std::string path(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0) return "/proc/self/exe";
+  path.resize(static_cast<std::size_t>(n));
+  return path;
+}
+
+void CopyCompressedBlock(const std::string& executable, PlayerState& state) {
+  FileStream exe(executable, FileStream::Mode::kOpenRead);
+  FileStream copy(state.compressedCopyPath, FileStream::Mode::kCreate);
+  const uint64_t length = exe.Size();
+  if (length < kPayloadTrailerSize) throw EPayloadDamaged(kDamageNoTrailer);
+  exe.Seek(length - kPayloadTrailerSize);
+  uint8_t trailer[kPayloadTrailerSize];
+  exe.ReadBuffer(trailer, sizeof trailer);
+  state.payloadStart = ReadU32LE(trailer);
+  // The block holds at least the inflated-size field and one byte of zlib stream.
+  if (static_cast<uint64_t>(state.payloadStart) + kPayloadTrailerSize + kInflatedSizeFieldSize >=
+      length)
+    throw EPayloadDamaged(kDamageTrailerOutside);
+  exe.Seek(state.payloadStart);
+  copy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
+  copy.Close();
+}
+
+namespace {
+
+// Creates the extracted picture file for `fileName` beside a fresh temporary name T, at the
+// path T + fileName. If that name is taken (by anything, a link included), a fresh T is drawn.
+std::unique_ptr<FileStream> CreatePictureFile(const std::string& fileName, std::string& path) {
+  const std::string directory = GetTempPath();
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    path = GetTempFileName(directory) + fileName;
+    if (auto file = FileStream::TryCreateNew(path)) return file;
+  }
+  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, EEXIST));
+}
+
+}  // namespace
+
+void Extract(PlayerState& state, GallerySettingsSink& sink) {
+  FileStream compressed(state.compressedCopyPath, FileStream::Mode::kOpenRead);
+  const uint64_t blockSize = compressed.Size();
+  if (blockSize <= kInflatedSizeFieldSize) throw EPayloadDamaged(kDamageTrailerOutside);
+  compressed.Seek(blockSize - kInflatedSizeFieldSize);
+  uint8_t sizeField[kInflatedSizeFieldSize];
+  compressed.ReadBuffer(sizeField, sizeof sizeField);
+  const uint32_t inflatedSize = ReadU32LE(sizeField);
+  if (inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
+
+  FileStream inflated(state.inflatedCopyPath, FileStream::Mode::kCreate);
+  {
+    // The zlib stream ends exactly where the inflated-size field begins.
+    InflateStream zstream(compressed, 0, blockSize - kInflatedSizeFieldSize);
+    inflated.CopyFrom(zstream, inflatedSize);
+    zstream.VerifyEnd();
+  }
+  compressed.Close();
+
+  inflated.Seek(0);
+  uint8_t headerBytes[kGalleryHeaderSize];
+  try {
+    inflated.ReadBuffer(headerBytes, sizeof headerBytes);
+  } catch (const EReadError&) {
+    throw EPayloadDamaged(kDamageShortHeader);
+  }
+  const GalleryHeader header = DecodeGalleryHeader(headerBytes);
+  state.slideCount = header.count;
+  sink.SetTimerPeriod(TimerPeriodForInterval(header.interval));
+  sink.SetBackgroundColor(header.backgroundColor);
+  state.loopFlag = header.loop;
+  sink.LayoutCaptionStrip(header.captionPosition);
+  sink.LayoutPictureAreaFullScreen();
+  sink.SetCaptionFont(header.fontName, header.fontColor, header.fontSize, header.fontStyle);
+  sink.LayoutPictureAreaAgainstStrip(header.captionPosition);
+  state.styleValue = header.style;
+  if (!IsRandomStyle(header.style)) sink.SetTransitionStyle(StyleLowByte(header.style));
+
+  uint64_t remaining = inflatedSize - kGalleryHeaderSize;
+  for (int32_t k = 0; k < header.count; ++k) {
+    if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
+    uint8_t headBytes[kSlideRecordHeadSize];
+    inflated.ReadBuffer(headBytes, sizeof headBytes);
+    remaining -= kSlideRecordHeadSize;
+    const SlideRecordHead head = DecodeSlideRecordHead(headBytes);
+    if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+    state.slides.push_back({std::string(), head.caption});
+    std::string path;
+    std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.fileName), path);
+    state.slides.back().path = path;
+    if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
+    picture->CopyFrom(inflated, head.dataSize);
+    remaining -= head.dataSize;
+    picture->Close();
+  }
+  inflated.Close();
+}
+
+bool RunStartupExtraction(const std::string& executable, PlayerState& state,
+                          GallerySettingsSink& sink, std::string* error) {
+  try {
+    state.compressedCopyPath = GetTempFile();
+    state.inflatedCopyPath = GetTempFile();
+    state.slidePosition = 0;
+    CopyCompressedBlock(executable, state);
+    Extract(state, sink);
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+}  // namespace qm

@@ -1,0 +1,77 @@
+// Start-up extraction: the gallery payload at the end of the player's own executable becomes
+// the player state (slide list, loop flag, style value) and the settings of the window, all
+// streamed through two temporary files and one file per picture. No Qt: the window receives
+// the settings through GallerySettingsSink.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+#include "player/payload_format.h"
+
+namespace qm {
+
+// One slide of the slide list: the extracted picture file and its caption (Windows-1252).
+struct recImgItems {
+  std::string path;
+  std::string caption;
+};
+
+// The player's state for the whole run.
+struct PlayerState {
+  std::string compressedCopyPath;  // temporary file A
+  std::string inflatedCopyPath;    // temporary file B
+  uint32_t payloadStart = 0;
+  int32_t slideCount = 0;
+  int32_t loopFlag = 0;
+  int32_t styleValue = 0;
+  std::vector<recImgItems> slides;
+  int32_t slidePosition = 0;
+};
+
+// Where the gallery header's settings go, called in the order the header applies them.
+class GallerySettingsSink {
+ public:
+  virtual ~GallerySettingsSink() = default;
+  // The slide timer's period in milliseconds; 0 means the timer never fires.
+  virtual void SetTimerPeriod(uint32_t milliseconds) = 0;
+  // The window's colour, then the picture area's.
+  virtual void SetBackgroundColor(TColor color) = 0;
+  // Strip edge and text alignment for caption position `p` (nothing for codes outside 0..5).
+  virtual void LayoutCaptionStrip(int32_t p) = 0;
+  // The picture area covers the whole screen.
+  virtual void LayoutPictureAreaFullScreen() = 0;
+  // Caption font: name (Windows-1252), colour (exact white also blackens the strip), size in
+  // points, style bits.
+  virtual void SetCaptionFont(const std::string& name, TColor color, int32_t size,
+                              uint8_t style) = 0;
+  // The picture area against the strip of one caption line.
+  virtual void LayoutPictureAreaAgainstStrip(int32_t p) = 0;
+  // The transition style for every slide (the header's low-order byte; not called for 999).
+  virtual void SetTransitionStyle(uint8_t style) = 0;
+};
+
+// The slide timer's period for a header interval in seconds: 0 (never fires) for 0 or less,
+// at most 2,147,483 seconds.
+uint32_t TimerPeriodForInterval(int32_t interval);
+
+// Path of the running executable.
+std::string OwnExecutablePath();
+
+// Copies the compressed block with its inflated-size field out of `executable` into the
+// compressed copy, recording the payload start. Raises EPayloadDamaged or a stream error.
+void CopyCompressedBlock(const std::string& executable, PlayerState& state);
+
+// Inflates the compressed copy into the inflated copy, applies the gallery header to `sink`
+// and the state, and extracts every slide. Raises on any damage.
+void Extract(PlayerState& state, GallerySettingsSink& sink);
+
+// The whole of start-up's extraction: creates the two temporary files and runs the two steps
+// above. Returns false when anything failed (the state then holds what was reached); `error`
+// receives the reason, which the player does not show but the tools and tests do.
+bool RunStartupExtraction(const std::string& executable, PlayerState& state,
+                          GallerySettingsSink& sink, std::string* error = nullptr);
+
+}  // namespace qm

@@ -1,0 +1,98 @@
+#include "player/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/exception.h"
+#include "player/player_messages.h"
+
+namespace qm {
+
+FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
+  switch (mode) {
+    case Mode::kOpenRead:
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd_ < 0) throw EFOpenError(FormatFileError(kMsgFileOpenError, path, errno));
+      break;
+    case Mode::kCreate:
+      fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      if (fd_ < 0) throw EFCreateError(FormatFileError(kMsgFileCreateError, path, errno));
+      break;
+  }
+}
+
+std::unique_ptr<FileStream> FileStream::TryCreateNew(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) return std::unique_ptr<FileStream>(new FileStream(path, fd));
+  if (errno == EEXIST || errno == ELOOP) return nullptr;
+  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, errno));
+}
+
+FileStream::~FileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void FileStream::Close() {
+  if (fd_ >= 0) {
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0) throw EWriteError(kMsgWriteError);
+  }
+}
+
+void FileStream::ReadBuffer(void* buffer, std::size_t count) {
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::read(fd_, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw EReadError(kMsgReadError);
+    p += n;
+    count -= static_cast<std::size_t>(n);
+    position_ += static_cast<uint64_t>(n);
+  }
+}
+
+void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
+  const auto* p = static_cast<const uint8_t*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::write(fd_, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw EWriteError(kMsgWriteError);
+    p += n;
+    count -= static_cast<std::size_t>(n);
+    position_ += static_cast<uint64_t>(n);
+  }
+}
+
+void FileStream::Seek(uint64_t position) {
+  if (position > static_cast<uint64_t>(INT64_MAX) ||
+      ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
+    throw EReadError(kMsgSeekError);
+  position_ = position;
+}
+
+uint64_t FileStream::Size() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) throw EReadError(kMsgReadError);
+  return static_cast<uint64_t>(st.st_size);
+}
+
+void FileStream::CopyFrom(ByteSource& source, uint64_t count) {
+  if (count == 0) return;
+  const std::size_t size =
+      count < kCopyBufferSize ? static_cast<std::size_t>(count) : kCopyBufferSize;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
+  while (count > 0) {
+    const std::size_t n = count < size ? static_cast<std::size_t>(count) : size;
+    source.ReadBuffer(buffer.get(), n);
+    WriteBuffer(buffer.get(), n);
+    count -= n;
+  }
+}
+
+}  // namespace qm

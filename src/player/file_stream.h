@@ -1,0 +1,58 @@
+// File streams for start-up extraction and the authoring tool: exact reads that raise on a
+// short read, writes that raise on failure, seeking, and stream-to-stream copies through a
+// bounded buffer, so a gallery of any size is never held in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace qm {
+
+// Something bytes can be read from, exactly: ReadBuffer either fills the whole buffer or
+// raises (EReadError for a stream that ends early, the stream's own error otherwise).
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual void ReadBuffer(void* buffer, std::size_t count) = 0;
+};
+
+class FileStream final : public ByteSource {
+ public:
+  enum class Mode {
+    kOpenRead,  // existing file, read-only
+    kCreate,    // create or truncate, read-write, owner-only when new
+  };
+  // Raises EFOpenError (open) or EFCreateError (create) with the system's reason.
+  FileStream(const std::string& path, Mode mode);
+  // Creates a new file exclusively; returns nothing when the name is already taken (by a file,
+  // a directory or a link, which is never followed) and raises EFCreateError for other errors.
+  static std::unique_ptr<FileStream> TryCreateNew(const std::string& path);
+  ~FileStream() override;
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  void ReadBuffer(void* buffer, std::size_t count) override;
+  void WriteBuffer(const void* buffer, std::size_t count);
+  void Seek(uint64_t position);
+  uint64_t Position() const { return position_; }
+  uint64_t Size() const;
+  // Copies exactly `count` bytes from `source` to the current position, in blocks of at most
+  // kCopyBufferSize bytes.
+  void CopyFrom(ByteSource& source, uint64_t count);
+  void Close();
+  const std::string& Path() const { return path_; }
+
+  static constexpr std::size_t kCopyBufferSize = 61440;
+
+ private:
+  FileStream(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+
+  std::string path_;
+  int fd_ = -1;
+  uint64_t position_ = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,78 @@
+#include "player/payload_reader.h"
+
+#include "player/file_stream.h"
+#include "player/payload_errors.h"
+#include "player/zlib_streams.h"
+
+namespace qm {
+
+namespace {
+
+// Reads and drops `count` bytes of `source`.
+void Skip(ByteSource& source, uint64_t count) {
+  uint8_t buffer[16384];
+  while (count > 0) {
+    const std::size_t n = count < sizeof buffer ? static_cast<std::size_t>(count) : sizeof buffer;
+    source.ReadBuffer(buffer, n);
+    count -= n;
+  }
+}
+
+}  // namespace
+
+PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
+  if (noPayload) *noPayload = false;
+  PayloadSummary s;
+  FileStream file(path, FileStream::Mode::kOpenRead);
+  s.fileSize = file.Size();
+  auto notAPayload = [&](const char* why) {
+    if (noPayload) *noPayload = true;
+    return EPayloadDamaged(why);
+  };
+  if (s.fileSize < kPayloadTrailerSize) throw notAPayload(kDamageNoTrailer);
+  uint8_t word[4];
+  file.Seek(s.fileSize - kPayloadTrailerSize);
+  file.ReadBuffer(word, 4);
+  s.payloadStart = ReadU32LE(word);
+  if (static_cast<uint64_t>(s.payloadStart) + kPayloadTrailerSize + kInflatedSizeFieldSize >=
+      s.fileSize)
+    throw notAPayload(kDamageTrailerOutside);
+  const uint64_t streamEnd = s.fileSize - kPayloadTrailerSize - kInflatedSizeFieldSize;
+  s.compressedSize = streamEnd - s.payloadStart;
+  file.Seek(streamEnd);
+  file.ReadBuffer(word, 4);
+  s.inflatedSize = ReadU32LE(word);
+
+  // A zlib header is two bytes whose big-endian value is a multiple of 31, method 8.
+  file.Seek(s.payloadStart);
+  uint8_t zhead[2] = {0, 0};
+  if (s.compressedSize >= 2) file.ReadBuffer(zhead, 2);
+  if ((zhead[0] & 0x0F) != 8 || ((zhead[0] << 8) | zhead[1]) % 31 != 0)
+    throw notAPayload(kDamageBadStream);
+  if (s.inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
+
+  InflateStream z(file, s.payloadStart, streamEnd);
+  uint8_t headerBytes[kGalleryHeaderSize];
+  if (s.inflatedSize < kGalleryHeaderSize) throw EPayloadDamaged(kDamageShortHeader);
+  z.ReadBuffer(headerBytes, sizeof headerBytes);
+  s.header = DecodeGalleryHeader(headerBytes);
+  uint64_t remaining = s.inflatedSize - kGalleryHeaderSize;
+  for (int32_t k = 0; k < s.header.count; ++k) {
+    if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
+    uint8_t headBytes[kSlideRecordHeadSize];
+    z.ReadBuffer(headBytes, sizeof headBytes);
+    remaining -= kSlideRecordHeadSize;
+    SlideRecordHead head = DecodeSlideRecordHead(headBytes);
+    if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+    if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
+    Skip(z, head.dataSize);
+    remaining -= head.dataSize;
+    s.slides.push_back(std::move(head));
+  }
+  s.trailingBytes = remaining;
+  Skip(z, remaining);
+  z.VerifyEnd();
+  return s;
+}
+
+}  // namespace qm

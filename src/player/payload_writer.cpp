@@ -1,0 +1,59 @@
+#include "player/payload_writer.h"
+
+#include <sys/stat.h>
+
+#include "platform/exception.h"
+#include "player/zlib_streams.h"
+
+namespace qm {
+
+void WritePresentation(const std::string& playerPath, GalleryHeader header,
+                       const std::vector<PackSlide>& slides, FileStream& out,
+                       const PackProgress& progress) {
+  if (slides.size() > static_cast<std::size_t>(INT32_MAX)) throw Exception("too many slides");
+  header.count = static_cast<int32_t>(slides.size());
+
+  uint64_t totalPictureBytes = 0;
+  std::vector<uint64_t> sizes;
+  for (const PackSlide& s : slides) {
+    FileStream f(s.sourcePath, FileStream::Mode::kOpenRead);
+    sizes.push_back(f.Size());
+    if (sizes.back() > UINT32_MAX) throw Exception(s.sourcePath + ": picture larger than 4 GiB");
+    totalPictureBytes += sizes.back();
+  }
+
+  {
+    FileStream player(playerPath, FileStream::Mode::kOpenRead);
+    const uint64_t playerSize = player.Size();
+    if (playerSize > UINT32_MAX) throw Exception("player executable larger than 4 GiB");
+    out.CopyFrom(player, playerSize);
+  }
+  const uint64_t payloadStart = out.Position();
+
+  DeflateSink deflated(out);
+  uint8_t headerBytes[kGalleryHeaderSize];
+  EncodeGalleryHeader(header, headerBytes);
+  deflated.Write(headerBytes, sizeof headerBytes);
+  uint64_t done = 0;
+  for (std::size_t k = 0; k < slides.size(); ++k) {
+    FileStream picture(slides[k].sourcePath, FileStream::Mode::kOpenRead);
+    if (picture.Size() != sizes[k])
+      throw Exception(slides[k].sourcePath + ": file changed while packing");
+    SlideRecordHead head{static_cast<uint32_t>(sizes[k]), slides[k].fileName, slides[k].caption};
+    uint8_t headBytes[kSlideRecordHeadSize];
+    EncodeSlideRecordHead(head, headBytes);
+    deflated.Write(headBytes, sizeof headBytes);
+    deflated.CopyFrom(picture, sizes[k]);
+    done += sizes[k];
+    if (progress) progress(done, totalPictureBytes);
+  }
+  deflated.Finish();
+  if (deflated.TotalIn() > UINT32_MAX) throw Exception("gallery payload larger than 4 GiB");
+
+  uint8_t tail[8];
+  WriteU32LE(tail, static_cast<uint32_t>(deflated.TotalIn()));
+  WriteU32LE(tail + 4, static_cast<uint32_t>(payloadStart));
+  out.WriteBuffer(tail, sizeof tail);
+}
+
+}  // namespace qm

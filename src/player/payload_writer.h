@@ -1,0 +1,31 @@
+// Writing a presentation: the player executable, the deflated gallery payload, its inflated
+// size and the payload start. Pictures are streamed from their files, never held whole.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "player/file_stream.h"
+#include "player/payload_format.h"
+
+namespace qm {
+
+struct PackSlide {
+  std::string sourcePath;  // the picture file to copy
+  std::string fileName;    // stored file name, Windows-1252
+  std::string caption;     // Windows-1252
+};
+
+// Called after each slide with the picture bytes copied so far and in all.
+using PackProgress = std::function<void(uint64_t done, uint64_t total)>;
+
+// Writes the presentation into `out` (positioned at 0). `header.count` is set from `slides`.
+// Raises on any read or write error, when a picture changes size while it is read, or when the
+// player or payload exceeds the 4 GiB that the u32 fields can address.
+void WritePresentation(const std::string& playerPath, GalleryHeader header,
+                       const std::vector<PackSlide>& slides, FileStream& out,
+                       const PackProgress& progress = {});
+
+}  // namespace qm

@@ -1,0 +1,52 @@
+#include "player/temp_files.h"
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/exception.h"
+#include "player/player_messages.h"
+
+namespace qm {
+
+std::string GetTempPath() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string path = (dir && *dir) ? dir : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+std::string GetTempFileName(const std::string& directory) {
+  // Start from a number that differs between processes and calls, then walk the 16-bit space.
+  static std::atomic<unsigned> counter{0};
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const unsigned start = static_cast<unsigned>(ts.tv_nsec / 1000) ^
+                         static_cast<unsigned>(getpid()) ^ (counter++ * 7919u);
+  int last_error = 0;
+  for (unsigned k = 0; k < 0xFFFF; ++k) {
+    const unsigned number = (start + k) % 0xFFFF + 1;  // 1..FFFF, like the platform's names
+    char name[16];
+    std::snprintf(name, sizeof name, "~tm%X.tmp", number);
+    const std::string path = directory + name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return path;
+    }
+    last_error = errno;
+    if (last_error != EEXIST) break;
+  }
+  throw EFCreateError(FormatFileError(kMsgFileCreateError, directory + "~tm*.tmp", last_error));
+}
+
+std::string GetTempFile() {
+  return GetTempFileName(GetTempPath());
+}
+
+}  // namespace qm

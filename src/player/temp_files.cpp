@@ -21,13 +21,22 @@ std::string GetTempPath() {
   return path;
 }
 
+namespace {
+std::atomic<int> g_fixedStart{-1};
+}
+
+void SetTempFileNameStartForTesting(int number) {
+  g_fixedStart = number;
+}
+
 std::string GetTempFileName(const std::string& directory) {
   // Start from a number that differs between processes and calls, then walk the 16-bit space.
   static std::atomic<unsigned> counter{0};
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  const unsigned start = static_cast<unsigned>(ts.tv_nsec / 1000) ^
-                         static_cast<unsigned>(getpid()) ^ (counter++ * 7919u);
+  unsigned start = static_cast<unsigned>(ts.tv_nsec / 1000) ^ static_cast<unsigned>(getpid()) ^
+                   (counter++ * 7919u);
+  if (const int fixed = g_fixedStart; fixed >= 0) start = static_cast<unsigned>(fixed) - 1;
   int last_error = 0;
   for (unsigned k = 0; k < 0xFFFF; ++k) {
     const unsigned number = (start + k) % 0xFFFF + 1;  // 1..FFFF, like the platform's names

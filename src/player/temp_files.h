@@ -14,6 +14,10 @@ std::string GetTempPath();
 // names are taken or the directory cannot be written.
 std::string GetTempFileName(const std::string& directory);
 
+// Tests only: makes every following GetTempFileName start its search at `number` (1..0xFFFF),
+// so the names it draws are predictable; a negative value restores the varying start.
+void SetTempFileNameStartForTesting(int number);
+
 // GetTempFileName in GetTempPath().
 std::string GetTempFile();
 

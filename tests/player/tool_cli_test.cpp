@@ -1,0 +1,165 @@
+// The `quenmora` tool as a user runs it: pack, info and their refusals.
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "player/payload_reader.h"
+#include "show_builder.h"
+
+namespace qm {
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+// Runs a shell command line, capturing standard output and error together.
+Result Shell(const std::string& command) {
+  Result r{-1, ""};
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+class ToolTest : public ::testing::Test {
+ protected:
+  ToolTest() {
+    dir_ = tmp_.Path();
+    test::WriteFile(dir_ + "/player", test::Pattern(3000, 1));
+    test::WriteFile(dir_ + "/a.jpg", test::Pattern(2000, 2));
+    test::WriteFile(dir_ + "/B.PNG", test::Pattern(3000, 3));
+    test::WriteFile(dir_ + "/c.bmp", {});
+  }
+  Result Quenmora(const std::string& args) {
+    return Shell(std::string(QM_BIN_DIR) + "/quenmora " + args);
+  }
+  std::string Pack(const std::string& args) {
+    return "pack --player " + dir_ + "/player -o " + dir_ + "/show " + args;
+  }
+
+  test::PrivateTempDir tmp_;
+  std::string dir_;
+};
+
+TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
+  const Result r =
+      Quenmora(Pack("--interval 3 --background '#102030' --loop --caption-position "
+                    "top-right --font 'Liberation Sans' --font-colour '#FFFFFF' "
+                    "--font-size 20 --bold --underline --style 266 " +
+                    dir_ + "/a.jpg='Grüße aus Köln' " + dir_ + "/B.PNG " + dir_ + "/c.bmp=Leer"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  const test::Bytes show = test::ReadFile(dir_ + "/show");
+  const test::Bytes player = test::ReadFile(dir_ + "/player");
+  ASSERT_TRUE(std::equal(player.begin(), player.end(), show.begin()));
+  EXPECT_EQ(show[player.size()], 0x78);
+  EXPECT_EQ(show[player.size() + 1], 0xDA);
+  EXPECT_EQ(ReadU32LE(show.data() + show.size() - 4), player.size());
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ + "/show").c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR);
+
+  const PayloadSummary s = ReadPayloadSummary(dir_ + "/show");
+  EXPECT_EQ(s.header.count, 3);
+  EXPECT_EQ(s.header.interval, 3);
+  EXPECT_EQ(s.header.backgroundColor, 0x00302010u);
+  EXPECT_EQ(s.header.loop, 1);
+  EXPECT_EQ(s.header.captionPosition, 4);
+  EXPECT_EQ(s.header.fontName, "Liberation Sans");
+  EXPECT_EQ(s.header.fontColor, 0x00FFFFFFu);
+  EXPECT_EQ(s.header.fontSize, 20);
+  EXPECT_EQ(s.header.fontStyle, 5);
+  EXPECT_EQ(s.header.style, 266);
+  ASSERT_EQ(s.slides.size(), 3u);
+  EXPECT_EQ(s.slides[0].caption,
+            "Gr\xfc\xdf"
+            "e aus K\xf6ln");
+  EXPECT_EQ(s.slides[1].fileName, "B.PNG");
+  EXPECT_EQ(s.slides[1].dataSize, 3000u);
+  EXPECT_EQ(s.slides[2].dataSize, 0u);
+  EXPECT_EQ(s.inflatedSize, 290u + 3 * 516 + 5000);
+
+  const Result info = Quenmora("info " + dir_ + "/show");
+  ASSERT_EQ(info.status, 0) << info.out;
+  for (const char* want : {"slides:            3", "#102030 (0x00302010)", "top-right",
+                           "\"Liberation Sans\"", "white: black strip", "0x05 bold underline",
+                           "266 (10, ", "slide 1: a.jpg, 2000 bytes, caption \"Grüße aus Köln\"",
+                           "slide 3: c.bmp, 0 bytes, caption \"Leer\""})
+    EXPECT_NE(info.out.find(want), std::string::npos) << want << "\n" << info.out;
+}
+
+TEST_F(ToolTest, CaptionsFileAndStyleChoices) {
+  test::WriteFile(dir_ + "/captions.txt", {'e', 'i', 'n', 's', '\r', '\n', 'z', 'w', 'e', 'i'});
+  ASSERT_EQ(Quenmora(Pack("--captions " + dir_ + "/captions.txt --style random " + dir_ +
+                          "/a.jpg " + dir_ + "/a.jpg=eigene"))
+                .status,
+            0);
+  PayloadSummary s = ReadPayloadSummary(dir_ + "/show");
+  EXPECT_EQ(s.header.style, 999);
+  EXPECT_EQ(s.slides[0].caption, "eins");
+  EXPECT_EQ(s.slides[1].caption, "eigene");
+
+  ASSERT_EQ(Quenmora(Pack("--style 'fade' " + dir_ + "/a.jpg")).status, 0);
+  s = ReadPayloadSummary(dir_ + "/show");
+  EXPECT_GE(s.header.style, 1);
+  EXPECT_LE(s.header.style, 150);
+  EXPECT_EQ(Quenmora(Pack("--style 151 " + dir_ + "/a.jpg")).status, 2);
+  EXPECT_EQ(Quenmora(Pack("--style 'no such style' " + dir_ + "/a.jpg")).status, 2);
+}
+
+TEST_F(ToolTest, RefusalsLeaveNoPresentationBehind) {
+  test::WriteFile(dir_ + "/notes.gif", {1});
+  struct Case {
+    std::string args;
+    const char* message;
+  } cases[] = {
+      {dir_ + "/notes.gif", "only .jpg, .jpeg, .png and .bmp"},
+      {dir_ + "/missing.jpg", "no such picture"},
+      {dir_ + "/a.jpg='Pfeil →'", "Windows-1252 cannot represent"},
+      {dir_ + "/a.jpg=" + std::string(256, 'x'), "at most 255 fit"},
+      {"--font '" + std::string(300, 'F') + "' " + dir_ + "/a.jpg", "at most 255 fit"},
+      {"--interval soon " + dir_ + "/a.jpg", "--interval"},
+      {"--caption-position middle " + dir_ + "/a.jpg", "--caption-position"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Quenmora(Pack(c.args));
+    EXPECT_NE(r.status, 0) << c.args;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/show")) << c.args;
+  }
+  EXPECT_NE(Quenmora("pack " + dir_ + "/a.jpg").status, 0) << "no -o";
+  EXPECT_NE(
+      Quenmora("pack -o " + dir_ + "/show --player " + dir_ + "/nothing " + dir_ + "/a.jpg").status,
+      0);
+  // Only the inputs are left: no temporary file beside the output either.
+  EXPECT_EQ(tmp_.Entries(),
+            (std::vector<std::string>{"B.PNG", "a.jpg", "c.bmp", "notes.gif", "player"}));
+}
+
+TEST_F(ToolTest, InfoTellsNoPayloadFromDamage) {
+  Result r = Quenmora("info " + dir_ + "/player");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("carries no gallery payload"), std::string::npos) << r.out;
+
+  ASSERT_EQ(Quenmora(Pack(dir_ + "/a.jpg")).status, 0);
+  test::Bytes show = test::ReadFile(dir_ + "/show");
+  show[show.size() - 9] ^= 0x40;  // last byte of the Adler-32 checksum
+  test::WriteFile(dir_ + "/damaged", show);
+  r = Quenmora("info " + dir_ + "/damaged");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("damaged gallery payload: compressed block is not a valid zlib stream"),
+            std::string::npos)
+      << r.out;
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,9 +1,13 @@
 #include "platform/bitmap.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 
 #include "platform/exception.h"
+#include "platform/pixel_rows.h"
+#include "platform/stretch.h"
 
 namespace qm {
 
@@ -35,6 +39,69 @@ void TBitmap::SetSize(int width, int height, PixelFormat format) {
   height_ = height;
   format_ = format;
   row_bytes_ = row;
+}
+
+}  // namespace qm
+
+namespace qm {
+
+void TBitmap::Resize(int width, int height, TColor fill) {
+  TBitmap resized(width, height, format_);
+  resized.palette_ = palette_;
+  resized.Transparent = Transparent;
+  resized.TransparentColor = TransparentColor;
+  if (!resized.Empty()) {
+    if (BitsPerPixel() <= 8) {
+      for (int y = 0; y < resized.height_; ++y)
+        for (int x = 0; x < resized.width_; ++x)
+          pixel::WriteIndex(resized.ScanLine(y), format_, x, static_cast<uint8_t>(fill));
+    } else {
+      FillRect(resized, TRect{0, 0, width, height}, fill);
+    }
+    // The shared part: whole bytes of each row, then the pixels of a partly shared last byte.
+    const int w = std::min(width, width_), h = std::min(height, height_);
+    const std::size_t bits = static_cast<std::size_t>(w) * static_cast<std::size_t>(format_);
+    for (int y = 0; y < h; ++y) {
+      std::memcpy(resized.ScanLine(y), ScanLine(y), bits / 8);
+      if (bits % 8 != 0) {
+        const uint8_t keep = static_cast<uint8_t>(0xFF00 >> (bits % 8));
+        uint8_t& d = resized.ScanLine(y)[bits / 8];
+        d = static_cast<uint8_t>((ScanLine(y)[bits / 8] & keep) | (d & ~keep));
+      }
+    }
+  }
+  width_ = resized.width_;
+  height_ = resized.height_;
+  format_ = resized.format_;
+  row_bytes_ = resized.row_bytes_;
+  pixels_ = std::move(resized.pixels_);
+}
+
+void TBitmap::ConvertTo(PixelFormat format) {
+  if (format == format_) return;
+  if (format != PixelFormat::pf32bit && format != PixelFormat::pf24bit)
+    throw EInvalidGraphic("Bitmap ist ungültig");
+  TBitmap converted(width_, height_, format);
+  if (!Empty()) {
+    const pixel::TLut lut = BitsPerPixel() <= 8 ? pixel::MakeLut(*this) : pixel::TLut{};
+    std::vector<uint32_t> row(format == PixelFormat::pf24bit ? static_cast<std::size_t>(width_)
+                                                             : 0);
+    for (int y = 0; y < height_; ++y) {
+      uint32_t* out = format == PixelFormat::pf32bit
+                          ? reinterpret_cast<uint32_t*>(converted.ScanLine(y))
+                          : row.data();
+      pixel::ReadRun(ScanLine(y), format_, lut, 0, width_, out);
+      if (format_ == PixelFormat::pf32bit)  // 32 to 24 drops the fourth byte
+        for (int x = 0; x < width_; ++x) out[x] &= 0x00FFFFFF;
+      if (format == PixelFormat::pf24bit) pixel::Write24(converted.ScanLine(y), 0, out, width_);
+    }
+  }
+  width_ = converted.width_;
+  height_ = converted.height_;
+  format_ = format;
+  row_bytes_ = converted.row_bytes_;
+  pixels_ = std::move(converted.pixels_);
+  palette_.clear();
 }
 
 }  // namespace qm

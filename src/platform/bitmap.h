@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
+
+#include "platform/canvas.h"
 
 namespace qm {
 
@@ -51,6 +54,20 @@ class TBitmap {
   uint8_t* Bits() { return pixels_.data(); }
   const uint8_t* Bits() const { return pixels_.data(); }
 
+  // Changes the size and keeps the pixels that old and new size share (anchored at the top left
+  // corner); the new pixels get `fill` (a colour 0x00BBGGRR for 24 and 32 bits, a palette index
+  // for palette bitmaps). Throws like SetSize.
+  void Resize(int width, int height, TColor fill = 0);
+
+  // Converts the pixels to another format: any format to 24 or 32 bits (palette bitmaps through
+  // their palette; the fourth byte of 32-bit pixels becomes 0), and a format to itself (nothing
+  // changes). Other targets throw EInvalidGraphic. The palette is dropped for 24 and 32 bits.
+  void ConvertTo(PixelFormat format);
+
+  // The drawing surface: clip region and drawing lock.
+  TCanvas& Canvas() { return canvas_; }
+  const TCanvas& Canvas() const { return canvas_; }
+
   // Palette of 1-, 4- and 8-bit bitmaps (at most 256 entries).
   std::vector<TRGBQuad>& Palette() { return palette_; }
   const std::vector<TRGBQuad>& Palette() const { return palette_; }
@@ -64,6 +81,15 @@ class TBitmap {
   std::size_t row_bytes_ = 0;
   std::vector<uint8_t> pixels_;
   std::vector<TRGBQuad> palette_;
+  TCanvas canvas_;
 };
+
+// The clip region of a bitmap's canvas (see TCanvas).
+inline int SelectClipRgn(TBitmap& bitmap, const TRegion* region) {
+  return SelectClipRgn(bitmap.Canvas(), region);
+}
+inline int SelectClipRgn(TBitmap& bitmap, TRegion&& region) {
+  return SelectClipRgn(bitmap.Canvas(), std::move(region));
+}
 
 }  // namespace qm

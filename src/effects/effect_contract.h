@@ -1,0 +1,63 @@
+// What every transition effect receives and may do, and the helpers the effects share.
+//
+// An effect procedure paints the part of the new picture that is visible at `Progress` onto
+// `Screen`, which holds the old contents for this frame. It is called once per frame for the
+// progress values 1..99, composes the whole new-picture share on every call, keeps no state of
+// its own (it may advance the shared RandomBelow generator), draws only onto `Screen`, and runs
+// while the caller holds the drawing locks of `Picture` and `Screen`; it takes no locks itself.
+// It draws by stretch copies of rectangles (StretchCopyRect), mirrored copies (MirrorCopyRect),
+// clip-and-draw through a region (ClipAndDraw), or on 32-bit rows directly.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/arith.h"
+#include "platform/bitmap.h"
+#include "platform/rect.h"
+#include "platform/region.h"
+#include "platform/stretch.h"
+
+namespace qm {
+
+// Screen: the display bitmap, W x H, holding the old contents; Picture: the new picture, the
+// same size; R: always (0, 0, W, H); Step: the control's step 1..100 (percent per frame);
+// Progress: 1..99.
+using TEffectProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+                             int32_t Progress);
+
+// One row of the effect table: the style's name and its procedure.
+struct TEffect {
+  std::string_view Name;
+  TEffectProc Proc = nullptr;
+};
+
+// The extents an effect draws with: W and H of R; PW and PH, the part of the width and height
+// that the new picture covers at this progress (the longer side scaled by the percentage, the
+// shorter following in the picture's aspect ratio); StepSpan, the longer side scaled by Step
+// over 90.
+struct TProgressMetrics {
+  int32_t W = 0, H = 0, PW = 0, PH = 0, StepSpan = 0;
+  friend bool operator==(const TProgressMetrics&, const TProgressMetrics&) = default;
+};
+
+TProgressMetrics CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Progress);
+// The same, written to five variables in the order W, H, PW, PH, StepSpan.
+void CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Progress, int32_t& W, int32_t& H,
+                         int32_t& PW, int32_t& PH, int32_t& StepSpan);
+
+// Stretch-copies SourceRect of Source onto DestRect of Dest, mirrored horizontally and/or
+// vertically. SourceRect is first clipped to the source bitmap (an empty intersection draws
+// nothing); the part that survives is stretched over the whole of DestRect. A horizontal mirror
+// covers the columns DestRect.Left .. DestRect.Right + 1 (two more than DestRect, on its right),
+// the leftmost source column landing at DestRect.Right + 1; a vertical mirror likewise in rows.
+void MirrorCopyRect(TBitmap& Dest, TRect DestRect, const TBitmap& Source, TRect SourceRect,
+                    bool MirrorHorizontal, bool MirrorVertical);
+
+// Clip-and-draw: draws the whole of Picture at (0, 0) onto Screen through Region, then leaves
+// Screen with no clip region, also when drawing fails. The region is consumed. No region
+// (std::nullopt) draws the whole picture unclipped.
+void ClipAndDraw(TBitmap& Screen, const TBitmap& Picture, std::optional<TRegion> Region);
+
+}  // namespace qm

@@ -1,0 +1,51 @@
+// The drawing surface of a bitmap: its clip region and its drawing lock. Every drawing call
+// that targets a bitmap draws only inside the clip region of the bitmap's canvas; with no clip
+// region it draws anywhere on the bitmap. The lock is what the transition control and its
+// animation thread use to keep a paint from copying half a frame; drawing calls never take it
+// themselves, the caller does (Lock/Unlock, or std::lock_guard/std::scoped_lock on the canvas).
+#pragma once
+
+#include <mutex>
+#include <optional>
+
+#include "platform/region.h"
+
+namespace qm {
+
+class TBitmap;
+
+class TCanvas {
+ public:
+  TCanvas() = default;
+  // A copied bitmap gets a canvas of its own: a fresh lock and no clip region. Assigning one
+  // bitmap to another leaves the target's canvas as it was.
+  TCanvas(const TCanvas&) {}
+  TCanvas& operator=(const TCanvas&) { return *this; }
+
+  void Lock() const { lock_.lock(); }
+  void Unlock() const { lock_.unlock(); }
+  bool TryLock() const { return lock_.try_lock(); }
+  // BasicLockable / Lockable, for std::lock_guard and std::scoped_lock.
+  void lock() const { lock_.lock(); }
+  void unlock() const { lock_.unlock(); }
+  bool try_lock() const { return lock_.try_lock(); }
+
+  // The clip region, or nullptr when drawing is not clipped.
+  const TRegion* ClipRegion() const { return clip_ ? &*clip_ : nullptr; }
+
+ private:
+  friend int SelectClipRgn(TCanvas& canvas, const TRegion* region);
+  friend int SelectClipRgn(TCanvas& canvas, TRegion&& region);
+
+  mutable std::mutex lock_;
+  std::optional<TRegion> clip_;
+};
+
+// Makes a copy of `region` the canvas's clip region, or removes clipping when region is nullptr.
+// The caller keeps (and may delete) its own region. Returns the kind of the new clip region
+// (SIMPLEREGION for no clipping, as the whole surface).
+int SelectClipRgn(TCanvas& canvas, const TRegion* region);
+// The same, taking over the region instead of copying it.
+int SelectClipRgn(TCanvas& canvas, TRegion&& region);
+
+}  // namespace qm

@@ -1,0 +1,212 @@
+#include "platform/pixel_rows.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QM_X86 1
+#endif
+
+namespace qm::pixel {
+
+TLut MakeLut(const TBitmap& bitmap) {
+  TLut lut{};
+  const auto& pal = bitmap.Palette();
+  for (std::size_t i = 0; i < pal.size() && i < lut.size(); ++i)
+    lut[i] = pal[i].rgbBlue | (uint32_t{pal[i].rgbGreen} << 8) | (uint32_t{pal[i].rgbRed} << 16);
+  return lut;
+}
+
+namespace {
+
+inline uint32_t Load24(const uint8_t* p) {
+  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+}
+
+void Convert24To32Scalar(const uint8_t* src, uint32_t* dst, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) dst[i] = Load24(src + 3 * i);
+}
+
+#ifdef QM_X86
+// Four pixels per shuffle: bytes b g r of each pixel into the low three bytes of a lane, the
+// fourth byte zeroed (index -1).
+__attribute__((target("ssse3"))) void Convert24To32Ssse3(const uint8_t* src, uint32_t* dst,
+                                                         std::size_t count) {
+  const __m128i shuffle = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  std::size_t i = 0;
+  // 16 pixels from three 16-byte loads (48 bytes, exactly their size).
+  for (; i + 16 <= count; i += 16) {
+    const uint8_t* s = src + 3 * i;
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32));
+    const __m128i p0 = _mm_shuffle_epi8(a, shuffle);
+    const __m128i p1 = _mm_shuffle_epi8(_mm_alignr_epi8(b, a, 12), shuffle);
+    const __m128i p2 = _mm_shuffle_epi8(_mm_alignr_epi8(c, b, 8), shuffle);
+    const __m128i p3 = _mm_shuffle_epi8(_mm_srli_si128(c, 4), shuffle);
+    __m128i* d = reinterpret_cast<__m128i*>(dst + i);
+    _mm_storeu_si128(d, p0);
+    _mm_storeu_si128(d + 1, p1);
+    _mm_storeu_si128(d + 2, p2);
+    _mm_storeu_si128(d + 3, p3);
+  }
+  Convert24To32Scalar(src + 3 * i, dst + i, count - i);
+}
+
+__attribute__((target("avx2"))) void Convert24To32Avx2(const uint8_t* src, uint32_t* dst,
+                                                       std::size_t count) {
+  // Lane 0 takes bytes 0..11 and lane 1 bytes 12..23 of each 24-byte group of 8 pixels.
+  const __m256i spread = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
+  const __m256i shuffle = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                           1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  std::size_t i = 0;
+  // Each load reads 32 bytes for 8 pixels (24 bytes): stop while 32 bytes remain readable.
+  for (; i + 11 <= count; i += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 3 * i));
+    const __m256i p = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, spread), shuffle);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), p);
+  }
+  Convert24To32Scalar(src + 3 * i, dst + i, count - i);
+}
+#endif
+
+using TConvertFn = void (*)(const uint8_t*, uint32_t*, std::size_t);
+
+TConvertFn ChooseConvert24() {
+#ifdef QM_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return Convert24To32Avx2;
+  if (__builtin_cpu_supports("ssse3")) return Convert24To32Ssse3;
+#endif
+  return Convert24To32Scalar;
+}
+
+const TConvertFn g_convert24 = ChooseConvert24();
+
+}  // namespace
+
+void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count) {
+  g_convert24(src, dst, count);
+}
+
+void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0, int32_t count,
+             uint32_t* out) {
+  if (count <= 0) return;
+  switch (format) {
+    case PixelFormat::pf32bit:
+      std::memcpy(out, row + 4 * static_cast<std::size_t>(x0), 4 * static_cast<std::size_t>(count));
+      return;
+    case PixelFormat::pf24bit:
+      Convert24To32(row + 3 * static_cast<std::size_t>(x0), out, static_cast<std::size_t>(count));
+      return;
+    case PixelFormat::pf8bit:
+      for (int32_t i = 0; i < count; ++i) out[i] = lut[row[x0 + i]];
+      return;
+    case PixelFormat::pf4bit:
+      for (int32_t i = 0; i < count; ++i) {
+        const int32_t x = x0 + i;
+        out[i] = lut[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+      }
+      return;
+    case PixelFormat::pf1bit:
+      for (int32_t i = 0; i < count; ++i) {
+        const int32_t x = x0 + i;
+        out[i] = lut[(row[x >> 3] >> (7 - (x & 7))) & 1];
+      }
+      return;
+    case PixelFormat::pfNone:
+      return;
+  }
+}
+
+void ReadMapped(const uint8_t* row, PixelFormat format, const TLut& lut, const int32_t* cols,
+                int32_t count, uint32_t* out) {
+  switch (format) {
+    case PixelFormat::pf32bit: {
+      const uint32_t* s = reinterpret_cast<const uint32_t*>(row);
+      for (int32_t i = 0; i < count; ++i) out[i] = s[cols[i]];
+      return;
+    }
+    case PixelFormat::pf24bit:
+      for (int32_t i = 0; i < count; ++i)
+        out[i] = Load24(row + 3 * static_cast<std::size_t>(cols[i]));
+      return;
+    case PixelFormat::pf8bit:
+      for (int32_t i = 0; i < count; ++i) out[i] = lut[row[cols[i]]];
+      return;
+    case PixelFormat::pf4bit:
+      for (int32_t i = 0; i < count; ++i) {
+        const int32_t x = cols[i];
+        out[i] = lut[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+      }
+      return;
+    case PixelFormat::pf1bit:
+      for (int32_t i = 0; i < count; ++i) {
+        const int32_t x = cols[i];
+        out[i] = lut[(row[x >> 3] >> (7 - (x & 7))) & 1];
+      }
+      return;
+    case PixelFormat::pfNone:
+      return;
+  }
+}
+
+void Write24(uint8_t* row, int32_t x0, const uint32_t* px, int32_t count) {
+  uint8_t* d = row + 3 * static_cast<std::size_t>(x0);
+  for (int32_t i = 0; i < count; ++i, d += 3) {
+    d[0] = static_cast<uint8_t>(px[i]);
+    d[1] = static_cast<uint8_t>(px[i] >> 8);
+    d[2] = static_cast<uint8_t>(px[i] >> 16);
+  }
+}
+
+TPaletteMatcher::TPaletteMatcher(const TBitmap& bitmap) : lut_(MakeLut(bitmap)) {
+  count_ = static_cast<int>(std::min<std::size_t>(bitmap.Palette().size(), 256));
+  const int slots = 1 << std::min(bitmap.BitsPerPixel(), 8);
+  if (count_ > slots) count_ = slots;
+}
+
+uint8_t TPaletteMatcher::Index(uint32_t pixel) {
+  if (has_last_ && (pixel & 0xFFFFFF) == last_pixel_) return last_index_;
+  const int b = pixel & 0xFF, g = (pixel >> 8) & 0xFF, r = (pixel >> 16) & 0xFF;
+  int best = 0;
+  int best_dist = 1 << 30;
+  for (int i = 0; i < count_; ++i) {
+    const int db = static_cast<int>(lut_[i] & 0xFF) - b;
+    const int dg = static_cast<int>((lut_[i] >> 8) & 0xFF) - g;
+    const int dr = static_cast<int>((lut_[i] >> 16) & 0xFF) - r;
+    const int dist = db * db + dg * dg + dr * dr;
+    if (dist < best_dist) {
+      best_dist = dist;
+      best = i;
+    }
+  }
+  has_last_ = true;
+  last_pixel_ = pixel & 0xFFFFFF;
+  last_index_ = static_cast<uint8_t>(best);
+  return last_index_;
+}
+
+void WriteIndex(uint8_t* row, PixelFormat format, int32_t x, uint8_t index) {
+  switch (format) {
+    case PixelFormat::pf8bit:
+      row[x] = index;
+      return;
+    case PixelFormat::pf4bit: {
+      uint8_t& b = row[x >> 1];
+      b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (index & 0x0F))
+                  : static_cast<uint8_t>((b & 0x0F) | ((index & 0x0F) << 4));
+      return;
+    }
+    case PixelFormat::pf1bit: {
+      uint8_t& b = row[x >> 3];
+      const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+      b = (index & 1) ? static_cast<uint8_t>(b | mask) : static_cast<uint8_t>(b & ~mask);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+}  // namespace qm::pixel

@@ -1,0 +1,463 @@
+#include "platform/region.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+namespace qm {
+
+namespace {
+
+using int128 = __int128;
+using uint128 = unsigned __int128;
+
+// Appends rows of spans to a band list in top-to-bottom order. A row that directly follows the
+// last band and has the same spans extends that band, so the list stays canonical: no two
+// adjacent bands with equal spans, no empty bands.
+class TBandWriter {
+ public:
+  TBandWriter(std::vector<TBand>& bands, std::vector<TSpan>& spans)
+      : bands_(bands), spans_(spans) {}
+
+  void Add(int32_t top, int32_t bottom, const TSpan* s, std::size_t n) {
+    if (n == 0 || top >= bottom) return;
+    if (!bands_.empty()) {
+      TBand& last = bands_.back();
+      if (last.Bottom == top && last.SpanCount == n &&
+          std::equal(s, s + n, spans_.begin() + last.FirstSpan)) {
+        last.Bottom = bottom;
+        return;
+      }
+    }
+    bands_.push_back(
+        TBand{top, bottom, static_cast<uint32_t>(spans_.size()), static_cast<uint32_t>(n)});
+    spans_.insert(spans_.end(), s, s + n);
+  }
+
+ private:
+  std::vector<TBand>& bands_;
+  std::vector<TSpan>& spans_;
+};
+
+template <typename T>
+T FloorDiv(T a, T b) {  // b > 0
+  T q = a / b;
+  if ((a % b) != 0 && a < 0) --q;
+  return q;
+}
+
+// Scan-converts a polygon row by row and hands each row's inside runs to emit(y, spans, n),
+// rows in increasing order. T is the integer type wide enough for the exact crossing arithmetic.
+template <typename T, typename Emit>
+void ScanPolygon(const TPoint* pts, int count, int fill_mode, Emit&& emit) {
+  struct TCrossing {
+    int64_t X;  // first pixel column whose centre lies at or right of the crossing
+    int Dir;
+  };
+  int32_t ymin = pts[0].Y, ymax = pts[0].Y;
+  for (int i = 1; i < count; ++i) {
+    ymin = std::min(ymin, pts[i].Y);
+    ymax = std::max(ymax, pts[i].Y);
+  }
+  thread_local std::vector<TCrossing> crossings;
+  thread_local std::vector<TSpan> row;
+  for (int64_t y = ymin; y < ymax; ++y) {
+    crossings.clear();
+    for (int i = 0; i < count; ++i) {
+      const TPoint& p = pts[i];
+      const TPoint& q = pts[i + 1 == count ? 0 : i + 1];
+      if (p.Y == q.Y) continue;
+      const int64_t lo = std::min(p.Y, q.Y), hi = std::max(p.Y, q.Y);
+      if (y < lo || y >= hi) continue;  // the sample row y + 1/2 lies strictly inside (lo, hi)
+      // Crossing xc = N / D with D = 2 (q.Y - p.Y); the first pixel whose centre is at or
+      // right of it is ceil(xc - 1/2) = ceil((2N - D) / (2D)).
+      T d = T{2} * (T{q.Y} - T{p.Y});
+      T n = T{p.X} * d + (T{2} * T{y} + 1 - T{2} * T{p.Y}) * (T{q.X} - T{p.X});
+      T a = T{2} * n - d, b = T{2} * d;
+      if (b < 0) {
+        a = -a;
+        b = -b;
+      }
+      const T x = -FloorDiv<T>(-a, b);
+      crossings.push_back(TCrossing{static_cast<int64_t>(x), q.Y > p.Y ? 1 : -1});
+    }
+    if (crossings.size() < 2) continue;
+    std::sort(crossings.begin(), crossings.end(),
+              [](const TCrossing& l, const TCrossing& r) { return l.X < r.X; });
+    row.clear();
+    int winding = 0;
+    int64_t start = 0;
+    for (const TCrossing& c : crossings) {
+      const bool was_in = fill_mode == ALTERNATE ? (winding & 1) != 0 : winding != 0;
+      winding += c.Dir;
+      const bool is_in = fill_mode == ALTERNATE ? (winding & 1) != 0 : winding != 0;
+      if (!was_in && is_in) {
+        start = c.X;
+      } else if (was_in && !is_in && c.X > start) {
+        // Columns stay within the polygon's x range, so they fit 32 bits.
+        if (!row.empty() && row.back().Right >= start)
+          row.back().Right = static_cast<int32_t>(c.X);
+        else
+          row.push_back(TSpan{static_cast<int32_t>(start), static_cast<int32_t>(c.X)});
+      }
+    }
+    emit(static_cast<int32_t>(y), row.data(), row.size());
+  }
+}
+
+template <typename Emit>
+void ScanPolygonExact(const TPoint* pts, int count, int fill_mode, Emit&& emit) {
+  if (pts == nullptr || count < 3) return;
+  // With coordinates below 2^28 in size every product fits 64 bits.
+  constexpr int32_t kSmall = 1 << 28;
+  bool small = true;
+  for (int i = 0; i < count; ++i)
+    small = small && std::abs(static_cast<int64_t>(pts[i].X)) < kSmall &&
+            std::abs(static_cast<int64_t>(pts[i].Y)) < kSmall;
+  if (small)
+    ScanPolygon<int64_t>(pts, count, fill_mode, emit);
+  else
+    ScanPolygon<int128>(pts, count, fill_mode, emit);
+}
+
+uint64_t ISqrt(uint64_t v) {
+  uint64_t r = static_cast<uint64_t>(std::sqrt(static_cast<long double>(v)));
+  while (r > 0 && static_cast<uint128>(r) * r > v) --r;
+  while (static_cast<uint128>(r + 1) * (r + 1) <= v) ++r;
+  return r;
+}
+
+// Combines two sorted, disjoint span lists by a boolean operation on "in a" and "in b".
+template <typename Op>
+void CombineSpans(std::span<const TSpan> a, std::span<const TSpan> b, Op op,
+                  std::vector<TSpan>& out) {
+  out.clear();
+  std::size_t i = 0, j = 0;
+  bool in_a = false, in_b = false;
+  int64_t start = 0;
+  constexpr int64_t kEnd = std::numeric_limits<int64_t>::max();
+  while (i < a.size() || j < b.size()) {
+    const int64_t xa = i < a.size() ? (in_a ? a[i].Right : a[i].Left) : kEnd;
+    const int64_t xb = j < b.size() ? (in_b ? b[j].Right : b[j].Left) : kEnd;
+    const int64_t x = std::min(xa, xb);
+    const bool before = op(in_a, in_b);
+    if (xa == x) {
+      if (in_a) ++i;
+      in_a = !in_a;
+    }
+    if (xb == x) {
+      if (in_b) ++j;
+      in_b = !in_b;
+    }
+    const bool after = op(in_a, in_b);
+    if (!before && after) start = x;
+    if (before && !after)
+      out.push_back(TSpan{static_cast<int32_t>(start), static_cast<int32_t>(x)});
+  }
+}
+
+}  // namespace
+
+// ---- Reading ----
+
+std::span<const TBand> TRegion::Bands() const {
+  Normalize();
+  return bands_;
+}
+
+bool TRegion::Empty() const {
+  if (!pending_.empty()) return false;  // only non-empty boxes are collected
+  return bands_.empty();
+}
+
+int TRegion::Kind() const {
+  Normalize();
+  if (bands_.empty()) return NULLREGION;
+  return bands_.size() == 1 && bands_[0].SpanCount == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+TRect TRegion::Bounds() const {
+  Normalize();
+  if (bands_.empty()) return TRect{};
+  TRect r{std::numeric_limits<int32_t>::max(), bands_.front().Top,
+          std::numeric_limits<int32_t>::min(), bands_.back().Bottom};
+  for (const TBand& b : bands_) {
+    r.Left = std::min(r.Left, spans_[b.FirstSpan].Left);
+    r.Right = std::max(r.Right, spans_[b.FirstSpan + b.SpanCount - 1].Right);
+  }
+  return r;
+}
+
+const TBand* TRegion::BandAt(int32_t y) const {
+  Normalize();
+  auto it = std::upper_bound(bands_.begin(), bands_.end(), y,
+                             [](int32_t v, const TBand& b) { return v < b.Bottom; });
+  if (it == bands_.end() || it->Top > y) return nullptr;
+  return &*it;
+}
+
+bool TRegion::Contains(int32_t x, int32_t y) const {
+  const TBand* band = BandAt(y);
+  if (band == nullptr) return false;
+  auto spans = Spans(*band);
+  auto it = std::upper_bound(spans.begin(), spans.end(), x,
+                             [](int32_t v, const TSpan& s) { return v < s.Right; });
+  return it != spans.end() && it->Left <= x;
+}
+
+uint64_t TRegion::PixelCount() const {
+  Normalize();
+  uint64_t total = 0;
+  for (const TBand& b : bands_) {
+    uint64_t width = 0;
+    for (const TSpan& s : Spans(b)) width += static_cast<uint64_t>(int64_t{s.Right} - s.Left);
+    total += width * static_cast<uint64_t>(int64_t{b.Bottom} - b.Top);
+  }
+  return total;
+}
+
+bool operator==(const TRegion& a, const TRegion& b) {
+  a.Normalize();
+  b.Normalize();
+  if (a.bands_.size() != b.bands_.size() || a.spans_.size() != b.spans_.size()) return false;
+  for (std::size_t i = 0; i < a.bands_.size(); ++i) {
+    const TBand &x = a.bands_[i], &y = b.bands_[i];
+    if (x.Top != y.Top || x.Bottom != y.Bottom || x.SpanCount != y.SpanCount) return false;
+  }
+  return a.spans_ == b.spans_;
+}
+
+// ---- Building ----
+
+void TRegion::Clear() {
+  bands_.clear();
+  spans_.clear();
+  pending_.clear();
+}
+
+void TRegion::UniteRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  AddBox(top, bottom, left, right);
+}
+
+void TRegion::UnitePolygon(const TPoint* points, int count, int fill_mode) {
+  ScanPolygonExact(points, count, fill_mode, [this](int32_t y, const TSpan* s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) pending_.push_back(TBox{y, y + 1, s[i].Left, s[i].Right});
+  });
+}
+
+void TRegion::Unite(const TRegion& other) {
+  if (&other == this) return;
+  if (bands_.empty() && pending_.empty()) {
+    bands_ = other.bands_;
+    spans_ = other.spans_;
+    pending_ = other.pending_;
+    return;
+  }
+  pending_.reserve(pending_.size() + other.pending_.size() + other.spans_.size());
+  for (const TBand& b : other.bands_)
+    for (const TSpan& s : other.Spans(b))
+      pending_.push_back(TBox{b.Top, b.Bottom, s.Left, s.Right});
+  pending_.insert(pending_.end(), other.pending_.begin(), other.pending_.end());
+}
+
+// Rebuilds the band list from the current bands and every collected box in one sweep from top
+// to bottom: the boxes are sorted by their top row, and at each row where a box starts or ends
+// the union of the boxes then active becomes a new band.
+void TRegion::Normalize() const {
+  if (pending_.empty()) return;
+  std::vector<TBox>& boxes = pending_;
+  for (const TBand& b : bands_)
+    for (const TSpan& s : Spans(b)) boxes.push_back(TBox{b.Top, b.Bottom, s.Left, s.Right});
+  bands_.clear();
+  spans_.clear();
+
+  // Sort by top row: counting sort when the rows are few against the boxes, as when many small
+  // shapes are united on one picture; a comparison sort otherwise.
+  int32_t top_min = boxes[0].Top, top_max = boxes[0].Top;
+  for (const TBox& b : boxes) {
+    top_min = std::min(top_min, b.Top);
+    top_max = std::max(top_max, b.Top);
+  }
+  const uint64_t range = static_cast<uint64_t>(int64_t{top_max} - top_min) + 1;
+  if (range <= 4 * boxes.size() + 4096) {
+    std::vector<uint32_t> start(range + 1, 0);
+    for (const TBox& b : boxes) ++start[static_cast<uint64_t>(int64_t{b.Top} - top_min) + 1];
+    for (uint64_t i = 1; i <= range; ++i) start[i] += start[i - 1];
+    std::vector<TBox> sorted(boxes.size());
+    for (const TBox& b : boxes)
+      sorted[start[static_cast<uint64_t>(int64_t{b.Top} - top_min)]++] = b;
+    boxes.swap(sorted);
+  } else {
+    std::sort(boxes.begin(), boxes.end(),
+              [](const TBox& l, const TBox& r) { return l.Top < r.Top; });
+  }
+
+  TBandWriter writer(bands_, spans_);
+  auto by_left = [](const TBox& l, const TBox& r) { return l.Left < r.Left; };
+  std::vector<TBox> active, merged;
+  std::vector<TSpan> row;
+  const std::size_t n = boxes.size();
+  std::size_t i = 0;
+  int64_t y = boxes[0].Top;
+  while (i < n || !active.empty()) {
+    if (active.empty()) y = boxes[i].Top;
+    std::size_t j = i;
+    while (j < n && boxes[j].Top == y) ++j;
+    if (j > i) {
+      auto first = boxes.begin() + static_cast<std::ptrdiff_t>(i);
+      auto last = boxes.begin() + static_cast<std::ptrdiff_t>(j);
+      if (!std::is_sorted(first, last, by_left)) {
+        // Shapes are often united right to left: a reversed run sorts by reversing it.
+        if (std::is_sorted(std::make_reverse_iterator(last), std::make_reverse_iterator(first),
+                           by_left))
+          std::reverse(first, last);
+        else
+          std::sort(first, last, by_left);
+      }
+      if (active.empty()) {
+        active.assign(first, last);
+      } else {
+        merged.clear();
+        std::merge(active.begin(), active.end(), first, last, std::back_inserter(merged), by_left);
+        active.swap(merged);
+      }
+      i = j;
+    }
+    int64_t next = i < n ? boxes[i].Top : std::numeric_limits<int64_t>::max();
+    row.clear();
+    for (const TBox& b : active) {
+      next = std::min<int64_t>(next, b.Bottom);
+      if (!row.empty() && b.Left <= row.back().Right)
+        row.back().Right = std::max(row.back().Right, b.Right);
+      else
+        row.push_back(TSpan{b.Left, b.Right});
+    }
+    writer.Add(static_cast<int32_t>(y), static_cast<int32_t>(next), row.data(), row.size());
+    std::erase_if(active, [next](const TBox& b) { return b.Bottom <= next; });
+    y = next;
+  }
+  boxes.clear();
+}
+
+// ---- Shapes ----
+
+TRegion CreateRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  TRegion r;
+  r.UniteRect(left, top, right, bottom);
+  return r;
+}
+
+TRegion CreateRectRgnIndirect(const TRect& rect) {
+  return CreateRectRgn(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
+
+TRegion CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                           int32_t ellipse_width, int32_t ellipse_height) {
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  const int64_t w = int64_t{right} - left, h = int64_t{bottom} - top;
+  TRegion r;
+  if (w == 0 || h == 0) return r;
+  const int64_t ew = std::min<int64_t>(std::abs(int64_t{ellipse_width}), w);
+  const int64_t eh = std::min<int64_t>(std::abs(int64_t{ellipse_height}), h);
+  if (ew == 0 || eh == 0) return CreateRectRgn(left, top, right, bottom);
+
+  // Rows whose centre lies within eh/2 of the top (or bottom) edge are corner rows: floor(eh/2)
+  // of them at each edge. In corner row with doubled distance v = 2r + 1 from the edge a pixel
+  // at doubled distance u from the left (or right) edge, u < ew, is inside when
+  // (ew - u)^2 eh^2 <= ew^2 (eh^2 - (eh - v)^2) = Q, that is ew - u <= tmax = isqrt(Q div eh^2).
+  // That puts the row's run at [left + off, right - off) with off = ceil((ew - tmax - 1) / 2).
+  TBandWriter writer(r.bands_, r.spans_);
+  const int64_t corner_rows = eh / 2;
+  const uint128 ew2 = static_cast<uint128>(ew) * static_cast<uint128>(ew);
+  const uint128 eh2 = static_cast<uint128>(eh) * static_cast<uint128>(eh);
+  auto corner_offset = [&](int64_t row) {
+    const uint64_t dv = static_cast<uint64_t>(eh - (2 * row + 1));
+    const uint128 q = ew2 * (eh2 - static_cast<uint128>(dv) * dv);
+    const auto tmax = static_cast<int64_t>(ISqrt(static_cast<uint64_t>(q / eh2)));
+    return (ew - tmax) / 2;  // = ceil((ew - tmax - 1) / 2), as ew - tmax - 1 >= 0
+  };
+  auto add_row = [&](int64_t y0, int64_t y1, int64_t off) {
+    const TSpan s{static_cast<int32_t>(left + off), static_cast<int32_t>(right - off)};
+    if (s.Left < s.Right) writer.Add(static_cast<int32_t>(y0), static_cast<int32_t>(y1), &s, 1);
+  };
+  for (int64_t row = 0; row < corner_rows; ++row)
+    add_row(top + row, top + row + 1, corner_offset(row));
+  add_row(top + corner_rows, bottom - corner_rows, 0);
+  for (int64_t row = corner_rows - 1; row >= 0; --row)
+    add_row(bottom - row - 1, bottom - row, corner_offset(row));
+  return r;
+}
+
+TRegion CreatePolygonRgn(const TPoint* points, int count, int fill_mode) {
+  TRegion r;
+  TBandWriter writer(r.bands_, r.spans_);
+  ScanPolygonExact(points, count, fill_mode, [&writer](int32_t y, const TSpan* s, std::size_t n) {
+    writer.Add(y, y + 1, s, n);
+  });
+  return r;
+}
+
+// ---- Combining ----
+
+int CombineRgn(TRegion& dest, const TRegion& src1, const TRegion& src2, int mode) {
+  switch (mode) {
+    case RGN_COPY:
+      if (&dest != &src1) dest = src1;
+      return dest.Kind();
+    case RGN_OR:
+      if (&dest == &src1) {
+        dest.Unite(src2);
+      } else if (&dest == &src2) {
+        dest.Unite(src1);
+      } else {
+        TRegion r = src1;
+        r.Unite(src2);
+        dest = std::move(r);
+      }
+      return dest.Kind();
+    case RGN_AND:
+    case RGN_XOR:
+    case RGN_DIFF:
+      break;
+    default:
+      return RGN_ERROR;
+  }
+  src1.Normalize();
+  src2.Normalize();
+  auto op = [mode](bool a, bool b) {
+    return mode == RGN_AND ? (a && b) : mode == RGN_XOR ? (a != b) : (a && !b);
+  };
+  TRegion out;
+  TBandWriter writer(out.bands_, out.spans_);
+  const auto& A = src1.bands_;
+  const auto& B = src2.bands_;
+  std::vector<TSpan> row;
+  constexpr int64_t kEnd = std::numeric_limits<int64_t>::max();
+  std::size_t ia = 0, ib = 0;
+  int64_t y = std::min(A.empty() ? kEnd : A[0].Top, B.empty() ? kEnd : B[0].Top);
+  while (true) {
+    while (ia < A.size() && A[ia].Bottom <= y) ++ia;
+    while (ib < B.size() && B[ib].Bottom <= y) ++ib;
+    if (ia == A.size() && ib == B.size()) break;
+    const bool in_a = ia < A.size() && A[ia].Top <= y;
+    const bool in_b = ib < B.size() && B[ib].Top <= y;
+    int64_t next = kEnd;
+    if (ia < A.size()) next = std::min<int64_t>(next, in_a ? A[ia].Bottom : A[ia].Top);
+    if (ib < B.size()) next = std::min<int64_t>(next, in_b ? B[ib].Bottom : B[ib].Top);
+    if (in_a || in_b) {
+      CombineSpans(in_a ? src1.Spans(A[ia]) : std::span<const TSpan>{},
+                   in_b ? src2.Spans(B[ib]) : std::span<const TSpan>{}, op, row);
+      writer.Add(static_cast<int32_t>(y), static_cast<int32_t>(next), row.data(), row.size());
+    }
+    y = next;
+  }
+  dest = std::move(out);
+  return dest.Kind();
+}
+
+}  // namespace qm

@@ -1,0 +1,229 @@
+#include "platform/stretch.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/pixel_rows.h"
+
+namespace qm {
+
+namespace {
+
+// The sampling of one direction: destination positions first..last-1 (inside the target, with
+// their sample inside the source) and the source position of each, map[p - first]. When the
+// copy neither scales nor mirrors in this direction, source = destination + offset.
+struct TAxis {
+  int32_t first = 0, last = 0;
+  bool identity = false;
+  int32_t offset = 0;
+  std::vector<int32_t>* map = nullptr;
+  int32_t At(int32_t p) const { return identity ? p + offset : (*map)[p - first]; }
+};
+
+bool BuildAxis(int32_t d0, int32_t dext, int32_t s0, int32_t sext, int32_t dest_size,
+               int32_t source_size, std::vector<int32_t>& map, TAxis& axis) {
+  const int64_t n = std::abs(int64_t{dext}), m = std::abs(int64_t{sext});
+  // Destination positions inside the target, as k = 0..n-1 maps to d0 + k or d0 - k.
+  int64_t pmin, pmax;  // [pmin, pmax)
+  if (dext > 0) {
+    pmin = std::max<int64_t>(d0, 0);
+    pmax = std::min<int64_t>(int64_t{d0} + n, dest_size);
+  } else {
+    pmin = std::max<int64_t>(int64_t{d0} - n + 1, 0);
+    pmax = std::min<int64_t>(int64_t{d0} + 1, dest_size);
+  }
+  if (pmin >= pmax) return false;
+  axis.map = &map;
+  if (n == m && (dext > 0) == (sext > 0)) {
+    // Unscaled, unmirrored: k' = floor((2k + 1) / 2) = k.
+    const int64_t offset = int64_t{s0} - d0;
+    pmin = std::max<int64_t>(pmin, -offset);
+    pmax = std::min<int64_t>(pmax, int64_t{source_size} - offset);
+    if (pmin >= pmax) return false;
+    axis.first = static_cast<int32_t>(pmin);
+    axis.last = static_cast<int32_t>(pmax);
+    axis.identity = true;
+    axis.offset = static_cast<int32_t>(offset);
+    return true;
+  }
+  axis.identity = false;
+  map.resize(static_cast<std::size_t>(pmax - pmin));
+  int64_t first_valid = -1, last_valid = -1;
+  for (int64_t p = pmin; p < pmax; ++p) {
+    const uint64_t k = static_cast<uint64_t>(dext > 0 ? p - d0 : int64_t{d0} - p);
+    const auto kk = static_cast<int64_t>((2 * k + 1) * static_cast<uint64_t>(m) /
+                                         (2 * static_cast<uint64_t>(n)));
+    const int64_t s = sext > 0 ? s0 + kk : s0 - kk;
+    if (s >= 0 && s < source_size) {
+      if (first_valid < 0) first_valid = p;
+      last_valid = p;
+      map[static_cast<std::size_t>(p - pmin)] = static_cast<int32_t>(s);
+    }
+  }
+  if (first_valid < 0) return false;
+  // Sample positions are monotonic in p, so the valid ones are one run.
+  if (first_valid > pmin)
+    map.erase(map.begin(), map.begin() + static_cast<std::ptrdiff_t>(first_valid - pmin));
+  map.resize(static_cast<std::size_t>(last_valid - first_valid + 1));
+  axis.first = static_cast<int32_t>(first_valid);
+  axis.last = static_cast<int32_t>(last_valid + 1);
+  return true;
+}
+
+// Where the source rows are read from: the source bitmap itself, or a snapshot of its rows
+// first_row.. when source and target are the same bitmap.
+struct TSource {
+  const uint8_t* bits;
+  std::size_t stride;
+  int32_t first_row;
+  PixelFormat format;
+  const uint8_t* Row(int32_t y) const {
+    return bits + static_cast<std::size_t>(y - first_row) * stride;
+  }
+};
+
+// Calls fn(left, right) for the runs of row y within [x0, x1) that the clip lets through.
+// `band` caches the band position between calls with increasing y.
+template <typename Fn>
+void ForClipRuns(const TRegion* clip, std::size_t& band, int32_t y, int32_t x0, int32_t x1,
+                 Fn&& fn) {
+  if (clip == nullptr) {
+    fn(x0, x1);
+    return;
+  }
+  const auto bands = clip->Bands();
+  while (band < bands.size() && bands[band].Bottom <= y) ++band;
+  if (band == bands.size() || bands[band].Top > y) return;
+  const auto spans = clip->Spans(bands[band]);
+  auto it = std::upper_bound(spans.begin(), spans.end(), x0,
+                             [](int32_t v, const TSpan& s) { return v < s.Right; });
+  for (; it != spans.end() && it->Left < x1; ++it)
+    fn(std::max(it->Left, x0), std::min(it->Right, x1));
+}
+
+}  // namespace
+
+bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_width,
+                int32_t dest_height, const TBitmap& source, int32_t source_x, int32_t source_y,
+                int32_t source_width, int32_t source_height) {
+  if (dest_width == 0 || dest_height == 0 || source_width == 0 || source_height == 0) return false;
+  if (dest.Empty() || source.Empty()) return false;
+  thread_local std::vector<int32_t> xmap, ymap;
+  thread_local std::vector<uint8_t> snapshot;
+  thread_local std::vector<uint32_t> pixels;
+  TAxis xa, ya;
+  if (!BuildAxis(dest_x, dest_width, source_x, source_width, dest.Width(), source.Width(), xmap,
+                 xa) ||
+      !BuildAxis(dest_y, dest_height, source_y, source_height, dest.Height(), source.Height(), ymap,
+                 ya))
+    return true;
+
+  TSource src{source.Bits(), source.RowBytes(), 0, source.Format()};
+  if (&source == &dest) {
+    // Read the whole source area first: copy the rows the samples use.
+    const int32_t r0 = std::min(ya.At(ya.first), ya.At(ya.last - 1));
+    const int32_t r1 = std::max(ya.At(ya.first), ya.At(ya.last - 1));
+    const std::size_t bytes = static_cast<std::size_t>(r1 - r0 + 1) * source.RowBytes();
+    if (snapshot.size() < bytes) snapshot.resize(bytes);
+    std::memcpy(snapshot.data(), source.ScanLine(r0), bytes);
+    src = TSource{snapshot.data(), source.RowBytes(), r0, source.Format()};
+  }
+
+  const pixel::TLut lut = source.BitsPerPixel() <= 8 ? pixel::MakeLut(source) : pixel::TLut{};
+  const TRegion* clip = dest.Canvas().ClipRegion();
+  const PixelFormat dfmt = dest.Format();
+  const bool direct32 = dfmt == PixelFormat::pf32bit;
+  if (!direct32 && pixels.size() < static_cast<std::size_t>(xa.last - xa.first))
+    pixels.resize(static_cast<std::size_t>(xa.last - xa.first));
+  std::optional<pixel::TPaletteMatcher> matcher;
+  if (dest.BitsPerPixel() <= 8) matcher.emplace(dest);
+
+  std::size_t band = 0;
+  int32_t prev_src_row = -1;
+  const TBand* prev_band = nullptr;
+  for (int32_t y = ya.first; y < ya.last; ++y) {
+    const int32_t sy = ya.At(y);
+    const uint8_t* srow = src.Row(sy);
+    uint8_t* drow = dest.ScanLine(y);
+    // A row that repeats the previous destination row's source row under the same clip runs
+    // is a copy of that row.
+    const TBand* cur_band = nullptr;
+    if (clip != nullptr) {
+      const auto bands = clip->Bands();
+      while (band < bands.size() && bands[band].Bottom <= y) ++band;
+      cur_band = band < bands.size() && bands[band].Top <= y ? &bands[band] : nullptr;
+      if (cur_band == nullptr) {
+        prev_src_row = -1;
+        continue;
+      }
+    }
+    const bool repeat = direct32 && sy == prev_src_row && cur_band == prev_band;
+    ForClipRuns(clip, band, y, xa.first, xa.last, [&](int32_t l, int32_t r) {
+      if (l >= r) return;
+      if (repeat) {
+        std::memcpy(drow + 4 * static_cast<std::size_t>(l),
+                    drow - dest.RowBytes() + 4 * static_cast<std::size_t>(l),
+                    4 * static_cast<std::size_t>(r - l));
+        return;
+      }
+      uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();
+      if (xa.identity)
+        pixel::ReadRun(srow, src.format, lut, l + xa.offset, r - l, out);
+      else
+        pixel::ReadMapped(srow, src.format, lut, xmap.data() + (l - xa.first), r - l, out);
+      if (direct32) return;
+      if (dfmt == PixelFormat::pf24bit) {
+        pixel::Write24(drow, l, out, r - l);
+      } else {
+        for (int32_t x = l; x < r; ++x)
+          pixel::WriteIndex(drow, dfmt, x, matcher->Index(out[x - l]));
+      }
+    });
+    prev_src_row = sy;
+    prev_band = cur_band;
+  }
+  return true;
+}
+
+void StretchCopyRect(TBitmap& dest, const TRect& dest_rect, const TBitmap& source,
+                     const TRect& source_rect) {
+  auto extent = [](int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(b) - static_cast<uint32_t>(a));
+  };
+  StretchBlt(dest, dest_rect.Left, dest_rect.Top, extent(dest_rect.Left, dest_rect.Right),
+             extent(dest_rect.Top, dest_rect.Bottom), source, source_rect.Left, source_rect.Top,
+             extent(source_rect.Left, source_rect.Right),
+             extent(source_rect.Top, source_rect.Bottom));
+}
+
+void Draw(TBitmap& dest, int32_t x, int32_t y, const TBitmap& source) {
+  StretchBlt(dest, x, y, source.Width(), source.Height(), source, 0, 0, source.Width(),
+             source.Height());
+}
+
+void FillRect(TBitmap& dest, const TRect& rect, TColor color) {
+  TRect r;
+  if (!IntersectRect(r, rect, TRect{0, 0, dest.Width(), dest.Height()})) return;
+  const uint32_t px = pixel::FromColor(color);
+  const PixelFormat fmt = dest.Format();
+  uint8_t index = 0;
+  if (dest.BitsPerPixel() <= 8) index = pixel::TPaletteMatcher(dest).Index(px);
+  const TRegion* clip = dest.Canvas().ClipRegion();
+  std::size_t band = 0;
+  for (int32_t y = r.Top; y < r.Bottom; ++y) {
+    uint8_t* row = dest.ScanLine(y);
+    ForClipRuns(clip, band, y, r.Left, r.Right, [&](int32_t l, int32_t rt) {
+      if (fmt == PixelFormat::pf32bit) {
+        std::fill(reinterpret_cast<uint32_t*>(row) + l, reinterpret_cast<uint32_t*>(row) + rt, px);
+      } else if (fmt == PixelFormat::pf24bit) {
+        for (int32_t x = l; x < rt; ++x) pixel::Write24(row, x, &px, 1);
+      } else {
+        for (int32_t x = l; x < rt; ++x) pixel::WriteIndex(row, fmt, x, index);
+      }
+    });
+  }
+}
+
+}  // namespace qm

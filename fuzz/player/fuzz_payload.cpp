@@ -1,0 +1,95 @@
+// Fuzzes start-up extraction and the payload reader of `quenmora info` with hostile
+// presentations. The first input byte picks the shape of the rest:
+//   even: the rest is an inflated payload; it is deflated and framed correctly, which lets
+//         the fuzzer reach the header and record parsing;
+//   odd:  the rest is the presentation file itself, trailer and zlib stream included.
+// Every run works in a private temporary directory and checks that nothing is written
+// outside it.
+#include <dirent.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "player/extraction.h"
+#include "player/payload_format.h"
+#include "player/payload_reader.h"
+
+namespace {
+
+class NullSink : public qm::GallerySettingsSink {
+  void SetTimerPeriod(uint32_t) override {}
+  void SetBackgroundColor(qm::TColor) override {}
+  void LayoutCaptionStrip(int32_t) override {}
+  void LayoutPictureAreaFullScreen() override {}
+  void SetCaptionFont(const std::string&, qm::TColor, int32_t, uint8_t) override {}
+  void LayoutPictureAreaAgainstStrip(int32_t) override {}
+  void SetTransitionStyle(uint8_t) override {}
+};
+
+std::string MakeDir(const char* name) {
+  std::string templ = std::string("/tmp/") + name + ".XXXXXX";
+  if (!mkdtemp(templ.data())) std::abort();
+  return templ;
+}
+
+const std::string& WorkDir() {
+  static const std::string dir = MakeDir("qmfuzz-work");
+  return dir;
+}
+const std::string& TempDir() {
+  static const std::string dir = [] {
+    std::string d = MakeDir("qmfuzz-tmp");
+    setenv("TMPDIR", d.c_str(), 1);
+    return d;
+  }();
+  return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1 || size > (1u << 20)) return 0;
+  const std::string tmp = TempDir();
+  const std::string exe = WorkDir() + "/show";
+  std::vector<uint8_t> file;
+  if (data[0] % 2 == 0) {
+    uLongf bound = compressBound(size - 1);
+    file.assign(16, 0x90);  // a small stand-in for the player
+    const std::size_t start = file.size();
+    file.resize(start + bound);
+    if (compress2(file.data() + start, &bound, data + 1, size - 1, 1) != Z_OK) return 0;
+    file.resize(start + bound + 8);
+    qm::WriteU32LE(file.data() + start + bound, static_cast<uint32_t>(size - 1));
+    qm::WriteU32LE(file.data() + start + bound + 4, static_cast<uint32_t>(start));
+  } else {
+    file.assign(data + 1, data + size);
+  }
+  FILE* f = std::fopen(exe.c_str(), "wb");
+  if (!f) std::abort();
+  std::fwrite(file.data(), 1, file.size(), f);
+  std::fclose(f);
+
+  try {
+    (void)qm::ReadPayloadSummary(exe);
+  } catch (const std::exception&) {
+  }
+  qm::PlayerState state;
+  NullSink sink;
+  (void)qm::RunStartupExtraction(exe, state, sink);
+
+  // Everything start-up wrote is in the temporary directory, and it names only "~tm" files.
+  for (const auto& entry : std::filesystem::directory_iterator(WorkDir())) {
+    if (entry.path() != exe) std::abort();
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(tmp)) {
+    if (entry.path().filename().string().rfind("~tm", 0) != 0) std::abort();
+  }
+  std::filesystem::remove_all(tmp);
+  std::filesystem::create_directory(tmp);
+  return 0;
+}

@@ -1,12 +1,71 @@
+// `quenmora info`: shows a presentation's settings and slides, and says what is wrong with a
+// file that carries no payload or a damaged one.
 #include <cstdio>
+#include <string>
 
+#include "player/cp1252.h"
+#include "player/payload_errors.h"
+#include "player/payload_reader.h"
 #include "tools/commands.h"
+#include "tools/style_lookup.h"
+#include "tools/tool_options.h"
 
 namespace qm::tool {
 
-int RunInfo(const Args&) {
-  std::fprintf(stderr, "quenmora info: not available in this build yet\n");
-  return 1;
+int RunInfo(const Args& args) {
+  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+    std::fputs("usage: quenmora info SHOW\n\nShows the settings and slides of a presentation.\n",
+               args.size() == 1 ? stdout : stderr);
+    return args.size() == 1 ? 0 : 2;
+  }
+  const std::string& path = args[0];
+  PayloadSummary s;
+  bool noPayload = false;
+  try {
+    s = ReadPayloadSummary(path, &noPayload);
+  } catch (const EPayloadDamaged& e) {
+    if (noPayload)
+      std::fprintf(stderr, "%s: carries no gallery payload (%s)\n", path.c_str(), e.what());
+    else
+      std::fprintf(stderr, "%s: damaged gallery payload: %s\n", path.c_str(), e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+    return 1;
+  }
+  const GalleryHeader& h = s.header;
+  std::printf("file:              %s (%llu bytes)\n", path.c_str(),
+              static_cast<unsigned long long>(s.fileSize));
+  std::printf("player:            %u bytes\n", s.payloadStart);
+  std::printf("payload:           %llu bytes compressed, %u bytes inflated\n",
+              static_cast<unsigned long long>(s.compressedSize), s.inflatedSize);
+  std::printf("slides:            %d\n", h.count);
+  std::printf("interval:          %d s%s\n", h.interval,
+              h.interval <= 0 ? " (the first slide stays)" : "");
+  std::printf("background colour: %s\n", FormatColor(h.backgroundColor).c_str());
+  std::printf("loop:              %d (%s)\n", h.loop,
+              h.loop ? "starts again" : "ends after the last slide");
+  std::printf("caption position:  %d (%s)\n", h.captionPosition,
+              CaptionPositionName(h.captionPosition).c_str());
+  std::printf("font:              \"%s\"%s\n", Cp1252ToUtf8(h.fontName).c_str(),
+              h.fontName.empty() ? " (default face)" : "");
+  std::printf("font colour:       %s%s\n", FormatColor(h.fontColor).c_str(),
+              h.fontColor == 0x00FFFFFF ? " (white: black strip)" : "");
+  std::printf("font size:         %d pt\n", h.fontSize);
+  std::printf("font style:        0x%02X%s%s%s%s\n", h.fontStyle, (h.fontStyle & 1) ? " bold" : "",
+              (h.fontStyle & 2) ? " italic" : "", (h.fontStyle & 4) ? " underline" : "",
+              (h.fontStyle & 8) ? " strikeout" : "");
+  std::printf("style:             %s\n", DescribeStyleField(h.style).c_str());
+  std::printf("reserved byte:     0x%02X\n", h.reserved);
+  for (std::size_t k = 0; k < s.slides.size(); ++k) {
+    const SlideRecordHead& r = s.slides[k];
+    std::printf("slide %zu: %s, %u bytes, caption \"%s\"\n", k + 1,
+                Cp1252ToUtf8(r.fileName).c_str(), r.dataSize, Cp1252ToUtf8(r.caption).c_str());
+  }
+  if (s.trailingBytes)
+    std::printf("note: %llu bytes after the last slide record (ignored by the player)\n",
+                static_cast<unsigned long long>(s.trailingBytes));
+  return 0;
 }
 
 }  // namespace qm::tool

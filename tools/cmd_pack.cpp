@@ -1,12 +1,283 @@
-#include <cstdio>
+// `quenmora pack`: makes a presentation from the player and a list of pictures.
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/cp1252.h"
+#include "player/extraction.h"
+#include "player/file_stream.h"
+#include "player/payload_format.h"
+#include "player/payload_writer.h"
 #include "tools/commands.h"
+#include "tools/style_lookup.h"
+#include "tools/tool_options.h"
 
 namespace qm::tool {
 
-int RunPack(const Args&) {
-  std::fprintf(stderr, "quenmora pack: not available in this build yet\n");
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quenmora pack -o SHOW [options] PICTURE[=CAPTION]...\n"
+    "\n"
+    "Writes SHOW: the player with a gallery of the pictures (.jpg, .jpeg, .png, .bmp) appended.\n"
+    "Captions and the font name are UTF-8 and must fit Windows-1252 (255 bytes at most).\n"
+    "\n"
+    "options:\n"
+    "  -o, --output SHOW          the presentation to write (required)\n"
+    "  --player PATH              the player to copy (default: quenmora-player beside this tool)\n"
+    "  --interval SECONDS         time from the end of one transition to the next slide\n"
+    "                             (default 5; 0 stays on the first slide)\n"
+    "  --background COLOUR        window colour, #RRGGBB or the stored 0x00BBGGRR (default "
+    "#000000)\n"
+    "  --loop                     start again after the last slide (default: end the show)\n"
+    "  --caption-position POS     0..5 or top-left, bottom-left, top-centre, bottom-centre,\n"
+    "                             top-right, bottom-right; none for no caption (default 3)\n"
+    "  --font NAME                caption typeface (default: the player's default face)\n"
+    "  --font-colour COLOUR       caption text colour (default #000000; #FFFFFF gives a black "
+    "strip)\n"
+    "  --font-size POINTS         caption text size (default 14)\n"
+    "  --bold, --italic, --underline, --strikeout   caption font style\n"
+    "  --style STYLE              transition style: 0..150, a style name, or random (default)\n"
+    "  --captions FILE            one caption per line, for the pictures in order; a caption\n"
+    "                             given as PICTURE=CAPTION takes precedence\n";
+
+struct PackOptions {
+  std::string output;
+  std::string player;
+  std::string captionsFile;
+  GalleryHeader header;
+  std::vector<std::string> pictures;
+  std::vector<std::optional<std::string>> captions;
+};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quenmora pack: %s\n", message.c_str());
   return 1;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Splits PICTURE[=CAPTION]: an argument that names a file is a picture without caption;
+// otherwise it splits at the first "=" whose left side names a file (or the first "=").
+void SplitPictureArgument(const std::string& arg, std::string& picture,
+                          std::optional<std::string>& caption) {
+  picture = arg;
+  caption.reset();
+  if (Exists(arg)) return;
+  std::size_t first = std::string::npos;
+  for (std::size_t at = arg.find('='); at != std::string::npos; at = arg.find('=', at + 1)) {
+    if (first == std::string::npos) first = at;
+    if (Exists(arg.substr(0, at))) {
+      first = at;
+      break;
+    }
+  }
+  if (first == std::string::npos) return;
+  picture = arg.substr(0, first);
+  caption = arg.substr(first + 1);
+}
+
+// Converts UTF-8 text to the Windows-1252 bytes a short string holds, or explains why not.
+std::optional<std::string> ToShortString(const std::string& utf8, const std::string& what,
+                                         std::string& error) {
+  std::string bad;
+  auto bytes = Utf8ToCp1252(utf8, &bad);
+  if (!bytes) {
+    error = what + " \"" + utf8 + "\" holds " + bad + ", which Windows-1252 cannot represent";
+    return std::nullopt;
+  }
+  if (bytes->size() > kShortStringMaxLength) {
+    error = what + " \"" + utf8 + "\" is " + std::to_string(bytes->size()) +
+            " bytes in Windows-1252; at most 255 fit";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::string DefaultPlayer() {
+  const std::string self = OwnExecutablePath();
+  const auto slash = self.find_last_of('/');
+  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) +
+         "/quenmora-player";
+}
+
+// Parses the command line into `o`; returns an error text or "".
+std::string ParseArguments(const Args& args, PackOptions& o) {
+  o.header.interval = 5;
+  o.header.captionPosition = 3;
+  o.header.fontSize = 14;
+  o.header.style = kRandomStyleMarker;
+  std::string fontUtf8;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "-o" || a == "--output") {
+      if (!value(o.output)) return "-o needs a file name";
+    } else if (a == "--player") {
+      if (!value(o.player)) return "--player needs a path";
+    } else if (a == "--captions") {
+      if (!value(o.captionsFile)) return "--captions needs a file";
+    } else if (a == "--interval") {
+      auto n = value(v) ? ParseInt32(v) : std::nullopt;
+      if (!n) return "--interval needs a whole number of seconds";
+      o.header.interval = *n;
+    } else if (a == "--background" || a == "--font-colour" || a == "--font-color") {
+      auto c = value(v) ? ParseColor(v) : std::nullopt;
+      if (!c) return a + " needs a colour such as #1E2A44";
+      (a == "--background" ? o.header.backgroundColor : o.header.fontColor) = *c;
+    } else if (a == "--loop") {
+      o.header.loop = 1;
+    } else if (a == "--caption-position") {
+      auto p = value(v) ? ParseCaptionPosition(v) : std::nullopt;
+      if (!p) return "--caption-position needs 0..5 or a name such as bottom-centre";
+      o.header.captionPosition = *p;
+    } else if (a == "--font") {
+      if (!value(fontUtf8)) return "--font needs a name";
+    } else if (a == "--font-size") {
+      auto n = value(v) ? ParseInt32(v) : std::nullopt;
+      if (!n) return "--font-size needs a whole number of points";
+      o.header.fontSize = *n;
+    } else if (a == "--bold") {
+      o.header.fontStyle |= kFontBold;
+    } else if (a == "--italic") {
+      o.header.fontStyle |= kFontItalic;
+    } else if (a == "--underline") {
+      o.header.fontStyle |= kFontUnderline;
+    } else if (a == "--strikeout") {
+      o.header.fontStyle |= kFontStrikeOut;
+    } else if (a == "--style") {
+      if (!value(v)) return "--style needs a style";
+      auto s = ParseStyleArgument(v);
+      if (!s)
+        return "unknown style \"" + v + "\" (0..150, a name from 'quenmora styles', or random)";
+      o.header.style = *s;
+    } else if (a.size() > 1 && a[0] == '-' && !Exists(a)) {
+      return "unknown option " + a;
+    } else {
+      std::string picture;
+      std::optional<std::string> caption;
+      SplitPictureArgument(a, picture, caption);
+      o.pictures.push_back(picture);
+      o.captions.push_back(caption);
+    }
+  }
+  if (o.output.empty()) return "no output file given (-o SHOW)";
+  std::string error;
+  auto font = ToShortString(fontUtf8, "font name", error);
+  if (!font) return error;
+  o.header.fontName = *font;
+  return "";
+}
+
+// Fills captions from the captions file, one line per picture in order.
+std::string ApplyCaptionsFile(PackOptions& o) {
+  if (o.captionsFile.empty()) return "";
+  std::ifstream in(o.captionsFile, std::ios::binary);
+  if (!in) return "cannot read the captions file " + o.captionsFile;
+  std::string line;
+  std::size_t k = 0;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (k >= o.pictures.size()) {
+      if (line.empty()) continue;
+      return "the captions file has more captions than there are pictures";
+    }
+    if (!o.captions[k]) o.captions[k] = line;
+    ++k;
+  }
+  return "";
+}
+
+class TerminalProgress {
+ public:
+  void operator()(uint64_t done, uint64_t total) {
+    if (!enabled_ || total < (16u << 20)) return;
+    std::fprintf(stderr, "\rpacking: %3d%% (%llu of %llu MB)", static_cast<int>(done * 100 / total),
+                 static_cast<unsigned long long>(done >> 20),
+                 static_cast<unsigned long long>(total >> 20));
+    if (done == total) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  bool enabled_ = ::isatty(2) != 0;
+};
+
+}  // namespace
+
+int RunPack(const Args& args) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  PackOptions o;
+  if (std::string e = ParseArguments(args, o); !e.empty()) {
+    std::fprintf(stderr, "quenmora pack: %s\n\n%s", e.c_str(), kUsage);
+    return 2;
+  }
+  if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
+  if (o.player.empty()) o.player = DefaultPlayer();
+  if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
+
+  struct stat outStat {};
+  const bool outputExists = ::stat(o.output.c_str(), &outStat) == 0;
+  std::vector<PackSlide> slides;
+  for (std::size_t k = 0; k < o.pictures.size(); ++k) {
+    const std::string& path = o.pictures[k];
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Fail("no such picture: " + path);
+    if (!S_ISREG(st.st_mode)) return Fail("not a regular file: " + path);
+    if (outputExists && st.st_dev == outStat.st_dev && st.st_ino == outStat.st_ino)
+      return Fail("the output " + o.output + " is also an input");
+    const std::string ext = LowerExtension(path);
+    if (!IsSlideExtension(ext))
+      return Fail(path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures");
+    const auto slash = path.find_last_of('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string error;
+    auto name = ToShortString(base, "file name", error);
+    if (!name) return Fail(error);
+    auto caption = ToShortString(o.captions[k].value_or(""), "caption", error);
+    if (!caption) return Fail(error);
+    slides.push_back({path, *name, *caption});
+  }
+
+  // Write beside the target and rename, so a failure never leaves half a presentation.
+  std::string temp = o.output + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return Fail("cannot create a file beside " + o.output);
+  ::close(fd);
+  try {
+    FileStream out(temp, FileStream::Mode::kCreate);
+    TerminalProgress progress;
+    WritePresentation(o.player, o.header, slides, out,
+                      [&](uint64_t d, uint64_t t) { progress(d, t); });
+    out.Close();
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::chmod(temp.c_str(), 0777 & ~mask) != 0 || ::rename(temp.c_str(), o.output.c_str()) != 0)
+      throw std::runtime_error("cannot move the presentation into place at " + o.output);
+  } catch (const std::exception& e) {
+    ::unlink(temp.c_str());
+    return Fail(e.what());
+  }
+  std::printf("%s: %zu slide%s\n", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");
+  return 0;
 }
 
 }  // namespace qm::tool

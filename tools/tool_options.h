@@ -1,0 +1,34 @@
+// Parsing of the tool's option values: integers, colours, caption positions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/bitmap.h"
+
+namespace qm::tool {
+
+// A decimal integer in the signed 32-bit range, the whole string.
+std::optional<int32_t> ParseInt32(const std::string& text);
+
+// A colour: "#RRGGBB" (as on the web) or "0x00BBGGRR" / a decimal number (the stored value).
+std::optional<TColor> ParseColor(const std::string& text);
+
+// "#RRGGBB (0x00BBGGRR)" for a stored colour.
+std::string FormatColor(TColor color);
+
+// A caption position: 0..5, any other integer (no caption strip), or a name such as
+// "bottom-centre" ("center" is accepted too) or "none".
+std::optional<int32_t> ParseCaptionPosition(const std::string& text);
+
+// The name of a caption position code, or "none (no caption strip)".
+std::string CaptionPositionName(int32_t code);
+
+// Lower-cased extension of the file name part of `path` ("" without a dot).
+std::string LowerExtension(const std::string& path);
+
+// The extensions the player decodes.
+bool IsSlideExtension(const std::string& lowerExtension);
+
+}  // namespace qm::tool

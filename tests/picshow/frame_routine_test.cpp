@@ -1,0 +1,169 @@
+// The frame routine without a window, and headless rendering built on it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "picshow/frame_routine.h"
+#include "picshow/render.h"
+#include "platform/exception.h"
+#include "platform/random.h"
+#include "platform/stretch.h"
+
+namespace qm {
+namespace {
+
+TBitmap Solid(int w, int h, TColor color, PixelFormat format = PixelFormat::pf32bit) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  FillRect(b, Rect(0, 0, w, h), color);
+  if (format != PixelFormat::pf32bit) b.ConvertTo(format);
+  return b;
+}
+
+TColor PixelAt(const TBitmap& b, int x, int y) {
+  const uint8_t* p = b.ScanLine(y) + 4 * x;
+  return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
+}
+
+bool AllPixels(const TBitmap& b, TColor color) {
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (PixelAt(b, x, y) != color) return false;
+  return true;
+}
+
+constexpr TColor kOld = 0x00112233, kNew = 0x00AABBCC, kMark = 0x00010203;
+
+// An effect that records its arguments and what the screen held when it was called, and marks
+// the screen's top left pixel.
+struct Call {
+  TRect r;
+  uint32_t step;
+  int32_t progress;
+  TColor screen_on_entry;
+};
+std::vector<Call>* g_calls = nullptr;
+
+void RecordingEffect(TBitmap& screen, const TBitmap& picture, const TRect& r, uint32_t step,
+                     int32_t progress) {
+  g_calls->push_back({r, step, progress, PixelAt(screen, 0, 0)});
+  EXPECT_EQ(picture.Width(), screen.Width());
+  FillRect(screen, Rect(0, 0, 1, 1), kMark);
+}
+
+class FrameRoutine : public ::testing::Test {
+ protected:
+  void SetUp() override { g_calls = &calls; }
+  void TearDown() override { g_calls = nullptr; }
+  TransitionBitmaps Bitmaps() { return {&display, &picture, &old_contents, 8, 6}; }
+
+  std::vector<Call> calls;
+  TBitmap display = Solid(8, 6, 0), picture = Solid(8, 6, kNew), old_contents = Solid(8, 6, kOld);
+  std::array<TEffect, 3> table{{{"one", RecordingEffect}, {"two", nullptr}, {"three", nullptr}}};
+};
+
+struct RecordingEvents : FrameEvents {
+  std::vector<std::string> log;
+  TColor screen_before = 0, screen_after = 0;
+  void BeforeNewFrame(TBitmap&, TBitmap& screen) override {
+    log.push_back("before");
+    screen_before = PixelAt(screen, 0, 0);
+  }
+  void CustomDraw(TBitmap& picture, TBitmap& screen) override {
+    log.push_back("custom");
+    Draw(screen, 0, 0, picture);
+  }
+  void Invalidate(const TRect& area) override {
+    log.push_back("invalidate " + std::to_string(area.Right) + "x" + std::to_string(area.Bottom));
+  }
+  void AfterNewFrame(TBitmap&, TBitmap& screen) override {
+    log.push_back("after");
+    screen_after = PixelAt(screen, 0, 0);
+  }
+};
+
+TEST_F(FrameRoutine, EffectGetsTheWholeRectangleStepAndProgressOverTheOldContents) {
+  display = Solid(8, 6, kNew);  // whatever the last frame left
+  ComposeFrame(Bitmaps(), 1, 7, 42, nullptr, table);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].r, Rect(0, 0, 8, 6));
+  EXPECT_EQ(calls[0].step, 7u);
+  EXPECT_EQ(calls[0].progress, 42);
+  EXPECT_EQ(calls[0].screen_on_entry, kOld);
+  EXPECT_EQ(PixelAt(display, 0, 0), kMark);
+  EXPECT_EQ(PixelAt(display, 7, 5), kOld);
+}
+
+TEST_F(FrameRoutine, EndsDrawThemselvesAndNeverCallTheEffect) {
+  ComposeFrame(Bitmaps(), 1, 4, 100, nullptr, table);
+  EXPECT_TRUE(AllPixels(display, kNew));
+  ComposeFrame(Bitmaps(), 1, 4, 0, nullptr, table);
+  EXPECT_TRUE(AllPixels(display, kOld));
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(FrameRoutine, NullProcedureAndUnknownStyleShowTheOldContents) {
+  for (int style : {2, 3, 4, 151, -1}) {
+    display = Solid(8, 6, kNew);
+    ComposeFrame(Bitmaps(), style, 4, 50, nullptr, table);
+    EXPECT_TRUE(AllPixels(display, kOld)) << style;
+  }
+  // The real table: styles without a procedure yet draw nothing until the end.
+  ComposeFrame(Bitmaps(), 51, 4, 50, nullptr);
+  EXPECT_EQ(PixelAt(display, 4, 3), kOld);
+}
+
+TEST_F(FrameRoutine, EventOrderAndCustomStyle) {
+  RecordingEvents events;
+  ComposeFrame(Bitmaps(), 0, 4, 50, &events, table);
+  EXPECT_EQ(events.log, (std::vector<std::string>{"before", "custom", "invalidate 8x6", "after"}));
+  EXPECT_EQ(events.screen_before, kOld);
+  EXPECT_EQ(events.screen_after, kNew);
+  events.log.clear();
+  ComposeFrame(Bitmaps(), 0, 4, 100, &events, table);
+  EXPECT_EQ(events.log, (std::vector<std::string>{"before", "invalidate 8x6", "after"}));
+  // Style 0 without anyone to draw: the old contents.
+  ComposeFrame(Bitmaps(), 0, 4, 50, nullptr, table);
+  EXPECT_TRUE(AllPixels(display, kOld));
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST(Render, FramesAtTheEndsAndTheSeed) {
+  const TBitmap old_picture = Solid(5, 4, kOld, PixelFormat::pf24bit);
+  TBitmap new_picture(5, 4, PixelFormat::pf8bit);  // every pixel palette index 0
+  new_picture.Palette() = {TRGBQuad{0xAA, 0xBB, 0xCC, 0}};
+  TBitmap out;
+  RenderFrame(old_picture, new_picture, {51, 4, 1234}, 0, out);
+  EXPECT_EQ(out.Format(), PixelFormat::pf32bit);
+  EXPECT_TRUE(AllPixels(out, kOld));
+  RenderFrame(old_picture, new_picture, {51, 4, 77}, 100, out);
+  EXPECT_TRUE(AllPixels(out, kNew));
+  EXPECT_EQ(RandomSeed(), 77u);  // set before the frame; style 51 draws no random numbers
+}
+
+TEST(Render, WholeTransitionStepsLikeTheControl) {
+  const TBitmap a = Solid(3, 3, kOld), b = Solid(3, 3, kNew);
+  std::vector<int> seen;
+  TColor last = 0;
+  RenderTransition(a, b, {0, 3, 0}, [&](int progress, const TBitmap& frame) {
+    seen.push_back(progress);
+    last = PixelAt(frame, 1, 1);
+  });
+  ASSERT_EQ(seen.size(), 34u);
+  EXPECT_EQ(seen.front(), 3);
+  EXPECT_EQ(seen.back(), 100);
+  EXPECT_EQ(last, kNew);
+  seen.clear();
+  RenderTransition(a, b, {0, 0, 0}, [&](int p, const TBitmap&) { seen.push_back(p); });
+  EXPECT_EQ(seen.size(), 100u);  // step 0 counts as 1, as the control stores it
+}
+
+TEST(Render, PicturesOfDifferentSizesAreRefused) {
+  TBitmap out;
+  EXPECT_THROW(RenderFrame(Solid(4, 4, 0), Solid(4, 5, 0), {}, 50, out), EInvalidGraphic);
+  EXPECT_THROW(RenderTransition(Solid(4, 4, 0), Solid(5, 4, 0), {}, [](int, const TBitmap&) {}),
+               EInvalidGraphic);
+}
+
+}  // namespace
+}  // namespace qm

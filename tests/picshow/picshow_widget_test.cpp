@@ -1,0 +1,627 @@
+// The transition control as a widget, under Qt's offscreen platform: properties, placement and
+// painting, transition runs threaded, non-threaded and manual, stopping, and a stress run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "picshow/picshow.h"
+#include "platform/stretch.h"
+
+namespace qm {
+namespace {
+
+void EnsureApp() {
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "picshow_widget_tests";
+    static char* argv[] = {name, nullptr};
+    return new QApplication(argc, argv);
+  }();
+  (void)app;
+}
+
+// Processes events until `done` holds; false after a minute (a hang).
+bool WaitUntil(const std::function<bool()>& done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    QCoreApplication::processEvents();
+    QThread::usleep(200);
+  }
+  return true;
+}
+
+TBitmap Solid(int w, int h, TColor color) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  FillRect(b, Rect(0, 0, w, h), color);
+  return b;
+}
+
+TColor PixelAt(const TBitmap& b, int x, int y) {
+  const uint8_t* p = b.ScanLine(y) + 4 * x;
+  return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
+}
+
+TColor PixelAt(const QImage& image, int x, int y) {
+  const QRgb c = image.pixel(x, y);
+  return static_cast<TColor>(qRed(c)) | static_cast<TColor>(qGreen(c)) << 8 |
+         static_cast<TColor>(qBlue(c)) << 16;
+}
+
+bool AllPixels(const TBitmap& b, TColor color) {
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (PixelAt(b, x, y) != color) return false;
+  return true;
+}
+
+constexpr TColor kBg = 0x00203040, kNew = 0x00C0B0A0, kOther = 0x00405060;
+
+class PicShowTest : public ::testing::Test {
+ protected:
+  PicShowTest() {
+    EnsureApp();
+    show = std::make_unique<TPicShow>();
+    show->SetColor(kBg);
+    show->SetDelay(0);
+    const TBitmap picture = Solid(40, 30, kNew);
+    show->SetPicture(&picture);
+    show->OnStart = [this](TCustomPicShow&, TBitmap&, TBitmap& screen) {
+      Log("start");
+      start_screen = PixelAt(screen, 0, 0);
+    };
+    show->OnBeforeNewFrame = [this](TCustomPicShow& s, TBitmap&, TBitmap&) {
+      Log("before " + std::to_string(s.Progress()));
+    };
+    show->OnAfterNewFrame = [this](TCustomPicShow& s, TBitmap&, TBitmap& screen) {
+      Log("after " + std::to_string(s.Progress()));
+      std::lock_guard<std::mutex> lock(mutex);
+      after_screen.push_back(PixelAt(screen, 5, 5));
+    };
+    show->OnProgress = [this](TCustomPicShow& s) {
+      Log("progress " + std::to_string(s.Progress()));
+      if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        progress_off_main = true;
+    };
+    show->OnComplete = [this](TCustomPicShow&) { Log("complete"); };
+    show->OnStop = [this](TCustomPicShow&) { Log("stop"); };
+  }
+
+  void Log(const std::string& entry) {
+    std::lock_guard<std::mutex> lock(mutex);
+    log.push_back(entry);
+  }
+  std::vector<std::string> Logged() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return log;
+  }
+  int Count(const std::string& entry) {
+    int n = 0;
+    for (const auto& e : Logged()) n += e == entry;
+    return n;
+  }
+  int CountPrefix(const std::string& prefix) {
+    int n = 0;
+    for (const auto& e : Logged()) n += e.rfind(prefix, 0) == 0;
+    return n;
+  }
+  void CustomDrawWholePicture() {
+    show->OnCustomDraw = [this](TCustomPicShow& s, TBitmap& picture, TBitmap& screen) {
+      Log("custom " + std::to_string(s.Progress()));
+      Draw(screen, 0, 0, picture);
+    };
+  }
+  // A complete non-threaded run with one frame, so the display holds the picture.
+  void RunToPicture() {
+    show->SetThreaded(false);
+    const int step = show->Step();
+    show->SetStep(100);
+    show->Execute();
+    show->SetStep(step);
+    ASSERT_FALSE(show->Busy());
+  }
+
+  std::unique_ptr<TPicShow> show;
+  std::mutex mutex;
+  std::vector<std::string> log;
+  std::vector<TColor> after_screen;
+  TColor start_screen = 0;
+  std::atomic<bool> progress_off_main{false};
+};
+
+// --- Properties ---
+
+TEST_F(PicShowTest, DefaultsOfANewControl) {
+  TPicShow fresh;
+  EXPECT_EQ(fresh.Step(), 4);
+  EXPECT_EQ(fresh.Delay(), 40);
+  EXPECT_EQ(fresh.Style(), 51);
+  EXPECT_EQ(fresh.StyleName(), "Appear and Contract to middle");
+  EXPECT_FALSE(fresh.Reverse() || fresh.Center() || fresh.Stretch() || fresh.StretchFine());
+  EXPECT_TRUE(fresh.AutoSize() && fresh.Threaded() && fresh.OverDraw());
+  EXPECT_FALSE(fresh.Manual() || fresh.Busy());
+  EXPECT_EQ(fresh.ThreadPriority(), TThreadPriority::tpNormal);
+  EXPECT_EQ(fresh.BgMode(), TBackgroundMode::bmTiled);
+  EXPECT_EQ(fresh.Progress(), 0);
+  EXPECT_EQ(fresh.width(), 100);
+  EXPECT_EQ(fresh.height(), 100);
+  EXPECT_TRUE(fresh.DisplayBitmap().Empty());
+  EXPECT_FALSE(fresh.Picture().HasGraphic() || fresh.BgPicture().HasGraphic());
+  // Published through Qt's property system as well.
+  EXPECT_EQ(fresh.property("StyleName").toString(), "Appear and Contract to middle");
+  fresh.setProperty("StyleName", "fade");
+  EXPECT_EQ(fresh.property("Style").toInt(), 118);
+}
+
+TEST_F(PicShowTest, StepAndStyleSetters) {
+  show->SetStep(0);
+  EXPECT_EQ(show->Step(), 1);
+  show->SetStep(250);
+  EXPECT_EQ(show->Step(), 100);
+  show->SetStyle(151);
+  show->SetStyle(255);
+  show->SetStyle(-1);
+  EXPECT_EQ(show->Style(), 51);
+  show->SetStyleName("custom");
+  EXPECT_EQ(show->Style(), 0);
+  EXPECT_EQ(show->StyleName(), "Custom");
+  show->SetStyleName("Expand in from top");
+  EXPECT_EQ(show->Style(), 25);
+  show->SetStyleName("Expand from top ");
+  EXPECT_EQ(show->Style(), 25);
+  show->SetStyle(33);
+  show->SetStyleName(show->StyleName());
+  EXPECT_EQ(show->Style(), 18);
+}
+
+TEST_F(PicShowTest, AssigningAPictureChangesNothingOnScreen) {
+  int changes = 0;
+  show->OnChange = [&](TCustomPicShow&) { ++changes; };
+  const TBitmap picture = Solid(64, 48, kOther);
+  show->SetPicture(&picture);
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(show->DisplayBitmap().Empty());
+  EXPECT_EQ(show->size(), QSize(64, 48));  // AutoSize
+  show->SetPicture(nullptr);
+  EXPECT_EQ(changes, 2);
+  EXPECT_FALSE(show->Picture().HasGraphic());
+  EXPECT_EQ(show->size(), QSize(64, 48));
+}
+
+TEST_F(PicShowTest, AutoSizeRespectsAlign) {
+  const TBitmap picture = Solid(70, 50, kOther);
+  show->resize(200, 200);
+  show->SetAlign(TAlign::alTop);
+  show->SetPicture(&picture);
+  EXPECT_EQ(show->size(), QSize(200, 50));
+  show->SetAlign(TAlign::alLeft);
+  show->SetPicture(&picture);
+  EXPECT_EQ(show->size(), QSize(70, 50));
+  show->resize(200, 200);
+  show->SetAlign(TAlign::alClient);
+  show->SetPicture(&picture);
+  EXPECT_EQ(show->size(), QSize(200, 200));
+  show->SetAlign(TAlign::alNone);
+  show->SetAutoSize(false);
+  show->SetPicture(&picture);
+  EXPECT_EQ(show->size(), QSize(200, 200));
+  show->SetAutoSize(true);
+  EXPECT_EQ(show->size(), QSize(70, 50));
+}
+
+TEST_F(PicShowTest, CentredPlacementOfALargerPicture) {
+  show->SetAutoSize(false);
+  show->resize(800, 600);
+  const TBitmap picture = Solid(1000, 800, kOther);
+  show->SetPicture(&picture);
+  show->SetCenter(true);
+  show->SetManual(true);
+  show->Execute();
+  EXPECT_EQ(show->PlacementRect(), Rect(-100, -100, 900, 700));
+  show->SetCenter(false);
+  EXPECT_EQ(show->PlacementRect(), Rect(0, 0, 1000, 800));
+  show->Stop();
+}
+
+TEST_F(PicShowTest, StretchFineDrawsTheAspectFitAndStretchFillsTheClient) {
+  const TBitmap picture = Solid(400, 300, kOther);
+  show->SetPicture(&picture);
+  RunToPicture();
+  show->SetAutoSize(false);
+  show->resize(1000, 1000);
+  show->SetStretch(true);
+  show->SetStretchFine(true);
+  QImage image = show->grab().toImage();
+  EXPECT_EQ(PixelAt(image, 500, 124), kBg);
+  EXPECT_EQ(PixelAt(image, 500, 125), kOther);
+  EXPECT_EQ(PixelAt(image, 0, 874), kOther);
+  EXPECT_EQ(PixelAt(image, 999, 875), kBg);
+  show->SetStretchFine(false);
+  image = show->grab().toImage();
+  EXPECT_EQ(PixelAt(image, 0, 0), kOther);
+  EXPECT_EQ(PixelAt(image, 999, 999), kOther);
+  show->SetStretch(false);
+  image = show->grab().toImage();
+  EXPECT_EQ(PixelAt(image, 399, 299), kOther);
+  EXPECT_EQ(PixelAt(image, 400, 300), kBg);
+}
+
+// --- Backgrounds ---
+
+// A background picture whose every pixel is distinct: colour = x + 1000 * y.
+TBitmap Gradient(int w, int h) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) FillRect(b, Rect(x, y, x + 1, y + 1), TColor(x + 1000 * y));
+  return b;
+}
+
+TEST_F(PicShowTest, TiledBackgroundStartsAtTheCorner) {
+  const TBitmap tile = Gradient(100, 100);
+  show->SetBgPicture(&tile);
+  TBitmap canvas(250, 250, PixelFormat::pf32bit);
+  show->PaintBackground(canvas, Rect(0, 0, 250, 250));
+  for (int y = 0; y < 250; y += 7)
+    for (int x = 0; x < 250; x += 7)
+      ASSERT_EQ(PixelAt(canvas, x, y), TColor(x % 100 + 1000 * (y % 100))) << x << "," << y;
+  EXPECT_EQ(PixelAt(canvas, 249, 249), TColor(49 + 1000 * 49));
+}
+
+TEST_F(PicShowTest, CentredStretchedAndNoBackground) {
+  const TBitmap big = Gradient(300, 200);
+  show->SetBgPicture(&big);
+  TBitmap canvas(100, 100, PixelFormat::pf32bit);
+  show->SetBgMode(TBackgroundMode::bmCentered);
+  show->PaintBackground(canvas, Rect(0, 0, 100, 100));
+  EXPECT_EQ(PixelAt(canvas, 0, 0), TColor(100 + 1000 * 50));
+  EXPECT_EQ(PixelAt(canvas, 99, 99), TColor(199 + 1000 * 149));
+
+  const TBitmap small = Gradient(2, 2);
+  show->SetBgPicture(&small);
+  show->SetBgMode(TBackgroundMode::bmStretched);
+  show->PaintBackground(canvas, Rect(0, 0, 100, 100));
+  EXPECT_EQ(PixelAt(canvas, 49, 49), TColor(0));
+  EXPECT_EQ(PixelAt(canvas, 50, 49), TColor(1));
+  EXPECT_EQ(PixelAt(canvas, 99, 99), TColor(1001));
+
+  show->SetBgMode(TBackgroundMode::bmNone);
+  show->PaintBackground(canvas, Rect(0, 0, 100, 100));
+  EXPECT_TRUE(AllPixels(canvas, kBg));
+
+  // An empty background picture draws nothing, in any mode.
+  const TBitmap empty;
+  show->SetBgPicture(&empty);
+  for (auto mode :
+       {TBackgroundMode::bmTiled, TBackgroundMode::bmStretched, TBackgroundMode::bmCentered}) {
+    show->SetBgMode(mode);
+    show->PaintBackground(canvas, Rect(0, 0, 100, 100));
+    EXPECT_TRUE(AllPixels(canvas, kBg));
+  }
+}
+
+// --- Transition runs on the calling thread ---
+
+TEST_F(PicShowTest, NonThreadedRunFiresEventsInOrder) {
+  show->SetThreaded(false);
+  show->SetStyle(0);
+  show->SetStep(25);
+  CustomDrawWholePicture();
+  show->Execute();
+  EXPECT_FALSE(show->Busy());
+  const std::vector<std::string> expected = {
+      "start",       "before 25",  "custom 25",   "after 25",     "progress 25", "before 50",
+      "custom 50",   "after 50",   "progress 50", "before 75",    "custom 75",   "after 75",
+      "progress 75", "before 100", "after 100",   "progress 100", "complete",    "stop"};
+  EXPECT_EQ(Logged(), expected);
+  EXPECT_EQ(start_screen, kBg);  // nothing painted yet: the bare background
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kNew));
+  EXPECT_EQ(show->DisplayBitmap().Width(), 40);
+}
+
+TEST_F(PicShowTest, FrameCountsForSteps) {
+  show->SetThreaded(false);
+  show->SetStyle(0);
+  CustomDrawWholePicture();
+  struct Case {
+    int step, frames, custom_draws;
+  };
+  for (const Case c : {Case{4, 25, 24}, Case{3, 34, 33}, Case{100, 1, 0}}) {
+    log.clear();
+    show->SetStep(c.step);
+    show->Execute();
+    EXPECT_EQ(CountPrefix("after "), c.frames) << c.step;
+    EXPECT_EQ(CountPrefix("custom "), c.custom_draws) << c.step;
+    EXPECT_EQ(Count("complete"), 1);
+  }
+}
+
+TEST_F(PicShowTest, ReverseRunEndsOnTheOldContents) {
+  show->SetThreaded(false);
+  show->SetStyle(0);
+  show->SetReverse(true);
+  CustomDrawWholePicture();
+  show->Execute();
+  const auto entries = Logged();
+  EXPECT_EQ(CountPrefix("custom "), 24);
+  EXPECT_EQ(entries[1], "before 96");
+  EXPECT_EQ(entries[entries.size() - 4], "after 0");
+  EXPECT_EQ(entries[entries.size() - 2], "complete");
+  EXPECT_EQ(entries.back(), "stop");
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kBg));
+  EXPECT_EQ(after_screen.front(), kNew);
+}
+
+TEST_F(PicShowTest, CustomStyleWithoutHandlerShowsOldContentsUntilTheEnd) {
+  show->SetThreaded(false);
+  show->SetStyle(0);
+  show->Execute();
+  ASSERT_EQ(after_screen.size(), 25u);
+  for (std::size_t i = 0; i + 1 < after_screen.size(); ++i) EXPECT_EQ(after_screen[i], kBg) << i;
+  EXPECT_EQ(after_screen.back(), kNew);
+}
+
+TEST_F(PicShowTest, OverDrawStartsFromTheScreenOrTheBareBackground) {
+  RunToPicture();
+  (void)show->grab();  // a paint: the screen now shows the picture
+  const TBitmap other = Solid(40, 30, kOther);
+  show->SetPicture(&other);
+  show->SetOverDraw(true);
+  show->Execute();
+  EXPECT_EQ(start_screen, kNew);
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kOther));
+  (void)show->grab();
+  show->SetOverDraw(false);
+  show->SetPicture(&other);
+  show->Execute();
+  EXPECT_EQ(start_screen, kBg);
+}
+
+TEST_F(PicShowTest, FadeAndPivotStylesRunInThirtyTwoBits) {
+  TBitmap palette_picture(40, 30, PixelFormat::pf8bit);
+  palette_picture.Palette() = {TRGBQuad{0xC0, 0xB0, 0xA0, 0}};
+  show->SetPicture(&palette_picture);
+  show->SetThreaded(false);
+  std::vector<PixelFormat> formats;
+  show->OnBeforeNewFrame = [&](TCustomPicShow&, TBitmap& picture, TBitmap& screen) {
+    formats.push_back(picture.Format());
+    formats.push_back(screen.Format());
+  };
+  show->OnProgress = [](TCustomPicShow& s) {
+    if (s.Progress() == 48) s.SetStyle(118);  // switching in while running
+    if (s.Progress() == 72) s.SetStyle(121);
+  };
+  show->Execute();
+  ASSERT_EQ(formats.size(), 50u);
+  for (PixelFormat f : formats) EXPECT_EQ(f, PixelFormat::pf32bit);
+  EXPECT_EQ(show->Style(), 121);
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kNew));
+}
+
+TEST_F(PicShowTest, ExecuteDuringARunAndProgressWhileIdleAreIgnored) {
+  show->SetThreaded(false);
+  show->OnProgress = [](TCustomPicShow& s) { s.Execute(); };
+  show->Execute();
+  EXPECT_EQ(Count("start"), 1);
+  EXPECT_EQ(CountPrefix("after "), 25);
+  show->SetProgress(50);
+  EXPECT_EQ(show->Progress(), 100);
+  EXPECT_EQ(CountPrefix("after "), 25);
+  show->SetPicture(nullptr);
+  show->Execute();  // no picture: nothing
+  EXPECT_EQ(Count("start"), 1);
+}
+
+TEST_F(PicShowTest, ManualBeforeExecuteDrawsOneFramePerWrite) {
+  show->SetManual(true);
+  show->Execute();
+  EXPECT_TRUE(show->Busy());
+  EXPECT_EQ(Logged(), std::vector<std::string>{"start"});
+  show->SetProgress(50);
+  show->SetProgress(50);   // unchanged: no frame
+  show->SetProgress(300);  // taken as 100
+  EXPECT_EQ(Logged(), (std::vector<std::string>{"start", "before 50", "after 50", "progress 50",
+                                                "before 100", "after 100", "progress 100"}));
+  EXPECT_TRUE(show->Busy());  // reaching 100 does not finish
+  show->Stop();
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(Count("stop"), 1);
+  EXPECT_EQ(Count("complete"), 0);
+  show->SetManual(false);
+  show->SetReverse(true);
+  show->SetManual(true);
+  EXPECT_EQ(show->Progress(), 100);  // idle: set to the start value directly
+}
+
+TEST_F(PicShowTest, ManualSwitchedOnAndOffInTheMiddleOfALoopRun) {
+  show->SetThreaded(false);
+  show->OnProgress = [](TCustomPicShow& s) {
+    if (s.Progress() == 40) s.SetManual(true);
+  };
+  show->Execute();
+  EXPECT_TRUE(show->Busy());
+  EXPECT_EQ(show->Progress(), 40);
+  EXPECT_EQ(Count("complete"), 0);
+  show->OnProgress = nullptr;
+  show->SetManual(false);  // resumes from 40 on the calling thread
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(CountPrefix("after "), 25);
+  EXPECT_EQ(Count("complete"), 1);
+  EXPECT_EQ(Count("stop"), 1);
+}
+
+TEST_F(PicShowTest, StopFromInsideALoopRunEndsItAtOnce) {
+  show->SetThreaded(false);
+  show->OnProgress = [](TCustomPicShow& s) {
+    if (s.Progress() == 20) s.Stop();
+  };
+  show->Execute();
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(CountPrefix("after "), 5);
+  EXPECT_EQ(Logged().back(), "stop");
+  EXPECT_EQ(Count("stop"), 1);
+  EXPECT_EQ(Count("complete"), 0);
+  // A stop from OnStart: nothing is stepped at all.
+  log.clear();
+  show->OnStart = [](TCustomPicShow& s, TBitmap&, TBitmap&) { s.Stop(); };
+  show->Execute();
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(Logged(), std::vector<std::string>{"stop"});
+}
+
+TEST_F(PicShowTest, FailingPreparationReachesTheCaller) {
+  show->SetThreaded(false);
+  show->OnStart = [](TCustomPicShow&, TBitmap&, TBitmap&) { throw std::runtime_error("no"); };
+  EXPECT_THROW(show->Execute(), std::runtime_error);
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(Count("stop"), 0);
+  show->OnStart = nullptr;
+  show->Execute();
+  EXPECT_EQ(Count("complete"), 1);
+}
+
+TEST_F(PicShowTest, ClearDropsThePictureOnlyWhenIdle) {
+  RunToPicture();
+  ASSERT_FALSE(show->DisplayBitmap().Empty());
+  show->SetManual(true);
+  show->Execute();
+  show->Clear();
+  EXPECT_FALSE(show->DisplayBitmap().Empty());
+  show->Stop();
+  show->Clear();
+  EXPECT_TRUE(show->DisplayBitmap().Empty());
+  EXPECT_TRUE(show->Picture().HasGraphic());
+  EXPECT_TRUE(PixelAt(show->grab().toImage(), 0, 0) == kBg);
+}
+
+// --- Threaded runs ---
+
+TEST_F(PicShowTest, ThreadedRunCompletesThroughTheCompletionEvent) {
+  show->show();
+  show->Execute();
+  EXPECT_TRUE(show->Busy());
+  ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); }));
+  const auto entries = Logged();
+  EXPECT_EQ(entries.front(), "start");
+  EXPECT_EQ(CountPrefix("after "), 25);
+  EXPECT_EQ(entries[entries.size() - 2], "complete");
+  EXPECT_EQ(entries.back(), "stop");
+  EXPECT_TRUE(progress_off_main);
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kNew));
+  EXPECT_EQ(PixelAt(show->grab().toImage(), 39, 29), kNew);
+}
+
+TEST_F(PicShowTest, StopDuringAThreadedRunKeepsTheLastFrame) {
+  std::atomic<int> frames{0};
+  TBitmap last_frame;
+  show->SetStyle(0);
+  show->OnCustomDraw = [](TCustomPicShow& s, TBitmap&, TBitmap& screen) {
+    FillRect(screen, Rect(0, 0, s.Progress() / 4, 1), kOther);
+  };
+  show->OnAfterNewFrame = [&](TCustomPicShow&, TBitmap&, TBitmap& screen) {
+    last_frame = screen;
+    ++frames;
+  };
+  show->SetDelay(5);
+  show->Execute();
+  ASSERT_TRUE(WaitUntil([&] { return frames >= 3; }));
+  show->Stop();
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(Count("stop"), 1);
+  EXPECT_EQ(Count("complete"), 0);
+  EXPECT_LT(frames.load(), 25);
+  const TBitmap& display = show->DisplayBitmap();
+  ASSERT_EQ(display.Width(), last_frame.Width());
+  for (int x = 0; x < 40; ++x) EXPECT_EQ(PixelAt(display, x, 0), PixelAt(last_frame, x, 0));
+  // Nothing arrives late.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Count("stop"), 1);
+  EXPECT_EQ(Count("complete"), 0);
+}
+
+TEST_F(PicShowTest, ManualFreezesAThreadedRunAndResumesIt) {
+  std::atomic<bool> reached{false};
+  show->OnProgress = [&](TCustomPicShow& s) {
+    if (s.Progress() >= 40) reached = true;
+  };
+  show->SetDelay(2);
+  show->Execute();
+  ASSERT_TRUE(WaitUntil([&] { return reached.load(); }));
+  show->SetManual(true);
+  EXPECT_TRUE(show->Busy());
+  const int frozen = show->Progress();
+  EXPECT_LT(frozen, 100);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(show->Progress(), frozen);
+  EXPECT_EQ(Count("complete"), 0);
+  show->SetProgress(frozen + 1);
+  EXPECT_EQ(show->Progress(), frozen + 1);
+  show->SetManual(false);
+  ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); }));
+  EXPECT_EQ(show->Progress(), 100);
+  EXPECT_EQ(Count("complete"), 1);
+  EXPECT_EQ(Count("stop"), 1);
+}
+
+TEST_F(PicShowTest, FailureOnTheAnimationThreadFinishesAsCompleted) {
+  show->OnAfterNewFrame = [](TCustomPicShow& s, TBitmap&, TBitmap&) {
+    if (s.Progress() == 40) throw std::runtime_error("frame handler failed");
+  };
+  show->Execute();
+  ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); }));
+  EXPECT_EQ(show->Progress(), 40);
+  EXPECT_EQ(Count("complete"), 1);
+  EXPECT_EQ(Count("stop"), 1);
+}
+
+TEST_F(PicShowTest, DestroyingARunningControlStopsSilently) {
+  show->show();
+  show->SetDelay(20);
+  show->Execute();
+  ASSERT_TRUE(show->Busy());
+  show.reset();
+  EXPECT_EQ(Count("stop"), 0);
+  EXPECT_EQ(Count("complete"), 0);
+}
+
+TEST_F(PicShowTest, StressStopAtRandomMoments) {
+  std::mt19937 random(12345);
+  show->SetStep(10);
+  int stops = 0, completes = 0;
+  show->OnStop = [&](TCustomPicShow&) { ++stops; };
+  show->OnComplete = [&](TCustomPicShow&) { ++completes; };
+  show->OnAfterNewFrame = nullptr;
+  show->OnBeforeNewFrame = nullptr;
+  show->OnProgress = nullptr;
+  constexpr int kRuns = 300;
+  for (int run = 0; run < kRuns; ++run) {
+    if (run == kRuns / 2) show->show();  // the second half paints every frame
+    show->SetDelay(static_cast<int>(random() % 3));
+    show->Execute();
+    ASSERT_TRUE(show->Busy());
+    const int rounds = static_cast<int>(random() % 12);
+    for (int i = 0; i < rounds && show->Busy(); ++i) {
+      QCoreApplication::processEvents();
+      if (random() % 2) QThread::usleep(static_cast<unsigned>(random() % 500));
+    }
+    show->Stop();
+    ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); })) << run;
+    ASSERT_EQ(stops, run + 1);
+  }
+  EXPECT_EQ(stops, kRuns);
+  EXPECT_LE(completes, kRuns);
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,12 +1,149 @@
+// `quenmora render`: composes, without a window, exactly the frames the transition control
+// composes for a transition from one picture to another, and writes them as 24-bit PNGs.
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
 
+#include "imaging/png_writer.h"
+#include "imaging/slide_loader.h"
+#include "picshow/render.h"
+#include "picshow/style_catalogue.h"
+#include "picshow/transition_math.h"
+#include "platform/exception.h"
 #include "tools/commands.h"
+#include "tools/style_lookup.h"
+#include "tools/tool_options.h"
 
 namespace qm::tool {
 
-int RunRender(const Args&) {
-  std::fprintf(stderr, "quenmora render: not available in this build yet\n");
-  return 1;
+namespace {
+
+constexpr const char kUsage[] =
+    "usage: quenmora render --style N [--step S] [--seed K] (--progress P | --frames DIR)\n"
+    "                       OLD NEW OUT.png\n"
+    "Composes the transition frame from picture OLD (the old screen contents) to picture NEW (the\n"
+    "new picture) as the transition control does, and writes it to OUT.png as a 24-bit PNG. OLD\n"
+    "and NEW are decoded as the player decodes slides and must be of equal size.\n"
+    "  --style N      style number 0..150 or style name (see 'quenmora styles')\n"
+    "  --step S       progress per frame in percent, 1..100 (default 4; 0 counts as 1 and values\n"
+    "                 above 100 as 100, as the control stores them)\n"
+    "  --seed K       the random generator's seed before the first frame, 0..4294967295\n"
+    "                 (default 0)\n"
+    "  --progress P   the frame at progress P, 0..100\n"
+    "  --frames DIR   a whole forward transition: DIR/frame-NNN.png for every frame (NNN = the\n"
+    "                 progress), the seed running on from frame to frame; OUT.png gets the last\n";
+
+std::optional<uint32_t> ParseSeed(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "quenmora render: %s\n(quenmora render --help describes the options)\n",
+               message.c_str());
+  return 2;
+}
+
+TBitmap Load(const std::string& path) {
+  if (SlideDecoderFor(path) == TSlideDecoder::sdNone) {
+    throw EInvalidGraphic("unknown picture type \"" + SlideExtension(path) + "\" of " + path +
+                          ": the player decodes .jpg, .jpeg, .png and .bmp files");
+  }
+  std::optional<TBitmap> picture = LoadSlidePicture(path);
+  if (!picture || picture->Empty()) throw EInvalidGraphic(path + ": the picture is empty");
+  return std::move(*picture);
+}
+
+std::string FramePath(const std::string& dir, int progress) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame-%03d.png", progress);
+  return (std::filesystem::path(dir) / name).string();
+}
+
+}  // namespace
+
+int RunRender(const Args& args) {
+  RenderSettings settings;
+  std::optional<int> style, progress;
+  std::optional<std::string> frames_dir;
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    const bool takes_value =
+        a == "--style" || a == "--step" || a == "--seed" || a == "--progress" || a == "--frames";
+    if (!takes_value) {
+      if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
+      files.push_back(a);
+      continue;
+    }
+    if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+    const std::string& value = args[++i];
+    if (a == "--style") {
+      const auto s = ParseStyleArgument(value);
+      if (!s || *s < 0 || *s > kMaxStyle)
+        return UsageError("--style takes a style number 0..150 or a style name, not \"" + value +
+                          "\"");
+      style = *s;
+    } else if (a == "--step") {
+      const auto s = ParseInt32(value);
+      if (!s || *s < 0 || *s > 65535) return UsageError("--step takes 1..100, not " + value);
+      settings.step = *s;
+    } else if (a == "--seed") {
+      const auto k = ParseSeed(value);
+      if (!k) return UsageError("--seed takes 0..4294967295, not " + value);
+      settings.seed = *k;
+    } else if (a == "--progress") {
+      const auto p = ParseInt32(value);
+      if (!p || *p < 0 || *p > 100) return UsageError("--progress takes 0..100, not " + value);
+      progress = *p;
+    } else {
+      frames_dir = value;
+    }
+  }
+  if (!style) return UsageError("--style is required");
+  if (progress.has_value() == frames_dir.has_value())
+    return UsageError("give exactly one of --progress and --frames");
+  if (files.size() != 3) return UsageError("expected OLD NEW OUT.png");
+  settings.style = *style;
+
+  try {
+    const TBitmap old_picture = Load(files[0]);
+    const TBitmap new_picture = Load(files[1]);
+    if (progress) {
+      TBitmap frame;
+      RenderFrame(old_picture, new_picture, settings, *progress, frame);
+      WritePng24(frame, files[2]);
+    } else {
+      std::filesystem::create_directories(*frames_dir);
+      std::optional<TBitmap> last;
+      RenderTransition(old_picture, new_picture, settings, [&](int p, const TBitmap& frame) {
+        WritePng24(frame, FramePath(*frames_dir, p));
+        if (ProgressAtEnd(p, false)) last.emplace(frame);
+      });
+      WritePng24(*last, files[2]);
+    }
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "quenmora render: %s\n", e.Message().c_str());
+    return 1;
+  } catch (const std::filesystem::filesystem_error& e) {
+    std::fprintf(stderr, "quenmora render: %s\n", e.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "quenmora render: not enough memory\n");
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace qm::tool

@@ -1,12 +1,64 @@
+// `quenmora decode FILE OUT.png`: decodes a picture exactly as the player decodes a slide and
+// writes the result as a 24-bit PNG.
 #include <cstdio>
+#include <exception>
 
+#include "imaging/png_writer.h"
+#include "imaging/slide_loader.h"
+#include "platform/exception.h"
 #include "tools/commands.h"
 
 namespace qm::tool {
 
-int RunDecode(const Args&) {
-  std::fprintf(stderr, "quenmora decode: not available in this build yet\n");
-  return 1;
+namespace {
+
+constexpr const char kUsage[] =
+    "usage: quenmora decode FILE OUT.png\n"
+    "Decodes FILE (.jpg, .jpeg, .png or .bmp, chosen by its extension) as the player does, writes\n"
+    "the picture to OUT.png as a 24-bit PNG and prints WIDTHxHEIGHT BITS-PER-PIXEL. On failure\n"
+    "prints the text of the player's error box and exits with 1.\n";
+
+// What the player's error box would show.
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "%s\n", ErrorBoxText(message).c_str());
+}
+
+}  // namespace
+
+int RunDecode(const Args& args) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (args.size() != 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string& input = args[0];
+  const std::string& output = args[1];
+  const TSlideDecoder decoder = SlideDecoderFor(input);
+  if (decoder == TSlideDecoder::sdNone) {
+    // The player would skip this file; here it is an error.
+    PrintError("Unknown picture type \"" + SlideExtension(input) +
+               "\": the player decodes .jpg, .jpeg, .png and .bmp files");
+    return 1;
+  }
+  try {
+    const std::optional<TBitmap> picture = LoadSlidePicture(input, decoder);
+    std::printf("%dx%d %d\n", picture->Width(), picture->Height(), picture->BitsPerPixel());
+    if (picture->Empty()) {
+      std::fprintf(stderr, "The picture is empty; %s was not written.\n", output.c_str());
+      return 0;
+    }
+    WritePng24(*picture, output);
+  } catch (const Exception& e) {
+    PrintError(e.Message());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    PrintError("Not enough memory");
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace qm::tool

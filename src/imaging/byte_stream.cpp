@@ -1,0 +1,111 @@
+#include "imaging/byte_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#include "imaging/imaging_messages.h"
+#include "platform/exception.h"
+
+namespace qm {
+
+namespace {
+
+// Closes the descriptor when the read is done, also on an exception.
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The message names the file by its full path.
+[[noreturn]] void ThrowOpenError(const std::string& path, int error) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  const std::string name = ec ? path : full.lexically_normal().string();
+  throw EFOpenError(FormatMessage(msg::kFileOpenError, name.c_str(), std::strerror(error)));
+}
+
+}  // namespace
+
+std::string FormatMessage(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  return text;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) ThrowOpenError(path, errno);
+  FileHandle file(fd);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) ThrowOpenError(path, errno);
+  if (S_ISDIR(info.st_mode)) ThrowOpenError(path, EISDIR);
+
+  std::vector<uint8_t> bytes;
+  try {
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+      bytes.reserve(static_cast<std::size_t>(info.st_size));
+    // Read until the end, whatever the size said: the file may change while it is read.
+    uint8_t block[65536];
+    for (;;) {
+      const ssize_t got = ::read(file.get(), block, sizeof block);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        throw EReadError(msg::kStreamReadError);
+      }
+      if (got == 0) break;
+      bytes.insert(bytes.end(), block, block + got);
+    }
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Not enough memory to read " + path);
+  }
+  return bytes;
+}
+
+std::size_t TByteReader::Read(void* dest, std::size_t count) {
+  const std::size_t n = count < Remaining() ? count : Remaining();
+  if (n > 0) std::memcpy(dest, data_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+void TByteReader::ReadBuffer(void* dest, std::size_t count) {
+  if (count > Remaining()) throw EReadError(msg::kStreamReadError);
+  Read(dest, count);
+}
+
+void TByteReader::Skip(uint64_t count) {
+  pos_ = count < Remaining() ? pos_ + static_cast<std::size_t>(count) : data_.size();
+}
+
+void TByteReader::Seek(uint64_t position) {
+  pos_ = position < data_.size() ? static_cast<std::size_t>(position) : data_.size();
+}
+
+}  // namespace qm

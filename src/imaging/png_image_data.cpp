@@ -1,0 +1,351 @@
+#include "imaging/png_image_data.h"
+
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "imaging/byte_stream.h"
+#include "imaging/imaging_messages.h"
+#include "imaging/packed_pixels.h"
+#include "imaging/png_image.h"
+
+namespace qm {
+
+namespace {
+
+// ---- reading the compressed stream across IDAT chunks ----
+
+// Feeds inflate from the run of IDAT chunks through an input buffer of 65535 bytes. Every byte
+// read from a chunk, and the chunk's name, go into the running checksum.
+class IdatReader {
+ public:
+  IdatReader(TByteReader& stream, uint32_t length) : stream_(stream), remaining_(length) {
+    crc_ = crc32(0L, reinterpret_cast<const Bytef*>("IDAT"), 4);
+    if (inflateInit(&z_) != Z_OK) throw EPNGZLIBError(ZlibMessage(Z_MEM_ERROR));
+  }
+  ~IdatReader() { inflateEnd(&z_); }
+  IdatReader(const IdatReader&) = delete;
+  IdatReader& operator=(const IdatReader&) = delete;
+
+  // Fills `out` with the next `count` bytes of image data. Returns false when the data ends
+  // before that: the compressed stream is complete, or the file ends.
+  bool Read(uint8_t* out, std::size_t count) {
+    z_.next_out = out;
+    z_.avail_out = static_cast<uInt>(count);
+    while (z_.avail_out > 0 && !ended_) {
+      if (z_.avail_in == 0 && !Refill()) break;
+      const uInt in_before = z_.avail_in, out_before = z_.avail_out;
+      const int result = inflate(&z_, Z_NO_FLUSH);
+      if (result < 0) throw EPNGZLIBError(ZlibMessage(result));
+      // The stream is complete (or asks for a preset dictionary, which no PNG has): no further
+      // input can produce output.
+      if (result == Z_STREAM_END || result == Z_NEED_DICT) ended_ = true;
+      if (z_.avail_in == in_before && z_.avail_out == out_before) ended_ = true;
+    }
+    return z_.avail_out == 0;
+  }
+
+  // Reads the rest of the chunk being read into the checksum, then its checksum, and compares.
+  void Finish() {
+    while (remaining_ > 0) {
+      const std::size_t got = ReadChunkBytes();
+      if (got == 0) break;
+    }
+    CheckCrc();
+  }
+
+  static std::string ZlibMessage(int result) {
+    const int index = result + 6;
+    const char* text = index >= 0 && index <= 8 ? msg::kZlibResultTexts[index] : "";
+    return std::string(msg::kPngZlibError) + text;
+  }
+
+ private:
+  static constexpr std::size_t kBufferSize = 65535;
+
+  // Reads up to one buffer of the current chunk's data; returns the count read.
+  std::size_t ReadChunkBytes() {
+    const std::size_t want = remaining_ < kBufferSize ? remaining_ : kBufferSize;
+    const std::size_t got = stream_.Read(buffer_.data(), want);
+    remaining_ -= static_cast<uint32_t>(got);
+    crc_ = crc32_z(crc_, buffer_.data(), got);
+    return got;
+  }
+
+  void CheckCrc() {
+    uint8_t stored[4];
+    if (stream_.Read(stored, 4) != 4 || ReadBigEndian32(stored) != crc_)
+      throw EPngInvalidCRC(msg::kPngInvalidCRC);
+  }
+
+  // Gives inflate more input. When the chunk is used up, checks its checksum and moves on to
+  // the next chunk, which must be IDAT; empty IDAT chunks are checked and passed over. Returns
+  // false when no byte could be read: the file has ended.
+  bool Refill() {
+    while (remaining_ == 0) {
+      CheckCrc();
+      uint8_t head[8];
+      const std::size_t got = stream_.Read(head, 8);
+      if (got < 8 || std::memcmp(head + 4, "IDAT", 4) != 0)
+        throw EPNGMissingMultipleIDAT(msg::kPngMissingMultipleIDAT);
+      remaining_ = ReadBigEndian32(head);
+      crc_ = crc32(0L, head + 4, 4);
+    }
+    const std::size_t got = ReadChunkBytes();
+    if (got == 0) {
+      ended_ = true;
+      return false;
+    }
+    z_.next_in = buffer_.data();
+    z_.avail_in = static_cast<uInt>(got);
+    return true;
+  }
+
+  TByteReader& stream_;
+  uint32_t remaining_;
+  uLong crc_;
+  z_stream z_{};
+  bool ended_ = false;
+  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kBufferSize);
+};
+
+// ---- row copies into the image ----
+
+// Where a row's pixels go: column x0 + i * dx of image row `row` for pixel i of the row.
+struct RowTarget {
+  uint8_t* dest;   // the image row
+  uint8_t* alpha;  // the alpha plane row, for colour types 4 and 6
+  uint32_t x0, dx, count;
+};
+
+// The colour-to-image copy for one colour type and bit depth.
+class RowCopier {
+ public:
+  RowCopier(const TChunkIHDR& header, const std::array<uint8_t, 256>& gamma, bool identity)
+      : type_(header.ColorType), depth_(header.BitDepth), gamma_(gamma), identity_(identity) {}
+
+  void Copy(const uint8_t* src, const RowTarget& t) const {
+    switch (type_) {
+      case 0:
+      case 3:
+        CopyIndexed(src, t);
+        break;
+      case 2:
+        if (depth_ == 8)
+          CopyRgb<3>(src, t);
+        else
+          CopyRgb<6>(src, t);
+        break;
+      case 6:
+        if (depth_ == 8)
+          CopyRgb<4>(src, t);
+        else
+          CopyRgb<8>(src, t);
+        CopyAlpha(src, t, depth_ == 8 ? 4 : 8, depth_ == 8 ? 3 : 6);
+        break;
+      case 4: {
+        const uint32_t step = depth_ == 8 ? 2 : 4;
+        for (uint32_t i = 0; i < t.count; ++i) t.dest[t.x0 + i * t.dx] = src[i * step];
+        CopyAlpha(src, t, step, step / 2);
+        break;
+      }
+    }
+  }
+
+ private:
+  void CopyIndexed(const uint8_t* src, const RowTarget& t) const {
+    if (depth_ == 16) {
+      for (uint32_t i = 0; i < t.count; ++i) t.dest[t.x0 + i * t.dx] = src[2 * i];
+    } else if (depth_ == 2) {
+      // Two-bit samples become four-bit indices: palette index v, or grey ramp index v * 5.
+      const unsigned factor = type_ == 0 ? 5 : 1;
+      for (uint32_t i = 0; i < t.count; ++i)
+        PutPackedSample(t.dest, t.x0 + i * t.dx, 4, GetPackedSample(src, i, 2) * factor);
+    } else if (t.dx == 1 && t.x0 == 0) {
+      std::memcpy(t.dest, src, (static_cast<std::size_t>(t.count) * depth_ + 7) / 8);
+    } else {
+      for (uint32_t i = 0; i < t.count; ++i)
+        PutPackedSample(t.dest, t.x0 + i * t.dx, depth_, GetPackedSample(src, i, depth_));
+    }
+  }
+
+  // Red, green, blue (high bytes at 16 bits) to blue, green, red through the gamma table.
+  template <int kStep>
+  void CopyRgb(const uint8_t* src, const RowTarget& t) const {
+    constexpr int kChannel = kStep == 6 || kStep == 8 ? 2 : 1;
+    uint8_t* d = t.dest + static_cast<std::size_t>(t.x0) * 3;
+    const std::size_t dstep = static_cast<std::size_t>(t.dx) * 3;
+    const uint32_t n = t.count;
+    if (identity_) {
+      for (uint32_t i = 0; i < n; ++i, src += kStep, d += dstep) {
+        d[0] = src[2 * kChannel];
+        d[1] = src[kChannel];
+        d[2] = src[0];
+      }
+    } else {
+      const uint8_t* g = gamma_.data();
+      for (uint32_t i = 0; i < n; ++i, src += kStep, d += dstep) {
+        d[0] = g[src[2 * kChannel]];
+        d[1] = g[src[kChannel]];
+        d[2] = g[src[0]];
+      }
+    }
+  }
+
+  static void CopyAlpha(const uint8_t* src, const RowTarget& t, uint32_t step, uint32_t offset) {
+    if (!t.alpha) return;
+    for (uint32_t i = 0; i < t.count; ++i) t.alpha[t.x0 + i * t.dx] = src[i * step + offset];
+  }
+
+  int type_, depth_;
+  const std::array<uint8_t, 256>& gamma_;
+  bool identity_;
+};
+
+// Raw row length in bytes of `width` pixels.
+std::size_t RawRowBytes(int type, int depth, uint32_t width) {
+  const uint64_t w = width;
+  switch (type) {
+    case 2:
+      return static_cast<std::size_t>(w * depth * 3 / 8);
+    case 4:
+      return static_cast<std::size_t>(w * depth * 2 / 8);
+    case 6:
+      return static_cast<std::size_t>(w * depth * 4 / 8);
+    default:
+      return static_cast<std::size_t>((w * depth + 7) / 8);
+  }
+}
+
+// Bytes per complete pixel, the distance of the Sub, Average and Paeth filters.
+std::size_t FilterDistance(int type, int depth) {
+  switch (type) {
+    case 0:
+      return depth == 16 ? 2 : 1;
+    case 2:
+      return static_cast<std::size_t>(depth * 3 / 8);
+    case 4:
+      return static_cast<std::size_t>(depth / 4);
+    case 6:
+      return static_cast<std::size_t>(depth / 2);
+    default:
+      return 1;
+  }
+}
+
+// ---- filters ----
+
+inline uint8_t Paeth(int a, int b, int c) {
+  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+  return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+template <std::size_t kDistance>
+void UnfilterFixed(uint8_t filter, uint8_t* row, const uint8_t* prev, std::size_t length) {
+  constexpr std::size_t d = kDistance;
+  const std::size_t head = length < d ? length : d;
+  switch (filter) {
+    case 1:
+      for (std::size_t i = d; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - d]);
+      break;
+    case 2:
+      for (std::size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+      break;
+    case 3:
+      for (std::size_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
+      for (std::size_t i = d; i < length; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + ((row[i - d] + prev[i]) >> 1));
+      break;
+    case 4:
+      for (std::size_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
+      for (std::size_t i = d; i < length; ++i)
+        row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - d], prev[i], prev[i - d]));
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void UnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* previous, std::size_t length,
+                 std::size_t distance) {
+  switch (distance) {
+    case 1:
+      return UnfilterFixed<1>(filter, row, previous, length);
+    case 2:
+      return UnfilterFixed<2>(filter, row, previous, length);
+    case 3:
+      return UnfilterFixed<3>(filter, row, previous, length);
+    case 4:
+      return UnfilterFixed<4>(filter, row, previous, length);
+    case 6:
+      return UnfilterFixed<6>(filter, row, previous, length);
+    case 8:
+      return UnfilterFixed<8>(filter, row, previous, length);
+    default:
+      return;
+  }
+}
+
+void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
+  TChunkIHDR& header = *png.Header();
+  const int type = header.ColorType, depth = header.BitDepth;
+  const uint32_t width = header.Width, height = header.Height;
+  TBitmap& image = header.Image;
+
+  // Grey ramp: entry k of n is the grey level gamma[MulDiv(k, 255, n - 1)] (exact here).
+  if (type == 0 || type == 4) {
+    const int n = 1 << image.BitsPerPixel();
+    for (int k = 0; k < n; ++k) {
+      const uint8_t g = png.GammaTable[k * 255 / (n - 1)];
+      header.ColorTable[k] = TRGBQuad{g, g, g, 0};
+    }
+  }
+
+  const std::size_t distance = FilterDistance(type, depth);
+  const std::size_t max_row = RawRowBytes(type, depth, width);
+  // One filter-type byte and the row, twice: the current and the previous row.
+  std::vector<uint8_t> current(max_row + 1), previous(max_row + 1);
+  const RowCopier copier(header, png.GammaTable, png.GammaIsIdentity());
+  IdatReader reader(stream, length);
+
+  struct Pass {
+    uint32_t x0, y0, dx, dy;
+  };
+  static constexpr Pass kWholeImage[] = {{0, 0, 1, 1}};
+  static constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  const std::span<const Pass> passes =
+      png.InterlaceMethod == 1 ? std::span<const Pass>(kAdam7) : std::span<const Pass>(kWholeImage);
+
+  bool more = true;
+  for (const Pass& pass : passes) {
+    if (!more) break;
+    if (pass.x0 >= width || pass.y0 >= height) continue;  // the pass has no pixels
+    const uint32_t pass_width = (width - pass.x0 + pass.dx - 1) / pass.dx;
+    const uint32_t pass_height = (height - pass.y0 + pass.dy - 1) / pass.dy;
+    const std::size_t row_bytes = RawRowBytes(type, depth, pass_width);
+    std::memset(previous.data(), 0, row_bytes + 1);
+    for (uint32_t r = 0; r < pass_height; ++r) {
+      if (!reader.Read(current.data(), row_bytes + 1)) {
+        more = false;
+        break;
+      }
+      UnfilterRow(current[0], current.data() + 1, previous.data() + 1, row_bytes, distance);
+      const uint32_t y = pass.y0 + r * pass.dy;
+      RowTarget target{
+          image.ScanLine(static_cast<int>(y)),
+          header.Alpha.empty() ? nullptr : header.Alpha.data() + std::size_t{y} * width, pass.x0,
+          pass.dx, pass_width};
+      copier.Copy(current.data() + 1, target);
+      current.swap(previous);
+    }
+  }
+  reader.Finish();
+}
+
+}  // namespace qm

@@ -1,0 +1,87 @@
+// Builders for the decoder tests: PNG files of any colour type, bit depth, filter, interlacing,
+// chunk order and damage; BMP files; JPEG files through the JPEG library's compressor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+
+namespace qm::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// ---- PNG ----
+
+struct PngChunk {
+  std::string name;
+  Bytes data;
+  bool bad_crc = false;  // write a wrong checksum
+};
+
+// The samples of an image: width * height pixels of `channels` samples each, row by row.
+struct PngImage {
+  uint32_t width = 0, height = 0;
+  int color_type = 2, bit_depth = 8, interlace = 0;
+  std::vector<uint16_t> samples;
+  // Filter type of every row; -1 takes 0, 1, 2, 3, 4 in turn. Types above 4 are written as
+  // given with the row unfiltered.
+  int filter = -1;
+
+  int Channels() const;
+  uint16_t& At(uint32_t x, uint32_t y, int channel) {
+    return samples[(static_cast<std::size_t>(y) * width + x) * Channels() + channel];
+  }
+  // The filtered rows, with their filter-type bytes, pass by pass when interlaced.
+  Bytes FilteredData() const;
+  Bytes Compressed() const;
+};
+
+// Fills an image with pseudo-random samples (a fixed sequence per seed).
+PngImage RandomPngImage(uint32_t width, uint32_t height, int color_type, int bit_depth,
+                        uint32_t seed);
+
+PngChunk IhdrChunk(uint32_t width, uint32_t height, int bit_depth, int color_type,
+                   int interlace = 0, int compression = 0, int filter = 0);
+PngChunk IhdrChunk(const PngImage& image);
+// The compressed data cut into `parts` IDAT chunks of about equal size.
+std::vector<PngChunk> IdatChunks(const Bytes& compressed, int parts = 1);
+// Signature (unless `signature` is false) and the chunks.
+Bytes AssemblePng(const std::vector<PngChunk>& chunks, bool signature = true);
+// IHDR, PLTE when given, the image data in one IDAT chunk, IEND.
+Bytes MakePng(const PngImage& image, const Bytes& palette = {});
+
+Bytes BigEndian32(uint32_t v);
+
+// ---- BMP ----
+
+// A BMP file: the 14-byte file header (pixel data offset `bits_offset`, or where the data
+// starts when 0), then `header`, `extra` (bit-field masks or a colour table) and `pixels`.
+Bytes AssembleBmp(const Bytes& header, const Bytes& extra, const Bytes& pixels,
+                  uint32_t bits_offset = 0);
+// An info header of `size` bytes (40 and more), zeros beyond the fields given.
+Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
+                    uint32_t compression = 0, uint32_t image_size = 0, uint32_t colors_used = 0);
+void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v);
+
+// ---- JPEG ----
+
+enum class JpegKind { kBaseline, kProgressive, kGrey, kCmykAdobe, kCmykPlain, kYcck };
+// Compresses width x height pixels (red, green, blue per pixel; for CMYK kinds four samples
+// per pixel, stored as given) at quality 90.
+Bytes EncodeJpeg(const Bytes& samples, int width, int height, JpegKind kind);
+// Decodes with the JPEG library straight to red, green, blue (or grey) samples: the reference.
+Bytes ReferenceJpegDecode(const Bytes& jpeg, int* width, int* height, bool grey);
+
+// ---- bitmaps ----
+
+// Red, green, blue of every pixel, row 0 first; palette bitmaps through their palette.
+Bytes BitmapRgb(const TBitmap& bitmap);
+// Colourful smooth test content with some noise, width * height * 3 bytes.
+Bytes PhotoLikeRgb(int width, int height, uint32_t seed);
+
+std::string TempPath(const std::string& name);
+void WriteFile(const std::string& path, const Bytes& bytes);
+
+}  // namespace qm::test

@@ -55,7 +55,7 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
   const Result r =
       Quenmora(Pack("--interval 3 --background '#102030' --loop --caption-position "
                     "top-right --font 'Liberation Sans' --font-colour '#FFFFFF' "
-                    "--font-size 20 --bold --underline --style 266 " +
+                    "--font-size 20 --bold --underline --style 42 " +
                     dir_ + "/a.jpg='Grüße aus Köln' " + dir_ + "/B.PNG " + dir_ + "/c.bmp=Leer"));
   ASSERT_EQ(r.status, 0) << r.out;
   const test::Bytes show = test::ReadFile(dir_ + "/show");
@@ -78,7 +78,7 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
   EXPECT_EQ(s.header.fontColor, 0x00FFFFFFu);
   EXPECT_EQ(s.header.fontSize, 20);
   EXPECT_EQ(s.header.fontStyle, 5);
-  EXPECT_EQ(s.header.style, 266);
+  EXPECT_EQ(s.header.style, 42);
   ASSERT_EQ(s.slides.size(), 3u);
   EXPECT_EQ(s.slides[0].caption,
             "Gr\xfc\xdf"
@@ -90,10 +90,11 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
 
   const Result info = Quenmora("info " + dir_ + "/show");
   ASSERT_EQ(info.status, 0) << info.out;
-  for (const char* want : {"slides:            3", "#102030 (0x00302010)", "top-right",
-                           "\"Liberation Sans\"", "white: black strip", "0x05 bold underline",
-                           "266 (10, ", "slide 1: a.jpg, 2000 bytes, caption \"Grüße aus Köln\"",
-                           "slide 3: c.bmp, 0 bytes, caption \"Leer\""})
+  for (const char* want :
+       {"slides:            3", "#102030 (0x00302010)", "top-right", "\"Liberation Sans\"",
+        "white: black strip", "0x05 bold underline", "style:             42 (",
+        "slide 1: a.jpg, 2000 bytes, caption \"Grüße aus Köln\"",
+        "slide 3: c.bmp, 0 bytes, caption \"Leer\""})
     EXPECT_NE(info.out.find(want), std::string::npos) << want << "\n" << info.out;
 }
 
@@ -143,6 +144,21 @@ TEST_F(ToolTest, RefusalsLeaveNoPresentationBehind) {
   // Only the inputs are left: no temporary file beside the output either.
   EXPECT_EQ(tmp_.Entries(),
             (std::vector<std::string>{"B.PNG", "a.jpg", "c.bmp", "notes.gif", "player"}));
+}
+
+TEST_F(ToolTest, InfoNamesStyleFieldsTheWayThePlayerReadsThem) {
+  const std::pair<int32_t, const char*> cases[] = {{999, "999 (random style for every slide)"},
+                                                   {266, "266 (10, "},
+                                                   {200, "200 (above 150: no transition effect)"},
+                                                   {0, "0 (0: no transition effect)"}};
+  for (const auto& [style, text] : cases) {
+    GalleryHeader h;
+    h.style = style;
+    test::WriteFile(dir_ + "/raw", test::SimplePresentation(h, {}));
+    const Result r = Quenmora("info " + dir_ + "/raw");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
+  }
 }
 
 TEST_F(ToolTest, InfoTellsNoPayloadFromDamage) {

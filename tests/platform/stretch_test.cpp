@@ -1,0 +1,227 @@
+// Stretch copies on tiny bitmaps, pixel by pixel. Source pixels are numbered so that every
+// destination pixel shows which source pixel it took; destination pixels start as a marker.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "platform/stretch.h"
+
+namespace qm {
+namespace {
+
+constexpr uint32_t kOld = 0xEEEEEE;
+
+uint32_t& Px(TBitmap& b, int x, int y) {
+  return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
+}
+uint32_t Px(const TBitmap& b, int x, int y) {
+  return reinterpret_cast<const uint32_t*>(b.ScanLine(y))[x];
+}
+
+// Source pixel (x, y) holds 100 y + x + 1.
+TBitmap Numbered(int w, int h) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) Px(b, x, y) = 100 * y + x + 1;
+  return b;
+}
+
+TBitmap Filled(int w, int h, uint32_t v = kOld) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) Px(b, x, y) = v;
+  return b;
+}
+
+std::vector<std::vector<uint32_t>> Rows(const TBitmap& b) {
+  std::vector<std::vector<uint32_t>> rows(b.Height());
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) rows[y].push_back(Px(b, x, y));
+  return rows;
+}
+
+// The sampling rule written out per destination pixel, for comparison on random copies.
+void ReferenceStretch(TBitmap& d, int dx, int dy, int dw, int dh, const TBitmap& s, int sx, int sy,
+                      int sw, int sh, const TRegion* clip) {
+  const TBitmap src = s;  // read the whole source first
+  const int n = std::abs(dw), m = std::abs(sw), nh = std::abs(dh), mh = std::abs(sh);
+  for (int ky = 0; ky < nh; ++ky)
+    for (int kx = 0; kx < n; ++kx) {
+      const int x = dw > 0 ? dx + kx : dx - kx, y = dh > 0 ? dy + ky : dy - ky;
+      const int kxs = static_cast<int>((2LL * kx + 1) * m / (2LL * n));
+      const int kys = static_cast<int>((2LL * ky + 1) * mh / (2LL * nh));
+      const int u = sw > 0 ? sx + kxs : sx - kxs, v = sh > 0 ? sy + kys : sy - kys;
+      if (x < 0 || y < 0 || x >= d.Width() || y >= d.Height()) continue;
+      if (u < 0 || v < 0 || u >= src.Width() || v >= src.Height()) continue;
+      if (clip && !clip->Contains(x, y)) continue;
+      Px(d, x, y) = Px(src, u, v);
+    }
+}
+
+TEST(StretchBlt, ShrinkDropsAndGrowRepeatsByCentreSampling) {
+  TBitmap src = Numbered(4, 2);
+  TBitmap d = Filled(2, 1);
+  StretchBlt(d, 0, 0, 2, 1, src, 0, 0, 4, 2);
+  // Columns k' = floor((2k + 1) 4 / 4) = 1, 3; row floor(1 * 2 / 2) = 1.
+  EXPECT_EQ(Rows(d), (std::vector<std::vector<uint32_t>>{{102, 104}}));
+
+  TBitmap g = Filled(5, 3);
+  StretchBlt(g, 0, 0, 5, 3, src, 1, 0, 2, 2);
+  // Columns floor((2k + 1) 2 / 10) = 0, 0, 1, 1, 1 from 1; rows floor((2k + 1) 2 / 6) = 0, 1, 1.
+  EXPECT_EQ(Rows(g), (std::vector<std::vector<uint32_t>>{
+                         {2, 2, 3, 3, 3}, {102, 102, 103, 103, 103}, {102, 102, 103, 103, 103}}));
+}
+
+TEST(StretchBlt, OppositeSignsMirrorEqualSignsDoNot) {
+  TBitmap src = Numbered(3, 2);
+  TBitmap d = Filled(5, 2);
+  // Negative destination width from x = 3: columns 3, 2, 1 take source 0, 1, 2.
+  StretchBlt(d, 3, 0, -3, 2, src, 0, 0, 3, 2);
+  EXPECT_EQ(Rows(d), (std::vector<std::vector<uint32_t>>{{kOld, 3, 2, 1, kOld},
+                                                         {kOld, 103, 102, 101, kOld}}));
+  // Both negative: no mirror; column 3 - k takes source 2 - k.
+  TBitmap e = Filled(4, 1);
+  StretchBlt(e, 3, 0, -3, 1, src, 2, 0, -3, 1);
+  EXPECT_EQ(Rows(e), (std::vector<std::vector<uint32_t>>{{kOld, 1, 2, 3}}));
+  // Vertical mirror by a negative source height.
+  TBitmap v = Filled(1, 2);
+  StretchBlt(v, 0, 0, 1, 2, src, 0, 1, 1, -2);
+  EXPECT_EQ(Rows(v), (std::vector<std::vector<uint32_t>>{{101}, {1}}));
+}
+
+TEST(StretchBlt, ClipsToTargetAndKeepsPixelsWhoseSampleIsOutsideTheSource) {
+  TBitmap src = Numbered(3, 3);
+  TBitmap d = Filled(4, 4);
+  // Negative origin: only the part inside the target is drawn, the mapping unchanged.
+  StretchBlt(d, -1, -1, 3, 3, src, 0, 0, 3, 3);
+  EXPECT_EQ(Px(d, 0, 0), 102u);
+  EXPECT_EQ(Px(d, 1, 1), 203u);
+  EXPECT_EQ(Px(d, 2, 0), kOld);
+  // A source rectangle reaching past the source: those samples leave the target alone.
+  TBitmap e = Filled(4, 1);
+  StretchBlt(e, 0, 0, 4, 1, src, 1, 0, 4, 1);
+  EXPECT_EQ(Rows(e), (std::vector<std::vector<uint32_t>>{{2, 3, kOld, kOld}}));
+  TBitmap f = Filled(2, 1);
+  StretchBlt(f, 0, 0, 2, 1, src, -1, 0, 2, 1);
+  EXPECT_EQ(Rows(f), (std::vector<std::vector<uint32_t>>{{kOld, 1}}));
+  // Extents of 0 draw nothing.
+  TBitmap z = Filled(2, 2);
+  EXPECT_FALSE(StretchBlt(z, 0, 0, 0, 2, src, 0, 0, 2, 2));
+  EXPECT_FALSE(StretchBlt(z, 0, 0, 2, 2, src, 0, 0, 2, 0));
+  EXPECT_EQ(Rows(z), Rows(Filled(2, 2)));
+}
+
+TEST(StretchBlt, OverlapWithinOneBitmapReadsTheSourceFirst) {
+  // Push right: the old contents move right by 2 within the same bitmap.
+  TBitmap b = Numbered(6, 2);
+  StretchCopyRect(b, TRect{2, 0, 6, 2}, b, TRect{0, 0, 4, 2});
+  EXPECT_EQ(Rows(b), (std::vector<std::vector<uint32_t>>{{1, 2, 1, 2, 3, 4},
+                                                         {101, 102, 101, 102, 103, 104}}));
+  // Push up, and a squeeze: the whole bitmap shrunk into its lower part.
+  TBitmap c = Numbered(1, 4);
+  StretchCopyRect(c, TRect{0, 0, 1, 3}, c, TRect{0, 1, 1, 4});
+  EXPECT_EQ(Rows(c), (std::vector<std::vector<uint32_t>>{{101}, {201}, {301}, {301}}));
+  TBitmap q = Numbered(1, 4);
+  StretchCopyRect(q, TRect{0, 2, 1, 4}, q, TRect{0, 0, 1, 4});
+  EXPECT_EQ(Rows(q), (std::vector<std::vector<uint32_t>>{{1}, {101}, {101}, {301}}));
+}
+
+TEST(StretchBlt, DrawsOnlyThroughTheClipRegion) {
+  TBitmap src = Numbered(4, 4);
+  TBitmap d = Filled(4, 4);
+  TRegion clip = CreateRectRgn(1, 0, 3, 1);
+  clip.UniteRect(0, 2, 1, 4);
+  SelectClipRgn(d, &clip);
+  // Grow by 2 so that rows repeat: each repeated row still follows the clip.
+  StretchBlt(d, 0, 0, 4, 4, src, 0, 0, 2, 2);
+  EXPECT_EQ(Rows(d), (std::vector<std::vector<uint32_t>>{{kOld, 1, 2, kOld},
+                                                         {kOld, kOld, kOld, kOld},
+                                                         {101, kOld, kOld, kOld},
+                                                         {101, kOld, kOld, kOld}}));
+  SelectClipRgn(d, nullptr);
+  FillRect(d, TRect{-5, 3, 2, 9}, 0x00030201);
+  EXPECT_EQ(Px(d, 1, 3), 0x010203u);
+  EXPECT_EQ(Px(d, 2, 3), kOld);
+}
+
+TEST(StretchBlt, RandomCopiesMatchTheSamplingRule) {
+  std::mt19937 rng(2024);
+  auto r = [&](int lo, int hi) { return lo + static_cast<int>(rng() % (hi - lo + 1)); };
+  for (int iter = 0; iter < 4000; ++iter) {
+    TBitmap src = Numbered(r(1, 9), r(1, 9));
+    const bool same = iter % 4 == 0;
+    TBitmap dst = same ? src : Filled(r(1, 9), r(1, 9));
+    TBitmap want = dst;
+    auto ext = [&] {
+      int e = r(-12, 12);
+      return e == 0 ? 1 : e;
+    };
+    const int dx = r(-5, 10), dy = r(-5, 10), dw = ext(), dh = ext();
+    const int sx = r(-5, 10), sy = r(-5, 10), sw = ext(), sh = ext();
+    TRegion clip;
+    const bool clipped = iter % 3 == 0;
+    if (clipped) {
+      for (int i = 0; i < 3; ++i) clip.UniteRect(r(-2, 9), r(-2, 9), r(-2, 9), r(-2, 9));
+      SelectClipRgn(dst, &clip);
+    }
+    if (same) {
+      StretchBlt(dst, dx, dy, dw, dh, dst, sx, sy, sw, sh);
+      ReferenceStretch(want, dx, dy, dw, dh, want, sx, sy, sw, sh, clipped ? &clip : nullptr);
+    } else {
+      StretchBlt(dst, dx, dy, dw, dh, src, sx, sy, sw, sh);
+      ReferenceStretch(want, dx, dy, dw, dh, src, sx, sy, sw, sh, clipped ? &clip : nullptr);
+    }
+    ASSERT_EQ(Rows(dst), Rows(want))
+        << "iteration " << iter << ": " << dx << "," << dy << " " << dw << "x" << dh << " <- " << sx
+        << "," << sy << " " << sw << "x" << sh;
+  }
+}
+
+TEST(StretchBlt, AnySourceFormatOntoTrueColourTargets) {
+  // The same picture in 24-bit, 8-, 4- and 1-bit form gives the same 32-bit copy, mirrored.
+  TBitmap p1(9, 2, PixelFormat::pf1bit), p4(9, 2, PixelFormat::pf4bit),
+      p8(9, 2, PixelFormat::pf8bit), p24(9, 2, PixelFormat::pf24bit);
+  const std::vector<TRGBQuad> pal = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+  p1.Palette() = p4.Palette() = p8.Palette() = pal;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 9; ++x) {
+      const int i = (x + y) % 3 == 0 ? 1 : 0;
+      if (i) p1.ScanLine(y)[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      p4.ScanLine(y)[x / 2] |= static_cast<uint8_t>(i << (x % 2 ? 0 : 4));
+      p8.ScanLine(y)[x] = static_cast<uint8_t>(i);
+      uint8_t* q = p24.ScanLine(y) + 3 * x;
+      q[0] = pal[i].rgbBlue, q[1] = pal[i].rgbGreen, q[2] = pal[i].rgbRed;
+    }
+  TBitmap want = Filled(9, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 9; ++x) {
+      const int i = (8 - x + y) % 3 == 0 ? 1 : 0;  // mirrored horizontally
+      Px(want, x, y) = pal[i].rgbBlue | (pal[i].rgbGreen << 8) | (pal[i].rgbRed << 16);
+    }
+  for (const TBitmap* s : {&p1, &p4, &p8, &p24}) {
+    TBitmap d = Filled(9, 2);
+    StretchBlt(d, 8, 0, -9, 2, *s, 0, 0, 9, 2);
+    EXPECT_EQ(Rows(d), Rows(want)) << s->BitsPerPixel();
+    // Unscaled runs take the direct path.
+    TBitmap u = Filled(9, 2);
+    Draw(u, 0, 0, *s);
+    TBitmap back = u;
+    StretchBlt(back, 8, 0, -9, 2, u, 0, 0, 9, 2);
+    EXPECT_EQ(Rows(back), Rows(want)) << s->BitsPerPixel();
+  }
+  // 24-bit target.
+  TBitmap t24(9, 2, PixelFormat::pf24bit);
+  StretchBlt(t24, 8, 0, -9, 2, p8, 0, 0, 9, 2);
+  TBitmap t32 = t24;
+  t32.ConvertTo(PixelFormat::pf32bit);
+  EXPECT_EQ(Rows(t32), Rows(want));
+  // Palette target: same palette, so every pixel keeps its index.
+  TBitmap t8(9, 2, PixelFormat::pf8bit);
+  t8.Palette() = pal;
+  Draw(t8, 0, 0, p4);
+  for (int x = 0; x < 9; ++x) EXPECT_EQ(t8.ScanLine(1)[x], p8.ScanLine(1)[x]);
+}
+
+}  // namespace
+}  // namespace qm

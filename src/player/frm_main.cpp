@@ -1,12 +1,16 @@
 #include "player/frm_main.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 
+#include "imaging/slide_loader.h"
+#include "picshow/style_catalogue.h"
 #include "player/cp1252.h"
 #include "player/player_messages.h"
 
@@ -66,9 +70,15 @@ TfrmMain::TfrmMain(const std::string& executable, QWidget* parent) : QWidget(par
   SetFillColor(lblDesc, Qt::white);
   lblDesc->setGeometry(0, 0, 3, 13);
 
-  PicShow1 = new QWidget(this);
+  PicShow1 = new TPicShow(this);
   PicShow1->setObjectName("PicShow1");
   PicShow1->setGeometry(0, 0, 200, 200);
+  PicShow1->SetAutoSize(false);
+  PicShow1->SetCenter(true);
+  PicShow1->SetDelay(50);
+  PicShow1->SetOverDraw(false);
+  PicShow1->SetStyle(0);
+  PicShow1->setFocusPolicy(Qt::NoFocus);
 
   panControl = new QWidget(this);
   panControl->setObjectName("panControl");
@@ -84,6 +94,8 @@ TfrmMain::TfrmMain(const std::string& executable, QWidget* parent) : QWidget(par
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(2000);
+  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1TimerFromTimer);
+  setFocusPolicy(Qt::StrongFocus);
 
   // The picture area is drawn over the strip wherever they overlap.
   PicShow1->raise();
@@ -116,7 +128,7 @@ void TfrmMain::SetTimerPeriod(uint32_t milliseconds) {
 
 void TfrmMain::SetBackgroundColor(TColor color) {
   SetFillColor(this, ToQColor(color));
-  SetFillColor(PicShow1, ToQColor(color));
+  PicShow1->SetColor(color);
 }
 
 void TfrmMain::LayoutCaptionStrip(int32_t p) {
@@ -178,7 +190,74 @@ void TfrmMain::LayoutPictureAreaAgainstStrip(int32_t p) {
 }
 
 void TfrmMain::SetTransitionStyle(uint8_t style) {
-  transitionStyle_ = style;
+  PicShow1->SetStyle(style);
+}
+
+void TfrmMain::EnableTimer() {
+  // A period of 0 never fires.
+  if (Timer1->interval() > 0 && !closed_) Timer1->start();
+}
+
+void TfrmMain::SetCaption(const std::string& caption) {
+  lblDesc->setText(QString::fromStdString(Cp1252ToUtf8(caption)));
+  AdjustLabelHeight();
+}
+
+void TfrmMain::Timer1Timer() {
+  Timer1->stop();
+  const auto count = static_cast<int32_t>(state_.slides.size());
+  if (state_.slidePosition > count - 1) {
+    // An empty list ends the show even when it loops: there is nothing to start again with.
+    if (state_.loopFlag == 0 || count == 0) {
+      close();
+      return;
+    }
+    state_.slidePosition = 0;
+  }
+  const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slidePosition)];
+  // Unrecognised extensions load nothing: the control keeps its previous picture.
+  if (std::optional<TBitmap> picture = LoadSlidePicture(slide.path))
+    PicShow1->SetPicture(&*picture);
+  if (IsRandomStyle(state_.styleValue)) PicShow1->SetStyle(PickRandomStyle());
+  PicShow1->Clear();
+  repaint();
+  PicShow1->Execute();
+  SetCaption(slide.caption);
+  ++state_.slidePosition;
+  // Wait for the end of the transition, handling paints, keys and the completion as they
+  // come; between them the main thread sleeps instead of spinning.
+  while (PicShow1->Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  EnableTimer();
+}
+
+void TfrmMain::Timer1TimerFromTimer() {
+  try {
+    Timer1Timer();
+  } catch (const std::exception& e) {
+    QMessageBox box(QMessageBox::Critical, kApplicationTitle,
+                    QString::fromStdString(ErrorBoxText(e.what())));
+    box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+  }
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  Timer1->stop();
+  closed_ = true;
+  PicShow1->Stop();
+  PicShow1->Clear();
+  lblDesc->setText(QString());
+  event->accept();
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TfrmMain::AdjustLabelHeight() {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "picshow/picshow.h"
 #include "player/extraction.h"
 
 namespace qm {
@@ -23,11 +24,19 @@ class TfrmMain : public QWidget, public GallerySettingsSink {
   bool FormCreate(const std::string& executable);
 
   const PlayerState& State() const { return state_; }
+
+  // The slide sequencer's tick: shows the slide at the slide position and waits for its
+  // transition to end. Decoding errors pass to the caller.
+  void Timer1Timer();
+  // The timer's tick as the framework runs it: an error shows the default error box, and the
+  // show halts on the previous slide.
+  void Timer1TimerFromTimer();
+
   bool StartupFailed() const { return startupFailed_; }
 
   // Children, named as in the window's description.
   QLabel* lblDesc = nullptr;
-  QWidget* PicShow1 = nullptr;
+  TPicShow* PicShow1 = nullptr;
   QWidget* panControl = nullptr;
   QLabel* imgPause = nullptr;
   QLabel* imgPlay = nullptr;
@@ -47,17 +56,23 @@ class TfrmMain : public QWidget, public GallerySettingsSink {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // FormKeyDown: Escape, whatever the shift state, closes the window.
+  void keyPressEvent(QKeyEvent* event) override;
+  // FormCloseQuery: stops the show; never refuses the close. Closing ends the program.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // Keeps the label's automatic height: as many lines as its text needs at its width.
   void AdjustLabelHeight();
+  void SetCaption(const std::string& caption);
+  void EnableTimer();
   void PlaceLabel();
 
   enum class StripEdge { kNone, kTop, kBottom };
   StripEdge stripEdge_ = StripEdge::kNone;
   PlayerState state_;
   bool startupFailed_ = false;
-  uint8_t transitionStyle_ = 0;
+  bool closed_ = false;
 };
 
 }  // namespace qm

@@ -1,6 +1,7 @@
 // The Quenmora player: a presentation is this program with a gallery payload appended.
 #include <QApplication>
 
+#include "player/fatal_error.h"
 #include "player/frm_main.h"
 #include "player/player_messages.h"
 
@@ -13,8 +14,16 @@ int main(int argc, char** argv) {
 
   qm::TfrmMain frmMain(qm::OwnExecutablePath());
   frmMain.show();
+  frmMain.activateWindow();
   if (!frmMain.StartupFailed()) {
-    // The first slide comes at once (the sequencer's first tick).
+    // The first slide comes at once. An error here has no handler around it: the fatal-error
+    // box, then the program ends.
+    try {
+      frmMain.Timer1Timer();
+    } catch (const std::exception& e) {
+      qm::ShowFatalErrorBox(e);
+      return 1;
+    }
   }
   return app.exec();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/slide_loader.h"
 #include "player/cp1252.h"
 #include "player/extraction.h"
 #include "player/file_stream.h"
@@ -244,8 +245,7 @@ int RunPack(const Args& args) {
     if (!S_ISREG(st.st_mode)) return Fail("not a regular file: " + path);
     if (outputExists && st.st_dev == outStat.st_dev && st.st_ino == outStat.st_ino)
       return Fail("the output " + o.output + " is also an input");
-    const std::string ext = LowerExtension(path);
-    if (!IsSlideExtension(ext))
+    if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
       return Fail(path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures");
     const auto slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -58,20 +58,4 @@ std::string CaptionPositionName(int32_t code) {
   return "none (no caption strip)";
 }
 
-std::string LowerExtension(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const auto dot = name.find_last_of('.');
-  if (dot == std::string::npos) return "";
-  std::string ext = name.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
-bool IsSlideExtension(const std::string& e) {
-  return e == ".jpg" || e == ".jpeg" || e == ".png" || e == ".bmp";
-}
-
 }  // namespace qm::tool

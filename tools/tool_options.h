@@ -25,10 +25,4 @@ std::optional<int32_t> ParseCaptionPosition(const std::string& text);
 // The name of a caption position code, or "none (no caption strip)".
 std::string CaptionPositionName(int32_t code);
 
-// Lower-cased extension of the file name part of `path` ("" without a dot).
-std::string LowerExtension(const std::string& path);
-
-// The extensions the player decodes.
-bool IsSlideExtension(const std::string& lowerExtension);
-
 }  // namespace qm::tool

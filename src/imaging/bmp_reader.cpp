@@ -258,10 +258,16 @@ TBitmap DecodeBitmap(std::span<const uint8_t> bytes) {
   if (bits_offset >= s.Position() && bits_offset <= s.Size()) s.Seek(bits_offset);
   const int width = static_cast<int>(info.width);
   const int height = static_cast<int>(info.height < 0 ? -info.height : info.height);
+  const bool run_length =
+      info.compression == kCompressionRle8 || info.compression == kCompressionRle4;
+  // Without a stated size, uncompressed data fills whole rows; run-length data, which can be
+  // longer than the rows it makes and has its own end code, takes the rest of the file.
   uint64_t image_size = info.image_size;
   if (image_size == 0)
-    image_size = uint64_t{TBitmap::RowBytesFor(width, static_cast<PixelFormat>(info.bits))} *
-                 static_cast<uint64_t>(height);
+    image_size = run_length
+                     ? s.Remaining()
+                     : uint64_t{TBitmap::RowBytesFor(width, static_cast<PixelFormat>(info.bits))} *
+                           static_cast<uint64_t>(height);
   if (image_size > s.Remaining()) image_size = s.Remaining();
   const std::span<const uint8_t> data(s.Current(), static_cast<std::size_t>(image_size));
 
@@ -273,7 +279,7 @@ TBitmap DecodeBitmap(std::span<const uint8_t> bytes) {
     palette.assign(std::size_t{1} << info.bits, TRGBQuad{});
     std::copy_n(table.begin(), std::min(table.size(), palette.size()), palette.begin());
   }
-  if (info.compression == kCompressionRle8 || info.compression == kCompressionRle4)
+  if (run_length)
     DecodeRunLength(data, info.compression == kCompressionRle4, bitmap);
   else
     CopyRows(data, info, bitmap);

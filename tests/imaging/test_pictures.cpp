@@ -214,7 +214,7 @@ void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v) {
 
 Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
                     uint32_t compression, uint32_t image_size, uint32_t colors_used) {
-  Bytes h(size, 0);
+  Bytes h(std::max<uint32_t>(size, 40), 0);
   PutLittleEndian32(h, 0, size);
   PutLittleEndian32(h, 4, static_cast<uint32_t>(width));
   PutLittleEndian32(h, 8, static_cast<uint32_t>(height));
@@ -223,6 +223,7 @@ Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
   PutLittleEndian32(h, 16, compression);
   PutLittleEndian32(h, 20, image_size);
   PutLittleEndian32(h, 32, colors_used);
+  h.resize(size);
   return h;
 }
 

@@ -60,7 +60,7 @@ Bytes BigEndian32(uint32_t v);
 // starts when 0), then `header`, `extra` (bit-field masks or a colour table) and `pixels`.
 Bytes AssembleBmp(const Bytes& header, const Bytes& extra, const Bytes& pixels,
                   uint32_t bits_offset = 0);
-// An info header of `size` bytes (40 and more), zeros beyond the fields given.
+// An info header of `size` bytes (cut short below 40), zeros beyond the fields given.
 Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
                     uint32_t compression = 0, uint32_t image_size = 0, uint32_t colors_used = 0);
 void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v);

@@ -48,48 +48,68 @@ T FloorDiv(T a, T b) {  // b > 0
   return q;
 }
 
+struct TCrossing {
+  int64_t X;  // first pixel column whose centre lies at or right of the crossing
+  int Dir;    // +1 for an edge running down, -1 for one running up
+};
+
 // Scan-converts a polygon row by row and hands each row's inside runs to emit(y, spans, n),
 // rows in increasing order. T is the integer type wide enough for the exact crossing arithmetic.
+// `crossings` and `row` have room for `count` entries.
 template <typename T, typename Emit>
-void ScanPolygon(const TPoint* pts, int count, int fill_mode, Emit&& emit) {
-  struct TCrossing {
-    int64_t X;  // first pixel column whose centre lies at or right of the crossing
-    int Dir;
+void ScanPolygon(const TPoint* pts, int count, int fill_mode, TCrossing* crossings, TSpan* row,
+                 Emit&& emit) {
+  // An edge from p to q crosses the sample row y + 1/2 when lo <= y < hi (the row never meets
+  // an integer vertex). There xc = N / D with D = 2 (q.Y - p.Y) and N = p.X D + (2y + 1 -
+  // 2 p.Y)(q.X - p.X); the first pixel whose centre lies at or right of it is
+  // ceil(xc - 1/2) = ceil((2N - D) / 2D) = ceil((a0 + step y) / b), b > 0.
+  struct TEdge {
+    int64_t lo, hi;
+    T a0, step, b;
+    int dir;
   };
-  int32_t ymin = pts[0].Y, ymax = pts[0].Y;
-  for (int i = 1; i < count; ++i) {
-    ymin = std::min(ymin, pts[i].Y);
-    ymax = std::max(ymax, pts[i].Y);
+  std::array<TEdge, 16> local;
+  std::vector<TEdge> heap;
+  TEdge* edges = local.data();
+  if (count > static_cast<int>(local.size())) {
+    heap.resize(static_cast<std::size_t>(count));
+    edges = heap.data();
   }
-  thread_local std::vector<TCrossing> crossings;
-  thread_local std::vector<TSpan> row;
-  for (int64_t y = ymin; y < ymax; ++y) {
-    crossings.clear();
-    for (int i = 0; i < count; ++i) {
-      const TPoint& p = pts[i];
-      const TPoint& q = pts[i + 1 == count ? 0 : i + 1];
-      if (p.Y == q.Y) continue;
-      const int64_t lo = std::min(p.Y, q.Y), hi = std::max(p.Y, q.Y);
-      if (y < lo || y >= hi) continue;  // the sample row y + 1/2 lies strictly inside (lo, hi)
-      // Crossing xc = N / D with D = 2 (q.Y - p.Y); the first pixel whose centre is at or
-      // right of it is ceil(xc - 1/2) = ceil((2N - D) / (2D)).
-      T d = T{2} * (T{q.Y} - T{p.Y});
-      T n = T{p.X} * d + (T{2} * T{y} + 1 - T{2} * T{p.Y}) * (T{q.X} - T{p.X});
-      T a = T{2} * n - d, b = T{2} * d;
-      if (b < 0) {
-        a = -a;
-        b = -b;
-      }
-      const T x = -FloorDiv<T>(-a, b);
-      crossings.push_back(TCrossing{static_cast<int64_t>(x), q.Y > p.Y ? 1 : -1});
+  int n_edges = 0;
+  int64_t ymin = std::numeric_limits<int64_t>::max(), ymax = std::numeric_limits<int64_t>::min();
+  for (int i = 0; i < count; ++i) {
+    const TPoint& p = pts[i];
+    const TPoint& q = pts[i + 1 == count ? 0 : i + 1];
+    if (p.Y == q.Y) continue;
+    const T d = T{2} * (T{q.Y} - T{p.Y}), dx = T{q.X} - T{p.X};
+    T a0 = T{2} * (T{p.X} * d + (T{1} - T{2} * T{p.Y}) * dx) - d, step = T{4} * dx, b = T{2} * d;
+    if (b < 0) {
+      a0 = -a0;
+      step = -step;
+      b = -b;
     }
-    if (crossings.size() < 2) continue;
-    std::sort(crossings.begin(), crossings.end(),
-              [](const TCrossing& l, const TCrossing& r) { return l.X < r.X; });
-    row.clear();
+    TEdge& e = edges[n_edges++];
+    e = TEdge{std::min(p.Y, q.Y), std::max(p.Y, q.Y), a0, step, b, q.Y > p.Y ? 1 : -1};
+    ymin = std::min(ymin, e.lo);
+    ymax = std::max(ymax, e.hi);
+  }
+  for (int64_t y = ymin; y < ymax; ++y) {
+    int n = 0;
+    for (int i = 0; i < n_edges; ++i) {
+      const TEdge& e = edges[i];
+      if (y < e.lo || y >= e.hi) continue;
+      const T x = -FloorDiv<T>(-(e.a0 + e.step * T{y}), e.b);
+      // Insertion keeps the crossings sorted by column.
+      int k = n++;
+      for (; k > 0 && crossings[k - 1].X > static_cast<int64_t>(x); --k)
+        crossings[k] = crossings[k - 1];
+      crossings[k] = TCrossing{static_cast<int64_t>(x), e.dir};
+    }
+    std::size_t spans = 0;
     int winding = 0;
     int64_t start = 0;
-    for (const TCrossing& c : crossings) {
+    for (int i = 0; i < n; ++i) {
+      const TCrossing& c = crossings[i];
       const bool was_in = fill_mode == ALTERNATE ? (winding & 1) != 0 : winding != 0;
       winding += c.Dir;
       const bool is_in = fill_mode == ALTERNATE ? (winding & 1) != 0 : winding != 0;
@@ -97,29 +117,41 @@ void ScanPolygon(const TPoint* pts, int count, int fill_mode, Emit&& emit) {
         start = c.X;
       } else if (was_in && !is_in && c.X > start) {
         // Columns stay within the polygon's x range, so they fit 32 bits.
-        if (!row.empty() && row.back().Right >= start)
-          row.back().Right = static_cast<int32_t>(c.X);
+        if (spans > 0 && row[spans - 1].Right >= start)
+          row[spans - 1].Right = static_cast<int32_t>(c.X);
         else
-          row.push_back(TSpan{static_cast<int32_t>(start), static_cast<int32_t>(c.X)});
+          row[spans++] = TSpan{static_cast<int32_t>(start), static_cast<int32_t>(c.X)};
       }
     }
-    emit(static_cast<int32_t>(y), row.data(), row.size());
+    if (spans > 0) emit(static_cast<int32_t>(y), row, spans);
   }
 }
 
 template <typename Emit>
 void ScanPolygonExact(const TPoint* pts, int count, int fill_mode, Emit&& emit) {
   if (pts == nullptr || count < 3) return;
+  std::array<TCrossing, 16> local_crossings;
+  std::array<TSpan, 16> local_row;
+  std::vector<TCrossing> heap_crossings;
+  std::vector<TSpan> heap_row;
+  TCrossing* crossings = local_crossings.data();
+  TSpan* row = local_row.data();
+  if (count > 16) {
+    heap_crossings.resize(static_cast<std::size_t>(count));
+    heap_row.resize(static_cast<std::size_t>(count));
+    crossings = heap_crossings.data();
+    row = heap_row.data();
+  }
   // With coordinates below 2^28 in size every product fits 64 bits.
-  constexpr int32_t kSmall = 1 << 28;
+  constexpr int64_t kSmall = int64_t{1} << 28;
   bool small = true;
   for (int i = 0; i < count; ++i)
-    small = small && std::abs(static_cast<int64_t>(pts[i].X)) < kSmall &&
-            std::abs(static_cast<int64_t>(pts[i].Y)) < kSmall;
+    small =
+        small && pts[i].X < kSmall && pts[i].X > -kSmall && pts[i].Y < kSmall && pts[i].Y > -kSmall;
   if (small)
-    ScanPolygon<int64_t>(pts, count, fill_mode, emit);
+    ScanPolygon<int64_t>(pts, count, fill_mode, crossings, row, emit);
   else
-    ScanPolygon<int128>(pts, count, fill_mode, emit);
+    ScanPolygon<int128>(pts, count, fill_mode, crossings, row, emit);
 }
 
 uint64_t ISqrt(uint64_t v) {
@@ -245,7 +277,7 @@ void TRegion::UniteRect(int32_t left, int32_t top, int32_t right, int32_t bottom
 
 void TRegion::UnitePolygon(const TPoint* points, int count, int fill_mode) {
   ScanPolygonExact(points, count, fill_mode, [this](int32_t y, const TSpan* s, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) pending_.push_back(TBox{y, y + 1, s[i].Left, s[i].Right});
+    for (std::size_t i = 0; i < n; ++i) AddBox(y, y + 1, s[i].Left, s[i].Right);
   });
 }
 
@@ -257,11 +289,10 @@ void TRegion::Unite(const TRegion& other) {
     pending_ = other.pending_;
     return;
   }
-  pending_.reserve(pending_.size() + other.pending_.size() + other.spans_.size());
   for (const TBand& b : other.bands_)
     for (const TSpan& s : other.Spans(b))
       pending_.push_back(TBox{b.Top, b.Bottom, s.Left, s.Right});
-  pending_.insert(pending_.end(), other.pending_.begin(), other.pending_.end());
+  pending_.append(other.pending_.begin(), other.pending_.end());
 }
 
 // Rebuilds the band list from the current bands and every collected box in one sweep from top
@@ -269,32 +300,42 @@ void TRegion::Unite(const TRegion& other) {
 // the union of the boxes then active becomes a new band.
 void TRegion::Normalize() const {
   if (pending_.empty()) return;
-  std::vector<TBox>& boxes = pending_;
-  for (const TBand& b : bands_)
-    for (const TSpan& s : Spans(b)) boxes.push_back(TBox{b.Top, b.Bottom, s.Left, s.Right});
-  bands_.clear();
-  spans_.clear();
-
-  // Sort by top row: counting sort when the rows are few against the boxes, as when many small
-  // shapes are united on one picture; a comparison sort otherwise.
-  int32_t top_min = boxes[0].Top, top_max = boxes[0].Top;
-  for (const TBox& b : boxes) {
+  // Every box: the collected ones and the current bands' spans.
+  auto for_each_box = [this](auto&& fn) {
+    for (const TBox& b : pending_) fn(b);
+    for (const TBand& b : bands_)
+      for (const TSpan& s : Spans(b)) fn(TBox{b.Top, b.Bottom, s.Left, s.Right});
+  };
+  std::size_t total = 0;
+  int32_t top_min = pending_.begin()->Top, top_max = top_min;
+  for_each_box([&](const TBox& b) {
+    ++total;
     top_min = std::min(top_min, b.Top);
     top_max = std::max(top_max, b.Top);
-  }
+  });
+
+  // Sort by top row: a counting sort when the rows are few against the boxes, as when many
+  // small shapes are united on one picture; a comparison sort otherwise.
+  std::vector<TBox> boxes;
   const uint64_t range = static_cast<uint64_t>(int64_t{top_max} - top_min) + 1;
-  if (range <= 4 * boxes.size() + 4096) {
+  if (range <= 4 * total + 4096) {
     std::vector<uint32_t> start(range + 1, 0);
-    for (const TBox& b : boxes) ++start[static_cast<uint64_t>(int64_t{b.Top} - top_min) + 1];
+    for_each_box(
+        [&](const TBox& b) { ++start[static_cast<uint64_t>(int64_t{b.Top} - top_min) + 1]; });
     for (uint64_t i = 1; i <= range; ++i) start[i] += start[i - 1];
-    std::vector<TBox> sorted(boxes.size());
-    for (const TBox& b : boxes)
-      sorted[start[static_cast<uint64_t>(int64_t{b.Top} - top_min)]++] = b;
-    boxes.swap(sorted);
+    boxes.resize(total);
+    for_each_box([&](const TBox& b) {
+      boxes[start[static_cast<uint64_t>(int64_t{b.Top} - top_min)]++] = b;
+    });
   } else {
+    boxes.reserve(total);
+    for_each_box([&](const TBox& b) { boxes.push_back(b); });
     std::sort(boxes.begin(), boxes.end(),
               [](const TBox& l, const TBox& r) { return l.Top < r.Top; });
   }
+  pending_.clear();
+  bands_.clear();
+  spans_.clear();
 
   TBandWriter writer(bands_, spans_);
   auto by_left = [](const TBox& l, const TBox& r) { return l.Left < r.Left; };
@@ -340,7 +381,6 @@ void TRegion::Normalize() const {
     std::erase_if(active, [next](const TBox& b) { return b.Bottom <= next; });
     y = next;
   }
-  boxes.clear();
 }
 
 // ---- Shapes ----
@@ -395,10 +435,7 @@ TRegion CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bot
 
 TRegion CreatePolygonRgn(const TPoint* points, int count, int fill_mode) {
   TRegion r;
-  TBandWriter writer(r.bands_, r.spans_);
-  ScanPolygonExact(points, count, fill_mode, [&writer](int32_t y, const TSpan* s, std::size_t n) {
-    writer.Add(y, y + 1, s, n);
-  });
+  r.UnitePolygon(points, count, fill_mode);
   return r;
 }
 
@@ -419,7 +456,10 @@ int CombineRgn(TRegion& dest, const TRegion& src1, const TRegion& src2, int mode
         r.Unite(src2);
         dest = std::move(r);
       }
-      return dest.Kind();
+      // Building the bands now would cost a sweep per union: report what is known without it.
+      if (dest.pending_.empty()) return dest.Kind();
+      if (dest.bands_.empty() && dest.pending_.size() == 1) return SIMPLEREGION;
+      return COMPLEXREGION;
     case RGN_AND:
     case RGN_XOR:
     case RGN_DIFF:

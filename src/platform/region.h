@@ -11,6 +11,8 @@
 // so one region must not be read from two threads at once before it has been read once.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -82,13 +84,54 @@ class TRegion {
 
  private:
   friend TRegion CreateRoundRectRgn(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
-  friend TRegion CreatePolygonRgn(const TPoint*, int, int);
   friend int CombineRgn(TRegion&, const TRegion&, const TRegion&, int);
-  friend class TRegionRowWriter;
 
   // Shape pixels waiting to be united: rows Top..Bottom-1, columns Left..Right-1.
   struct TBox {
     int32_t Top, Bottom, Left, Right;
+  };
+  // The boxes of a region, the first few kept inline: a small shape (a rectangle, a triangle of
+  // a few rows) is created, united and dropped without touching the heap.
+  class TBoxList {
+   public:
+    static constexpr uint32_t kInline = 4;
+    std::size_t size() const { return large_.empty() ? small_size_ : large_.size(); }
+    bool empty() const { return size() == 0; }
+    const TBox* begin() const { return large_.empty() ? small_.data() : large_.data(); }
+    const TBox* end() const { return begin() + size(); }
+    void clear() {
+      small_size_ = 0;
+      large_.clear();
+    }
+    void push_back(const TBox& b) {
+      if (large_.empty() && small_size_ < kInline) {
+        small_[small_size_++] = b;
+        return;
+      }
+      Spill();
+      large_.push_back(b);
+    }
+    void append(const TBox* first, const TBox* last) {
+      const auto n = static_cast<std::size_t>(last - first);
+      if (large_.empty() && small_size_ + n <= kInline) {
+        std::copy(first, last, small_.begin() + small_size_);
+        small_size_ += static_cast<uint32_t>(n);
+        return;
+      }
+      Spill();
+      large_.insert(large_.end(), first, last);
+    }
+
+   private:
+    void Spill() {
+      if (!large_.empty()) return;
+      large_.reserve(16);
+      large_.assign(small_.begin(), small_.begin() + small_size_);
+      small_size_ = 0;
+    }
+    std::array<TBox, kInline> small_{};
+    uint32_t small_size_ = 0;
+    std::vector<TBox> large_;
   };
 
   void Normalize() const;
@@ -98,7 +141,7 @@ class TRegion {
 
   mutable std::vector<TBand> bands_;
   mutable std::vector<TSpan> spans_;
-  mutable std::vector<TBox> pending_;
+  mutable TBoxList pending_;
 };
 
 // Left <= x < Right and Top <= y < Bottom, the coordinates put in order first.
@@ -118,8 +161,10 @@ TRegion CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bot
 TRegion CreatePolygonRgn(const TPoint* points, int count, int fill_mode);
 
 // dest := src1 <mode> src2. dest may be src1 or src2. Returns the kind of the result, or
-// RGN_ERROR for an unknown mode (dest is then unchanged). A union with dest as src1 only
-// collects src2's spans, so uniting shapes one by one stays cheap.
+// RGN_ERROR for an unknown mode (dest is then unchanged). A union only collects the spans of
+// its sources, so uniting shapes one by one stays cheap; its bands are built when the region is
+// next read, and until then a non-empty union reports COMPLEXREGION unless it is plainly one
+// rectangle.
 int CombineRgn(TRegion& dest, const TRegion& src1, const TRegion& src2, int mode);
 
 // Releases the region's pixels at once; the region is empty afterwards.

@@ -89,6 +89,18 @@ void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count) {
   g_convert24(src, dst, count);
 }
 
+void ReverseCopy32(const uint32_t* src_last, uint32_t* dst, int32_t count) {
+  int32_t i = 0;
+#ifdef QM_X86
+  // SSE2 is part of every x86-64: four pixels per step, reversed within the register.
+  for (; i + 4 <= count; i += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src_last - i - 3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_shuffle_epi32(v, 0x1B));
+  }
+#endif
+  for (; i < count; ++i) dst[i] = src_last[-i];
+}
+
 void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0, int32_t count,
              uint32_t* out) {
   if (count <= 0) return;

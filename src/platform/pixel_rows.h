@@ -27,6 +27,9 @@ void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0
 void ReadMapped(const uint8_t* row, PixelFormat format, const TLut& lut, const int32_t* cols,
                 int32_t count, uint32_t* out);
 
+// dst[i] = src_last[-i] for i = 0..count-1: a row of 32-bit pixels in reverse order.
+void ReverseCopy32(const uint32_t* src_last, uint32_t* dst, int32_t count);
+
 // 24-bit blue-green-red to 32-bit pixels, the fourth byte 0.
 void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count);
 

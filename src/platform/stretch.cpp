@@ -17,6 +17,7 @@ namespace {
 struct TAxis {
   int32_t first = 0, last = 0;
   bool identity = false;
+  bool reversed = false;  // unscaled mirror: source = offset - destination (map filled too)
   int32_t offset = 0;
   std::vector<int32_t>* map = nullptr;
   int32_t At(int32_t p) const { return identity ? p + offset : (*map)[p - first]; }
@@ -49,6 +50,8 @@ bool BuildAxis(int32_t d0, int32_t dext, int32_t s0, int32_t sext, int32_t dest_
     return true;
   }
   axis.identity = false;
+  axis.reversed = n == m;
+  axis.offset = static_cast<int32_t>(int64_t{s0} + d0);
   map.resize(static_cast<std::size_t>(pmax - pmin));
   int64_t first_valid = -1, last_valid = -1;
   for (int64_t p = pmin; p < pmax; ++p) {
@@ -171,6 +174,8 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
       uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();
       if (xa.identity)
         pixel::ReadRun(srow, src.format, lut, l + xa.offset, r - l, out);
+      else if (xa.reversed && src.format == PixelFormat::pf32bit)
+        pixel::ReverseCopy32(reinterpret_cast<const uint32_t*>(srow) + (xa.offset - l), out, r - l);
       else
         pixel::ReadMapped(srow, src.format, lut, xmap.data() + (l - xa.first), r - l, out);
       if (direct32) return;

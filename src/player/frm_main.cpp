@@ -235,7 +235,7 @@ void TfrmMain::Timer1TimerFromTimer() {
     Timer1Timer();
   } catch (const std::exception& e) {
     QMessageBox box(QMessageBox::Critical, kApplicationTitle,
-                    QString::fromStdString(ErrorBoxText(e.what())));
+                    QString::fromStdString(ErrorBoxText(e.what())), QMessageBox::NoButton, this);
     box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();

@@ -1,0 +1,262 @@
+// The player end to end, in a virtual X server: presentations packed here, screenshots
+// compared with the pixels the layout and the sequencer call for, keys sent as a user would.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "player/file_stream.h"
+#include "player/payload_writer.h"
+#include "show_builder.h"
+#include "x_session.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Bytes;
+
+constexpr int kSW = 640, kSH = 480;
+constexpr int kPicW = 200, kPicH = 100;
+constexpr QRgb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+constexpr QRgb kBackground = 0xFF404060;  // stored as 0x00604040
+constexpr TColor kBackgroundStored = 0x00604040;
+
+// A 24-bit BMP of one colour.
+Bytes SolidBmp(QRgb colour, int w = kPicW, int h = kPicH) {
+  const int row = (w * 3 + 3) / 4 * 4;
+  Bytes b(54 + static_cast<std::size_t>(row) * h, 0);
+  b[0] = 'B', b[1] = 'M';
+  WriteU32LE(&b[2], static_cast<uint32_t>(b.size()));
+  WriteU32LE(&b[10], 54);
+  WriteU32LE(&b[14], 40);
+  WriteU32LE(&b[18], static_cast<uint32_t>(w));
+  WriteU32LE(&b[22], static_cast<uint32_t>(h));
+  b[26] = 1, b[28] = 24;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &b[54 + static_cast<std::size_t>(y) * row + x * 3];
+      p[0] = qBlue(colour), p[1] = qGreen(colour), p[2] = qRed(colour);
+    }
+  return b;
+}
+
+struct Slide {
+  std::string name;
+  Bytes data;
+  std::string caption;  // UTF-8, ASCII here
+};
+
+class PlayerE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x_.Ok()) << "Xvfb did not start";
+    char templ[] = "/tmp/qm-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir_ = templ;
+    std::filesystem::create_directories(dir_ + "/tmp");
+    std::filesystem::create_directories(dir_ + "/tmp-runtime");
+    chmod((dir_ + "/tmp-runtime").c_str(), 0700);
+  }
+  void TearDown() override {
+    process_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Packs `slides` with `header` into a presentation and starts it.
+  void Start(GalleryHeader header, const std::vector<Slide>& slides) {
+    std::vector<PackSlide> pack;
+    for (const Slide& s : slides) {
+      test::WriteFile(dir_ + "/" + s.name, s.data);
+      pack.push_back({dir_ + "/" + s.name, s.name, s.caption});
+    }
+    {
+      FileStream out(dir_ + "/show", FileStream::Mode::kCreate);
+      WritePresentation(std::string(QM_BIN_DIR) + "/quenmora-player", header, pack, out);
+    }
+    StartFile(dir_ + "/show");
+  }
+  void StartFile(const std::string& path) {
+    chmod(path.c_str(), 0755);
+    process_ = std::make_unique<test::Process>(x_, path, dir_ + "/tmp");
+  }
+
+  GalleryHeader Header(int32_t interval, int32_t loop, int32_t position = 3) {
+    GalleryHeader h;
+    h.interval = interval;
+    h.loop = loop;
+    h.backgroundColor = kBackgroundStored;
+    h.captionPosition = position;
+    h.fontName = "DejaVu Sans";
+    h.fontSize = 14;
+    h.style = 0;
+    return h;
+  }
+
+  // Waits until the screen's pixel at (x, y) has `colour`.
+  bool WaitForPixel(int x, int y, QRgb colour, std::chrono::milliseconds timeout = 10s) {
+    return test::WaitFor(
+        [&] {
+          const QImage shot = x_.Screenshot();
+          return !shot.isNull() && shot.pixel(x, y) == colour;
+        },
+        timeout);
+  }
+
+  test::XSession x_{kSW, kSH};
+  std::string dir_;
+  std::unique_ptr<test::Process> process_;
+};
+
+// Rows of the strip at the bottom (or top) edge, counted while column `x` shows `strip`.
+int StripHeight(const QImage& shot, QRgb strip, bool bottom, int x) {
+  int h = 0;
+  while (h < shot.height() && shot.pixel(x, bottom ? shot.height() - 1 - h : h) == strip) ++h;
+  return h;
+}
+
+// Horizontal extent of the pixels within rows [y0, y1) that are not `strip`.
+std::pair<int, int> TextColumns(const QImage& shot, QRgb strip, int y0, int y1) {
+  int lo = shot.width(), hi = -1;
+  for (int y = y0; y < y1; ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (shot.pixel(x, y) != strip) lo = std::min(lo, x), hi = std::max(hi, x);
+  return {lo, hi};
+}
+
+TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
+  Start(Header(1, 0, 7), {{"r.bmp", SolidBmp(kRed), "eins"},
+                          {"g.bmp", SolidBmp(kGreen), "zwei"},
+                          {"b.bmp", SolidBmp(kBlue), "drei"}});
+  const int left = (kSW - kPicW) / 2, top = (kSH - kPicH) / 2;
+  for (QRgb colour : {kRed, kGreen, kBlue}) {
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
+    const QImage shot = x_.Screenshot();
+    EXPECT_EQ(shot.pixel(left, top), colour);
+    EXPECT_EQ(shot.pixel(left + kPicW - 1, top + kPicH - 1), colour);
+    EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
+    EXPECT_EQ(shot.pixel(left, top + kPicH), kBackground);
+    EXPECT_EQ(shot.pixel(2, 2), kBackground) << "no caption strip for position 7";
+  }
+  // The last slide stays one interval, then the program ends by itself.
+  EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
+}
+
+TEST_F(PlayerE2E, LoopingShowWrapsAndEscapeEndsIt) {
+  Start(Header(1, 1), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
+  for (QRgb colour : {kRed, kGreen, kRed, kGreen})
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
+  x_.Key("Escape");
+  EXPECT_EQ(process_->WaitExit(1s), std::optional<int>(0));
+}
+
+TEST_F(PlayerE2E, IntervalZeroKeepsTheFirstSlide) {
+  Start(Header(0, 1), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed);
+  x_.Key("shift+Escape");
+  EXPECT_EQ(process_->WaitExit(2s), std::optional<int>(0));
+}
+
+// Caption strips: edge, alignment, one visible line, and the picture area beside them.
+TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
+  struct Case {
+    int32_t position;
+    bool bottom;
+    const char* align;
+  } cases[] = {{1, true, "left"}, {3, true, "centre"}, {0, false, "left"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    // A caption long enough to wrap: only one line of it may show.
+    std::string caption = "Mmm";
+    if (c.position == 3) caption = std::string(30, 'M') + " " + std::string(30, 'M');
+    Start(Header(0, 0, c.position), {{"r.bmp", SolidBmp(kRed), caption}});
+    ASSERT_TRUE(test::WaitFor(
+        [&] { return x_.Screenshot().pixelColor(kSW / 2, kSH / 2).red() > 200; }, 10s));
+    std::this_thread::sleep_for(300ms);
+    const QImage shot = x_.Screenshot();
+    const int h = StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1);
+    EXPECT_GT(h, 10);
+    EXPECT_LT(h, 40) << "one line only";
+    // Picture area: bottom strip (0, 0, SW, SH - h); top strip (0, h, SW, SH).
+    const int areaTop = c.bottom ? 0 : h;
+    const int areaHeight = c.bottom ? kSH - h : kSH;
+    const int top = areaTop + (areaHeight - kPicH) / 2;
+    EXPECT_EQ(shot.pixel(kSW / 2, top), kRed);
+    EXPECT_NE(shot.pixel(kSW / 2, top - 1), kRed);
+    EXPECT_EQ(shot.pixel(kSW / 2, top + kPicH - 1), kRed);
+    EXPECT_NE(shot.pixel(kSW / 2, top + kPicH), kRed);
+    const int y0 = c.bottom ? kSH - h : 0;
+    const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, y0, y0 + h);
+    ASSERT_GE(hi, lo) << "caption text visible";
+    if (std::string(c.align) == "left") {
+      EXPECT_LT(lo, 10);
+    } else {
+      EXPECT_NEAR((lo + hi) / 2, kSW / 2, 12);
+    }
+    x_.Key("Escape");
+    EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
+  }
+}
+
+TEST_F(PlayerE2E, WhiteCaptionTextGetsABlackStrip) {
+  GalleryHeader h = Header(0, 0, 3);
+  h.fontColor = 0x00FFFFFF;
+  Start(h, {{"g.bmp", SolidBmp(kGreen), "Weiss auf Schwarz"}});
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kGreen));
+  const QImage shot = x_.Screenshot();
+  EXPECT_EQ(shot.pixel(2, kSH - 2), 0xFF000000);
+  const int stripH = StripHeight(shot, 0xFF000000, true, 2);
+  bool white = false;
+  for (int x = 0; x < kSW; ++x)
+    for (int y = kSH - stripH; y < kSH; ++y) white |= shot.pixel(x, y) == 0xFFFFFFFF;
+  EXPECT_TRUE(white);
+  x_.Key("Escape");
+  EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
+}
+
+TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
+  Start(Header(1, 0), {{"r.bmp", SolidBmp(kRed), "eins"},
+                       {"kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}, "zwei"},
+                       {"b.bmp", SolidBmp(kBlue), "drei"}});
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Quenmora Player"); }, 10s));
+  x_.Key("Return");
+  ASSERT_TRUE(test::WaitFor([&] { return !x_.WindowExists("Quenmora Player"); }, 5s));
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed) << "the show halts";
+  EXPECT_TRUE(process_->Running());
+  x_.Key("Escape");
+  EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
+}
+
+TEST_F(PlayerE2E, DamagedFirstSlideIsFatal) {
+  Start(Header(1, 0), {{"kaputt.jpg", Bytes(100, 0x11), ""}});
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Anwendungsfehler"); }, 10s));
+  x_.Key("Return");
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(1));
+}
+
+TEST_F(PlayerE2E, DamagedPayloadShowsTheStartupErrorAndNoSlide) {
+  test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
+  StartFile(dir_ + "/bare");
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Fehler"); }, 10s));
+  x_.Key("Return");
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+  // Only the two temporary copies were written, and only in the temporary directory.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ + "/tmp"),
+                          std::filesystem::directory_iterator()),
+            2);
+}
+
+TEST_F(PlayerE2E, EmptyGalleryEndsAtOnce) {
+  Start(Header(5, 0), {});
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+}
+
+}  // namespace
+}  // namespace qm

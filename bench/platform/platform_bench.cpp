@@ -101,23 +101,33 @@ void BM_Upscale2x_StretchBlt(benchmark::State& st) {
 }
 BENCHMARK(BM_Upscale2x_StretchBlt) SIZES;
 
-void BM_Upscale2x_Pixman(benchmark::State& st) {
+// pixman composites a whole picture-sized frame with the source-copy operator, the source
+// sampled nearest-neighbour through `transform` (destination to source), when given.
+void PixmanFrame(benchmark::State& st, PixelFormat source_format,
+                 const pixman_transform_t* transform) {
   const int w = static_cast<int>(st.range(0)), h = static_cast<int>(st.range(1));
-  TBitmap pic = Picture(w, h, PixelFormat::pf32bit), screen(w, h, PixelFormat::pf32bit);
+  TBitmap pic = Picture(w, h, source_format), screen(w, h, PixelFormat::pf32bit);
   pixman_image_t* src = Wrap(pic);
   pixman_image_t* dst = Wrap(screen);
-  // Destination (x, y) samples source (w/4 + x/2, h/4 + y/2).
-  pixman_transform_t t;
-  pixman_transform_init_scale(&t, pixman_double_to_fixed(0.5), pixman_double_to_fixed(0.5));
-  pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(w / 4), pixman_int_to_fixed(h / 4));
-  pixman_image_set_transform(src, &t);
-  pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  if (transform != nullptr) {
+    pixman_image_set_transform(src, transform);
+    pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  }
   for (auto _ : st) {
     pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, w, h);
     benchmark::ClobberMemory();
   }
   pixman_image_unref(src);
   pixman_image_unref(dst);
+}
+
+void BM_Upscale2x_Pixman(benchmark::State& st) {
+  // Destination (x, y) samples source (w/4 + x/2, h/4 + y/2).
+  pixman_transform_t t;
+  pixman_transform_init_scale(&t, pixman_double_to_fixed(0.5), pixman_double_to_fixed(0.5));
+  pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(st.range(0) / 4),
+                             pixman_int_to_fixed(st.range(1) / 4));
+  PixmanFrame(st, PixelFormat::pf32bit, &t);
 }
 BENCHMARK(BM_Upscale2x_Pixman) SIZES;
 
@@ -132,22 +142,11 @@ void BM_Mirror_StretchBlt(benchmark::State& st) {
 BENCHMARK(BM_Mirror_StretchBlt) SIZES;
 
 void BM_Mirror_Pixman(benchmark::State& st) {
-  const int w = static_cast<int>(st.range(0)), h = static_cast<int>(st.range(1));
-  TBitmap pic = Picture(w, h, PixelFormat::pf32bit), screen(w, h, PixelFormat::pf32bit);
-  pixman_image_t* src = Wrap(pic);
-  pixman_image_t* dst = Wrap(screen);
-  // Destination x samples source w - 1 - x: x -> -x + w.
+  // Destination x samples source w - 1 - x: x -> -x + w at pixel centres.
   pixman_transform_t t;
   pixman_transform_init_scale(&t, pixman_int_to_fixed(-1), pixman_int_to_fixed(1));
-  pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(w), 0);
-  pixman_image_set_transform(src, &t);
-  pixman_image_set_filter(src, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  for (auto _ : st) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, w, h);
-    benchmark::ClobberMemory();
-  }
-  pixman_image_unref(src);
-  pixman_image_unref(dst);
+  pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(st.range(0)), 0);
+  PixmanFrame(st, PixelFormat::pf32bit, &t);
 }
 BENCHMARK(BM_Mirror_Pixman) SIZES;
 
@@ -164,16 +163,7 @@ void BM_Convert24_Draw(benchmark::State& st) {
 BENCHMARK(BM_Convert24_Draw) SIZES;
 
 void BM_Convert24_Pixman(benchmark::State& st) {
-  const int w = static_cast<int>(st.range(0)), h = static_cast<int>(st.range(1));
-  TBitmap pic = Picture(w, h, PixelFormat::pf24bit), screen(w, h, PixelFormat::pf32bit);
-  pixman_image_t* src = Wrap(pic);
-  pixman_image_t* dst = Wrap(screen);
-  for (auto _ : st) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, w, h);
-    benchmark::ClobberMemory();
-  }
-  pixman_image_unref(src);
-  pixman_image_unref(dst);
+  PixmanFrame(st, PixelFormat::pf24bit, nullptr);
 }
 BENCHMARK(BM_Convert24_Pixman) SIZES;
 

@@ -114,9 +114,26 @@ Bytes PngImage::FilteredData() const {
     for (uint32_t y = p.y0; y < height; y += p.dy) {
       const Bytes row = PackRow(*this, y, p.x0, p.dx);
       if (prev.empty()) prev.assign(row.size(), 0);
-      const int type = filter >= 0 ? filter : row_number % 5;
-      FilterInto(out, row, prev, type > 4 ? 0 : type, dist);
-      if (type > 4) out[out.size() - row.size() - 1] = static_cast<uint8_t>(type);
+      if (filter == kAdaptiveFilter) {
+        Bytes best;
+        long best_sum = -1;
+        for (int type = 0; type <= 4; ++type) {
+          Bytes trial;
+          FilterInto(trial, row, prev, type, dist);
+          long sum = 0;
+          for (std::size_t i = 1; i < trial.size(); ++i)
+            sum += trial[i] < 128 ? trial[i] : 256 - trial[i];
+          if (best_sum < 0 || sum < best_sum) {
+            best_sum = sum;
+            best = std::move(trial);
+          }
+        }
+        out.insert(out.end(), best.begin(), best.end());
+      } else {
+        const int type = filter >= 0 ? filter : row_number % 5;
+        FilterInto(out, row, prev, type > 4 ? 0 : type, dist);
+        if (type > 4) out[out.size() - row.size() - 1] = static_cast<uint8_t>(type);
+      }
       prev = row;
       ++row_number;
     }

@@ -25,9 +25,11 @@ struct PngImage {
   uint32_t width = 0, height = 0;
   int color_type = 2, bit_depth = 8, interlace = 0;
   std::vector<uint16_t> samples;
-  // Filter type of every row; -1 takes 0, 1, 2, 3, 4 in turn. Types above 4 are written as
-  // given with the row unfiltered.
-  int filter = -1;
+  // Filter type of every row; kCycleFilters takes 0, 1, 2, 3, 4 in turn, kAdaptiveFilter the
+  // one with the smallest sum of magnitudes (as common encoders do). Types above 4 are written
+  // as given with the row unfiltered.
+  static constexpr int kCycleFilters = -1, kAdaptiveFilter = -2;
+  int filter = kCycleFilters;
 
   int Channels() const;
   uint16_t& At(uint32_t x, uint32_t y, int channel) {

@@ -97,6 +97,25 @@ std::vector<std::string> Picture(const TRegion& r, int w, int h) {
   return rows;
 }
 
+TEST(Rect, IntersectAndOffset) {
+  TRect r;
+  EXPECT_TRUE(IntersectRect(r, TRect{0, 0, 10, 10}, TRect{5, -5, 20, 7}));
+  EXPECT_EQ(r, (TRect{5, 0, 10, 7}));
+  // Touching edges share no pixel (right and bottom are exclusive); an empty input gives an
+  // empty result; every empty result is (0, 0, 0, 0).
+  EXPECT_FALSE(IntersectRect(r, TRect{0, 0, 10, 10}, TRect{10, 0, 20, 10}));
+  EXPECT_EQ(r, TRect{});
+  r = TRect{1, 2, 3, 4};
+  EXPECT_FALSE(IntersectRect(r, TRect{5, 5, 2, 8}, TRect{0, 0, 10, 10}));
+  EXPECT_EQ(r, TRect{});
+  // The destination may be one of the sources.
+  TRect a{0, 0, 4, 4};
+  IntersectRect(a, a, TRect{2, 2, 9, 9});
+  EXPECT_EQ(a, (TRect{2, 2, 4, 4}));
+  OffsetRect(a, -3, 5);
+  EXPECT_EQ(a, (TRect{-1, 7, 1, 9}));
+}
+
 TEST(RectRegion, PutsCoordinatesInOrderAndExcludesRightAndBottom) {
   TRegion r = CreateRectRgn(5, 4, 2, 1);
   EXPECT_EQ(r.Bounds(), (TRect{2, 1, 5, 4}));

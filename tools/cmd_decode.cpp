@@ -45,12 +45,12 @@ int RunDecode(const Args& args) {
   }
   try {
     const std::optional<TBitmap> picture = LoadSlidePicture(input, decoder);
-    std::printf("%dx%d %d\n", picture->Width(), picture->Height(), picture->BitsPerPixel());
-    if (picture->Empty()) {
+    // An empty picture (an empty bitmap file) has no PNG form.
+    if (picture->Empty())
       std::fprintf(stderr, "The picture is empty; %s was not written.\n", output.c_str());
-      return 0;
-    }
-    WritePng24(*picture, output);
+    else
+      WritePng24(*picture, output);
+    std::printf("%dx%d %d\n", picture->Width(), picture->Height(), picture->BitsPerPixel());
   } catch (const Exception& e) {
     PrintError(e.Message());
     return 1;

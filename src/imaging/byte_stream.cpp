@@ -33,15 +33,18 @@ class FileHandle {
   int fd_;
 };
 
-// The message names the file by its full path.
 [[noreturn]] void ThrowOpenError(const std::string& path, int error) {
-  std::error_code ec;
-  std::filesystem::path full = std::filesystem::absolute(path, ec);
-  const std::string name = ec ? path : full.lexically_normal().string();
-  throw EFOpenError(FormatMessage(msg::kFileOpenError, name.c_str(), std::strerror(error)));
+  throw EFOpenError(
+      FormatMessage(msg::kFileOpenError, FullFileName(path).c_str(), std::strerror(error)));
 }
 
 }  // namespace
+
+std::string FullFileName(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
 
 std::string FormatMessage(const char* format, ...) {
   va_list args;

@@ -14,6 +14,9 @@ namespace qm {
 // when reading fails part-way.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
+// The file's full path, as file error messages name it ("a.png" in /tmp: "/tmp/a.png").
+std::string FullFileName(const std::string& path);
+
 // Formats a message text that holds %s and %d conversions.
 std::string FormatMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -131,7 +131,8 @@ void WritePng24(const TBitmap& bitmap, const std::string& path) {
   const std::vector<uint8_t> bytes = EncodePng24(bitmap);
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
   if (!file)
-    throw EFCreateError(FormatMessage(msg::kFileCreateError, path.c_str(), std::strerror(errno)));
+    throw EFCreateError(
+        FormatMessage(msg::kFileCreateError, FullFileName(path).c_str(), std::strerror(errno)));
   if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
       std::fflush(file.get()) != 0)
     throw EWriteError(msg::kStreamWriteError);

@@ -160,6 +160,16 @@ TEST(DecodeTool, FailuresPrintTheErrorBoxText) {
             "This \"Portable Network Graphics\" image is not valid because it contains invalid "
             "pieces of data (crc error)\n");  // ends with ')': no period
 
+  // The output cannot be created: nothing is printed on standard output.
+  const std::string good = test::TempPath("good.bmp");
+  test::WriteFile(good, test::AssembleBmp(test::BmpInfoHeader(40, 1, 1, 24), {}, Bytes(4, 1)));
+  const ToolRun create = RunDecodeTool({good, "/nonexistent/out.png"});
+  EXPECT_EQ(create.code, 1);
+  EXPECT_EQ(create.out, "");
+  EXPECT_EQ(create.err, std::string("Datei /nonexistent/out.png kann nicht erstellt werden. ") +
+                            std::strerror(ENOENT) + ".\n");
+  std::filesystem::remove(good);
+
   const ToolRun gif = RunDecodeTool({test::TempPath("x.gif"), out});
   EXPECT_EQ(gif.code, 1);
   EXPECT_NE(gif.err.find("\".gif\""), std::string::npos);

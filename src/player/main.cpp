@@ -4,6 +4,7 @@
 #include "player/fatal_error.h"
 #include "player/frm_main.h"
 #include "player/player_messages.h"
+#include "player/taskbar_hint.h"
 
 int main(int argc, char** argv) {
   // Pictures are shown one picture pixel to one screen pixel, on high-density screens too.
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   qm::TfrmMain frmMain(qm::OwnExecutablePath());
+  qm::SetSkipTaskbarHint(&frmMain);
   frmMain.show();
   frmMain.activateWindow();
   if (!frmMain.StartupFailed()) {

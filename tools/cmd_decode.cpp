@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "imaging/imaging_messages.h"
 #include "imaging/png_writer.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
@@ -55,7 +56,7 @@ int RunDecode(const Args& args) {
     PrintError(e.Message());
     return 1;
   } catch (const std::bad_alloc&) {
-    PrintError("Not enough memory");
+    PrintError(msg::kOutOfMemory);
     return 1;
   }
   return 0;

@@ -86,7 +86,7 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
       bytes.insert(bytes.end(), block, block + got);
     }
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Not enough memory to read " + path);
+    throw EOutOfMemory(msg::kOutOfMemory);
   }
   return bytes;
 }

@@ -9,6 +9,7 @@ namespace qm::msg {
 inline constexpr const char kFileOpenError[] = "Datei %s kann nicht geöffnet werden. %s";
 inline constexpr const char kStreamReadError[] = "Stream-Lesefehler";
 inline constexpr const char kInvalidBitmap[] = "Bitmap ist ungültig";
+inline constexpr const char kOutOfMemory[] = "Zu wenig Arbeitsspeicher";
 // Writing the PNG output of `quenmora decode`.
 inline constexpr const char kFileCreateError[] = "Datei %s kann nicht erstellt werden. %s";
 inline constexpr const char kStreamWriteError[] = "Stream-Schreibfehler";

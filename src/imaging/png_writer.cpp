@@ -110,7 +110,7 @@ std::vector<uint8_t> EncodePng24(const TBitmap& bitmap) {
   uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packed_size);
   if (compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
-    throw EOutOfMemory("Not enough memory to compress the picture");
+    throw EOutOfMemory(msg::kOutOfMemory);
   packed.resize(packed_size);
 
   std::vector<uint8_t> out = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};

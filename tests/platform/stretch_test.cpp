@@ -148,9 +148,27 @@ TEST(StretchBlt, DrawsOnlyThroughTheClipRegion) {
 TEST(StretchBlt, RandomCopiesMatchTheSamplingRule) {
   std::mt19937 rng(2024);
   auto r = [&](int lo, int hi) { return lo + static_cast<int>(rng() % (hi - lo + 1)); };
-  for (int iter = 0; iter < 4000; ++iter) {
-    TBitmap src = Numbered(r(1, 9), r(1, 9));
+  const PixelFormat formats[] = {PixelFormat::pf32bit, PixelFormat::pf24bit, PixelFormat::pf8bit,
+                                 PixelFormat::pf4bit, PixelFormat::pf1bit};
+  for (int iter = 0; iter < 6000; ++iter) {
+    TBitmap src = Numbered(r(1, 19), r(1, 9));
     const bool same = iter % 4 == 0;
+    // Other source formats are compared with the copy from their 32-bit conversion.
+    TBitmap src_formatted = src;
+    const PixelFormat format = same ? PixelFormat::pf32bit : formats[iter % 5];
+    if (format != PixelFormat::pf32bit) {
+      src_formatted = TBitmap(src.Width(), src.Height(), format);
+      for (int i = 0; i < 256; ++i)
+        src_formatted.Palette().push_back(
+            TRGBQuad{static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7), 3, 0});
+      for (int y = 0; y < src.Height(); ++y)
+        for (std::size_t i = 0; i < src_formatted.RowBytes(); ++i)
+          src_formatted.ScanLine(y)[i] = static_cast<uint8_t>(rng());
+      if (format != PixelFormat::pf24bit)
+        src_formatted.Palette().resize(1u << src_formatted.BitsPerPixel());
+      src = src_formatted;
+      src.ConvertTo(PixelFormat::pf32bit);
+    }
     TBitmap dst = same ? src : Filled(r(1, 9), r(1, 9));
     TBitmap want = dst;
     auto ext = [&] {
@@ -169,12 +187,12 @@ TEST(StretchBlt, RandomCopiesMatchTheSamplingRule) {
       StretchBlt(dst, dx, dy, dw, dh, dst, sx, sy, sw, sh);
       ReferenceStretch(want, dx, dy, dw, dh, want, sx, sy, sw, sh, clipped ? &clip : nullptr);
     } else {
-      StretchBlt(dst, dx, dy, dw, dh, src, sx, sy, sw, sh);
+      StretchBlt(dst, dx, dy, dw, dh, src_formatted, sx, sy, sw, sh);
       ReferenceStretch(want, dx, dy, dw, dh, src, sx, sy, sw, sh, clipped ? &clip : nullptr);
     }
     ASSERT_EQ(Rows(dst), Rows(want))
-        << "iteration " << iter << ": " << dx << "," << dy << " " << dw << "x" << dh << " <- " << sx
-        << "," << sy << " " << sw << "x" << sh;
+        << "iteration " << iter << " format " << src_formatted.BitsPerPixel() << ": " << dx << ","
+        << dy << " " << dw << "x" << dh << " <- " << sx << "," << sy << " " << sw << "x" << sh;
   }
 }
 

@@ -26,16 +26,6 @@ namespace fs = std::filesystem;
 constexpr int kPictures = 40;
 constexpr std::size_t kPictureSize = 5 << 20;  // 40 x 5 MiB = 200 MiB
 
-class NullSink : public qm::GallerySettingsSink {
-  void SetTimerPeriod(uint32_t) override {}
-  void SetBackgroundColor(qm::TColor) override {}
-  void LayoutCaptionStrip(int32_t) override {}
-  void LayoutPictureAreaFullScreen() override {}
-  void SetCaptionFont(const std::string&, qm::TColor, int32_t, uint8_t) override {}
-  void LayoutPictureAreaAgainstStrip(int32_t) override {}
-  void SetTransitionStyle(uint8_t) override {}
-};
-
 // Picture-like bytes: mostly incompressible like JPEG data, with some compressible stretches
 // like PNG rows.
 void FillPicture(std::vector<uint8_t>& data, uint32_t seed) {
@@ -130,7 +120,7 @@ void BM_StartupExtraction(benchmark::State& state) {
     const std::string dir = FreshDir();
     setenv("TMPDIR", dir.c_str(), 1);
     qm::PlayerState player;
-    NullSink sink;
+    qm::DiscardingSettingsSink sink;
     state.ResumeTiming();
     if (!qm::RunStartupExtraction(show, player, sink)) state.SkipWithError("extraction failed");
     state.PauseTiming();

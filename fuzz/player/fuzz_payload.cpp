@@ -21,16 +21,6 @@
 
 namespace {
 
-class NullSink : public qm::GallerySettingsSink {
-  void SetTimerPeriod(uint32_t) override {}
-  void SetBackgroundColor(qm::TColor) override {}
-  void LayoutCaptionStrip(int32_t) override {}
-  void LayoutPictureAreaFullScreen() override {}
-  void SetCaptionFont(const std::string&, qm::TColor, int32_t, uint8_t) override {}
-  void LayoutPictureAreaAgainstStrip(int32_t) override {}
-  void SetTransitionStyle(uint8_t) override {}
-};
-
 std::string MakeDir(const char* name) {
   std::string templ = std::string("/tmp/") + name + ".XXXXXX";
   if (!mkdtemp(templ.data())) std::abort();
@@ -79,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::exception&) {
   }
   qm::PlayerState state;
-  NullSink sink;
+  qm::DiscardingSettingsSink sink;
   (void)qm::RunStartupExtraction(exe, state, sink);
 
   // Everything start-up wrote is in the temporary directory, and it names only "~tm" files.

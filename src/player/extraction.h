@@ -53,6 +53,18 @@ class GallerySettingsSink {
   virtual void SetTransitionStyle(uint8_t style) = 0;
 };
 
+// A sink that drops every setting: for reading a payload without a window.
+class DiscardingSettingsSink : public GallerySettingsSink {
+ public:
+  void SetTimerPeriod(uint32_t) override {}
+  void SetBackgroundColor(TColor) override {}
+  void LayoutCaptionStrip(int32_t) override {}
+  void LayoutPictureAreaFullScreen() override {}
+  void SetCaptionFont(const std::string&, TColor, int32_t, uint8_t) override {}
+  void LayoutPictureAreaAgainstStrip(int32_t) override {}
+  void SetTransitionStyle(uint8_t) override {}
+};
+
 // The slide timer's period for a header interval in seconds: 0 (never fires) for 0 or less,
 // at most 2,147,483 seconds.
 uint32_t TimerPeriodForInterval(int32_t interval);

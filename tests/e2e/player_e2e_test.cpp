@@ -25,23 +25,8 @@ constexpr QRgb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 constexpr QRgb kBackground = 0xFF404060;  // stored as 0x00604040
 constexpr TColor kBackgroundStored = 0x00604040;
 
-// A 24-bit BMP of one colour.
-Bytes SolidBmp(QRgb colour, int w = kPicW, int h = kPicH) {
-  const int row = (w * 3 + 3) / 4 * 4;
-  Bytes b(54 + static_cast<std::size_t>(row) * h, 0);
-  b[0] = 'B', b[1] = 'M';
-  WriteU32LE(&b[2], static_cast<uint32_t>(b.size()));
-  WriteU32LE(&b[10], 54);
-  WriteU32LE(&b[14], 40);
-  WriteU32LE(&b[18], static_cast<uint32_t>(w));
-  WriteU32LE(&b[22], static_cast<uint32_t>(h));
-  b[26] = 1, b[28] = 24;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = &b[54 + static_cast<std::size_t>(y) * row + x * 3];
-      p[0] = qBlue(colour), p[1] = qGreen(colour), p[2] = qRed(colour);
-    }
-  return b;
+Bytes SolidBmp(QRgb colour) {
+  return test::SolidBmp(kPicW, kPicH, qRed(colour), qGreen(colour), qBlue(colour));
 }
 
 struct Slide {

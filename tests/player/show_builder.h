@@ -31,6 +31,9 @@ Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflatedSi
 Bytes SimplePresentation(GalleryHeader header, const std::vector<TestSlide>& slides,
                          const Bytes& player = Bytes(1000, 0x90));
 
+// A 24-bit BMP file of one colour (r, g, b).
+Bytes SolidBmp(int width, int height, uint8_t r = 0x80, uint8_t g = 0x80, uint8_t b = 0x80);
+
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
 Bytes Pattern(std::size_t size, uint32_t seed);  // pseudo-random bytes

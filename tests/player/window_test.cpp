@@ -18,20 +18,6 @@ namespace {
 
 using test::Bytes;
 
-Bytes SolidBmp(int w, int h) {
-  const int row = (w * 3 + 3) / 4 * 4;
-  Bytes b(54 + static_cast<std::size_t>(row) * h, 0x80);
-  std::fill(b.begin(), b.begin() + 54, 0);
-  b[0] = 'B', b[1] = 'M';
-  WriteU32LE(&b[2], static_cast<uint32_t>(b.size()));
-  WriteU32LE(&b[10], 54);
-  WriteU32LE(&b[14], 40);
-  WriteU32LE(&b[18], static_cast<uint32_t>(w));
-  WriteU32LE(&b[22], static_cast<uint32_t>(h));
-  b[26] = 1, b[28] = 24;
-  return b;
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   std::unique_ptr<TfrmMain> Open(const GalleryHeader& header,
@@ -151,9 +137,9 @@ TEST_F(WindowTest, TicksShowSlidesInOrderKeepPicturesForUnknownExtensionsAndEnd)
   auto w = Open(h, {{"a.BMP",
                      "Gr\xfc\xdf"
                      "e",
-                     SolidBmp(30, 20)},
+                     test::SolidBmp(30, 20)},
                     {"notes.gif", "zwei", {1, 2, 3}},
-                    {"b.bmp", "drei", SolidBmp(16, 8)}});
+                    {"b.bmp", "drei", test::SolidBmp(16, 8)}});
   ASSERT_FALSE(w->StartupFailed());
   w->show();
   std::vector<int> styles;
@@ -182,8 +168,8 @@ TEST_F(WindowTest, TicksShowSlidesInOrderKeepPicturesForUnknownExtensionsAndEnd)
 }
 
 TEST_F(WindowTest, DecodingErrorStopsTheTickBeforeAnyChange) {
-  auto w = Open(BaseHeader(3),
-                {{"ok.bmp", "eins", SolidBmp(10, 10)}, {"bad.bmp", "zwei", {'B', 'M', 0, 0}}});
+  auto w = Open(BaseHeader(3), {{"ok.bmp", "eins", test::SolidBmp(10, 10)},
+                                {"bad.bmp", "zwei", {'B', 'M', 0, 0}}});
   w->show();
   w->Timer1Timer();
   EXPECT_THROW(w->Timer1Timer(), Exception);

@@ -157,7 +157,9 @@ TRegion CreateRoundRectRgn(int32_t left, int32_t top, int32_t right, int32_t bot
 // The filled polygon of `count` points (closed from the last point back to the first). A pixel
 // is inside when its centre is, by the fill mode (WINDING: non-zero winding number; ALTERNATE:
 // odd crossing count). On each row a centre exactly on an edge belongs to the inside run that
-// the edge starts, not the one it ends. Fewer than 3 points give an empty region.
+// the edge starts, not the one it ends. Fewer than 3 points give an empty region. Building
+// walks every row the polygon spans (as does a rounded rectangle's curve), so shapes are meant
+// to be about the size of a picture, not billions of rows high.
 TRegion CreatePolygonRgn(const TPoint* points, int count, int fill_mode);
 
 // dest := src1 <mode> src2. dest may be src1 or src2. Returns the kind of the result, or

@@ -19,8 +19,8 @@ class TCanvas {
   TCanvas() = default;
   // A copied bitmap gets a canvas of its own: a fresh lock and no clip region. Assigning one
   // bitmap to another leaves the target's canvas as it was.
-  TCanvas(const TCanvas&) {}
-  TCanvas& operator=(const TCanvas&) { return *this; }
+  TCanvas(const TCanvas&) noexcept {}
+  TCanvas& operator=(const TCanvas&) noexcept { return *this; }
 
   void Lock() const { lock_.lock(); }
   void Unlock() const { lock_.unlock(); }

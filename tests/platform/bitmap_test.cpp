@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <type_traits>
+#include <utility>
 
 #include "platform/bitmap.h"
 #include "platform/exception.h"
@@ -106,6 +108,11 @@ TEST(BitmapCanvas, CopiesGetAFreshCanvasAndTheLockGuardsDrawing) {
   }
   EXPECT_TRUE(a.Canvas().TryLock());
   a.Canvas().Unlock();
+  // Bitmaps move without copying their pixels (containers of bitmaps rely on it).
+  static_assert(std::is_nothrow_move_constructible_v<TBitmap>);
+  const uint8_t* bits = b.Bits();
+  TBitmap moved = std::move(b);
+  EXPECT_EQ(moved.Bits(), bits);
   // The canvas keeps its own copy of the region.
   clip = CreateRectRgn(0, 0, 2, 2);
   EXPECT_EQ(a.Canvas().ClipRegion()->PixelCount(), 1u);

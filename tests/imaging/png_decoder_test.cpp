@@ -345,6 +345,26 @@ TEST_F(PngChunks, DataAfterTheCompressedStreamIsCheckedAndIgnored) {
       EPngInvalidCRC);
 }
 
+TEST_F(PngChunks, AStreamAskingForAPresetDictionaryEndsTheData) {
+  // Such a stream cannot go on; the decoder must stop rather than ask again and again.
+  const Bytes dictionary_stream = {0x78, 0xBB, 0, 0, 0, 1, 0x4B, 0x04, 0x00};
+  const Bytes rgb = test::BitmapRgb(
+      Decode(test::AssemblePng({test::IhdrChunk(img), {"IDAT", dictionary_stream}, {"IEND", {}}})));
+  EXPECT_TRUE(std::all_of(rgb.begin(), rgb.end(), [](uint8_t v) { return v == 0; }));
+}
+
+TEST_F(PngChunks, ALaterHeaderIsCheckedButKeepsTheFirstImage) {
+  const TBitmap bmp = Decode(test::AssemblePng(
+      {test::IhdrChunk(img), {"IDAT", compressed}, test::IhdrChunk(7, 7, 8, 0), {"IEND", {}}}));
+  EXPECT_EQ(bmp.Width(), 40);
+  EXPECT_EQ(test::BitmapRgb(bmp), expected);
+  EXPECT_THROW(Decode(test::AssemblePng({test::IhdrChunk(img),
+                                         test::IhdrChunk(70000, 1, 8, 0),
+                                         {"IDAT", compressed},
+                                         {"IEND", {}}})),
+               EPNGSizeExceeds);
+}
+
 TEST_F(PngChunks, ALaterPaletteReplacesColoursAndBytesAfterTheEndAreIgnored) {
   PngImage pal = test::RandomPngImage(3, 3, 3, 1, 2);
   Bytes file = test::AssemblePng({test::IhdrChunk(pal),

@@ -126,6 +126,14 @@ TEST(RectRegion, PutsCoordinatesInOrderAndExcludesRightAndBottom) {
   EXPECT_EQ(r.PixelCount(), 9u);
   EXPECT_EQ(CreateRectRgn(3, 1, 3, 9).Kind(), NULLREGION);
   EXPECT_EQ(CreateRectRgnIndirect(TRect{5, 4, 2, 1}), r);
+  // Shapes far apart in height (sorted by comparison rather than by row buckets).
+  TRegion far = CreateRectRgn(0, -2000000000, 3, -1999999998);
+  CombineRgn(far, far, CreateRectRgn(1, 2000000000, 2, 2000000001), RGN_OR);
+  CombineRgn(far, far, CreateRectRgn(2, 0, 4, 1), RGN_OR);
+  EXPECT_EQ(far.PixelCount(), 6u + 1u + 2u);
+  EXPECT_TRUE(far.Contains(1, 2000000000));
+  EXPECT_FALSE(far.Contains(0, 2000000000));
+  EXPECT_EQ(far.Bounds(), (TRect{0, -2000000000, 4, 2000000001}));
 }
 
 TEST(PolygonRegion, TriangleByHand) {

@@ -96,6 +96,22 @@ TEST(Jpeg, EightBitSettingsQuantiseTo236Colours) {
   EXPECT_EQ(half.Bitmap().Width(), (kW + 1) / 2);
 }
 
+TEST(Jpeg, ScreensOfAtMost256ColoursMakeEightBitTheDefault) {
+  const TJPEGDefaults saved = JPEGDefaults;
+  InitJPEGDefaults(8, 1);
+  EXPECT_EQ(TJPEGImage().Settings.PixelFormat, TJPEGPixelFormat::jf8Bit);
+  InitJPEGDefaults(4, 2);
+  EXPECT_EQ(TJPEGImage().Settings.PixelFormat, TJPEGPixelFormat::jf8Bit);
+  InitJPEGDefaults(16, 1);
+  EXPECT_EQ(TJPEGImage().Settings.PixelFormat, TJPEGPixelFormat::jf24Bit);
+  JPEGDefaults = saved;
+  const TJPEGImage fresh;
+  EXPECT_EQ(fresh.Settings.CompressionQuality, 90);
+  EXPECT_TRUE(fresh.Settings.Smoothing);
+  EXPECT_EQ(fresh.Settings.Scale, TJPEGScale::jsFullSize);
+  EXPECT_EQ(fresh.Settings.Performance, TJPEGPerformance::jpBestQuality);
+}
+
 TEST(Jpeg, FourComponentFilesBecomeRgb) {
   // Four 8 x 8 blocks: red, green, blue, white. Adobe and YCCK files hold the inks inverted
   // (255 = no ink); plain CMYK files hold ink amounts.

@@ -167,12 +167,12 @@ void BM_Convert24_Pixman(benchmark::State& st) {
 }
 BENCHMARK(BM_Convert24_Pixman) SIZES;
 
-// ---- 324,900 small triangles: the triangular shred at Step 100 on 1024x768 ----
+// ---- The triangular shred at Step 100, Progress 99: 324,900 triangles on 1024x768 ----
 
 template <bool kDirect>
 void BM_Triangles(benchmark::State& st) {
-  const TRect r{0, 0, 1024, 768};
-  const TProgressMetrics m = CalcProgressMetrics(r, 100, static_cast<int32_t>(st.range(0)));
+  const TRect r{0, 0, static_cast<int32_t>(st.range(0)), static_cast<int32_t>(st.range(1))};
+  const TProgressMetrics m = CalcProgressMetrics(r, 100, 99);
   int32_t n = m.StepSpan;
   if (n > 1) n /= 2;
   const int32_t pw = m.PW / n, ph = m.PH / n, cw = m.W / n, ch = m.H / n;
@@ -198,11 +198,13 @@ void BM_Triangles(benchmark::State& st) {
 }
 BENCHMARK(BM_Triangles<false>)
     ->Name("BM_Triangles_CombineRgn")
-    ->Arg(99)
+    ->Args({1024, 768})
+    ->Args({3840, 2160})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Triangles<true>)
     ->Name("BM_Triangles_UnitePolygon")
-    ->Arg(99)
+    ->Args({1024, 768})
+    ->Args({3840, 2160})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

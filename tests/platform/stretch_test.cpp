@@ -112,6 +112,25 @@ TEST(StretchBlt, ClipsToTargetAndKeepsPixelsWhoseSampleIsOutsideTheSource) {
   EXPECT_EQ(Rows(z), Rows(Filled(2, 2)));
 }
 
+TEST(StretchBlt, ExtremeExtentsAndOriginsStayExact) {
+  TBitmap src = Numbered(3, 3);
+  // A mirrored extent of -2^31 from column 0: only k = 0 lands inside, sampling source column
+  // floor(1 * 3 / 2^32) = 0. Rows: extent 2^31 - 1 from row 1 over source rows 0..2.
+  TBitmap d = Filled(3, 3);
+  const int32_t kMin = -2147483647 - 1, kMax = 2147483647;
+  StretchBlt(d, 0, 1, kMin, kMax, src, 0, 0, 3, 3);
+  EXPECT_EQ(Rows(d), (std::vector<std::vector<uint32_t>>{
+                         {kOld, kOld, kOld}, {1, kOld, kOld}, {1, kOld, kOld}}));
+  // A source extent of -2^31 shrunk onto 2 columns samples columns -2^29 and -3 * 2^29: outside.
+  TBitmap e = Filled(2, 1);
+  StretchBlt(e, 0, 0, 2, 1, src, 0, 0, kMin, 1);
+  EXPECT_EQ(Rows(e), Rows(Filled(2, 1)));
+  // Origins at the ends of the 32-bit range draw nothing and do not wrap around.
+  StretchBlt(e, kMax, 0, 2, 1, src, 0, 0, 2, 1);
+  StretchBlt(e, 0, 0, 2, 1, src, kMin, 0, 2, 1);
+  EXPECT_EQ(Rows(e), Rows(Filled(2, 1)));
+}
+
 TEST(StretchBlt, OverlapWithinOneBitmapReadsTheSourceFirst) {
   // Push right: the old contents move right by 2 within the same bitmap.
   TBitmap b = Numbered(6, 2);

@@ -1,5 +1,6 @@
 #include "x_session.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,18 +33,36 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 }  // namespace
 
 XSession::XSession(int width, int height) {
-  for (int n = 140 + getpid() % 50; n < 400; n += 7) {
-    const std::string display = ":" + std::to_string(n);
-    if (access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) == 0) continue;
-    pid_ = Spawn({"Xvfb", display, "-screen", "0",
-                  std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
-                 {});
-    display_ = display;
-    if (WaitFor([&] { return RunCommand("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1") == 0; },
-                std::chrono::seconds(10)))
-      return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+  // Xvfb picks a free display itself and writes its number to the pipe, so parallel tests
+  // never race for one.
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(fds[0]);
+    const std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(), "-nolisten",
+           "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  while (poll(&p, 1, 10000) > 0) {
+    char c;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  display_ = ":" + number;
+  if (number.empty() ||
+      !WaitFor([&] { return RunCommand("DISPLAY=" + display_ + " xdpyinfo >/dev/null 2>&1") == 0; },
+               std::chrono::seconds(10))) {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
     pid_ = -1;
   }
 }

@@ -535,6 +535,7 @@ void TCustomPicShow::RepaintFrame() {
     std::lock_guard<std::mutex> lock(sync_mutex_);
     repaint_requested_ = true;
   }
+  sync_cv_.notify_all();  // a main thread waiting for this thread's end paints the frame
   QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kRepaintRequestEvent)));
   std::unique_lock<std::mutex> lock(sync_mutex_);
   sync_cv_.wait(lock, [this] { return !repaint_requested_; });

@@ -1,6 +1,6 @@
 // Paints the demo gallery: a handful of pictures of our own in every format the player shows
 // (JPEG, PNG in colour and with a palette, BMP), and a captions file in UTF-8.
-//   quenmora-demo-gallery DIR
+//   quenmora-demo-gallery DIR [WIDTHxHEIGHT]
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kW = 1280, kH = 720;
+int kW = 1280, kH = 720;  // the pictures' size, 1280 x 720 unless asked otherwise
 
 QImage Sunrise() {
   QImage img(kW, kH, QImage::Format_RGB32);
@@ -122,8 +122,10 @@ QImage Night() {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quenmora-demo-gallery DIR\n");
+  if (argc < 2 || argc > 3 ||
+      (argc == 3 && (std::sscanf(argv[2], "%dx%d", &kW, &kH) != 2 || kW < 64 || kH < 64 ||
+                     kW > 16384 || kH > 16384))) {
+    std::fprintf(stderr, "usage: quenmora-demo-gallery DIR [WIDTHxHEIGHT]\n");
     return 2;
   }
   const QDir dir(QString::fromLocal8Bit(argv[1]));

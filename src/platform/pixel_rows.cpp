@@ -70,6 +70,47 @@ __attribute__((target("avx2"))) void Convert24To32Avx2(const uint8_t* src, uint3
 }
 #endif
 
+void Gather32Scalar(const uint32_t* src, int32_t, const int32_t* cols, int32_t count,
+                    uint32_t* out) {
+  for (int32_t i = 0; i < count; ++i) out[i] = src[cols[i]];
+}
+
+#ifdef QM_X86
+// Stretching samples each source column once or more, so eight neighbouring destination
+// pixels come from at most eight neighbouring source pixels: one load and one permutation.
+// Where they spread wider (shrinking) the pixels are read one by one.
+__attribute__((target("avx2"))) void Gather32Avx2(const uint32_t* src, int32_t width,
+                                                  const int32_t* cols, int32_t count,
+                                                  uint32_t* out) {
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const int32_t a = cols[i], b = cols[i + 7];
+    const int32_t base = a < b ? a : b;
+    if ((a < b ? b - a : a - b) <= 7 && base + 8 <= width) {
+      const __m256i idx = _mm256_sub_epi32(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), _mm256_set1_epi32(base));
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + base));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permutevar8x32_epi32(v, idx));
+    } else {
+      for (int32_t k = i; k < i + 8; ++k) out[k] = src[cols[k]];
+    }
+  }
+  for (; i < count; ++i) out[i] = src[cols[i]];
+}
+#endif
+
+using TGatherFn = void (*)(const uint32_t*, int32_t, const int32_t*, int32_t, uint32_t*);
+
+TGatherFn ChooseGather32() {
+#ifdef QM_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return Gather32Avx2;
+#endif
+  return Gather32Scalar;
+}
+
+const TGatherFn g_gather32 = ChooseGather32();
+
 using TConvertFn = void (*)(const uint8_t*, uint32_t*, std::size_t);
 
 TConvertFn ChooseConvert24() {
@@ -84,6 +125,17 @@ TConvertFn ChooseConvert24() {
 const TConvertFn g_convert24 = ChooseConvert24();
 
 }  // namespace
+
+std::vector<TKernels> AvailableKernels() {
+  std::vector<TKernels> kernels = {{"portable", Convert24To32Scalar, Gather32Scalar}};
+#ifdef QM_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("ssse3"))
+    kernels.push_back({"ssse3", Convert24To32Ssse3, Gather32Scalar});
+  if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", Convert24To32Avx2, Gather32Avx2});
+#endif
+  return kernels;
+}
 
 void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count) {
   g_convert24(src, dst, count);
@@ -131,14 +183,12 @@ void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0
   }
 }
 
-void ReadMapped(const uint8_t* row, PixelFormat format, const TLut& lut, const int32_t* cols,
-                int32_t count, uint32_t* out) {
+void ReadMapped(const uint8_t* row, int32_t width, PixelFormat format, const TLut& lut,
+                const int32_t* cols, int32_t count, uint32_t* out) {
   switch (format) {
-    case PixelFormat::pf32bit: {
-      const uint32_t* s = reinterpret_cast<const uint32_t*>(row);
-      for (int32_t i = 0; i < count; ++i) out[i] = s[cols[i]];
+    case PixelFormat::pf32bit:
+      g_gather32(reinterpret_cast<const uint32_t*>(row), width, cols, count, out);
       return;
-    }
     case PixelFormat::pf24bit:
       for (int32_t i = 0; i < count; ++i)
         out[i] = Load24(row + 3 * static_cast<std::size_t>(cols[i]));

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/bitmap.h"
 
@@ -23,15 +24,25 @@ constexpr uint32_t FromColor(TColor c) {
 // Reads `count` pixels starting at column x0 of a row of the given format into out.
 void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0, int32_t count,
              uint32_t* out);
-// Reads the pixels at the columns cols[0..count) of a row into out.
-void ReadMapped(const uint8_t* row, PixelFormat format, const TLut& lut, const int32_t* cols,
-                int32_t count, uint32_t* out);
+// Reads the pixels at the columns cols[0..count) of a row `width` pixels wide into out.
+void ReadMapped(const uint8_t* row, int32_t width, PixelFormat format, const TLut& lut,
+                const int32_t* cols, int32_t count, uint32_t* out);
 
 // dst[i] = src_last[-i] for i = 0..count-1: a row of 32-bit pixels in reverse order.
 void ReverseCopy32(const uint32_t* src_last, uint32_t* dst, int32_t count);
 
 // 24-bit blue-green-red to 32-bit pixels, the fourth byte 0.
 void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count);
+
+// Each implementation of the two vectorised kernels that this processor can run (the portable
+// one first), so that tests can check every one against the portable one.
+struct TKernels {
+  const char* Name;
+  void (*Convert24To32)(const uint8_t* src, uint32_t* dst, std::size_t count);
+  void (*Gather32)(const uint32_t* src, int32_t width, const int32_t* cols, int32_t count,
+                   uint32_t* out);
+};
+std::vector<TKernels> AvailableKernels();
 
 // Writes `count` 32-bit pixels to a 24-bit row from column x0 on.
 void Write24(uint8_t* row, int32_t x0, const uint32_t* px, int32_t count);

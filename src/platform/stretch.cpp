@@ -177,7 +177,8 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
       else if (xa.reversed && src.format == PixelFormat::pf32bit)
         pixel::ReverseCopy32(reinterpret_cast<const uint32_t*>(srow) + (xa.offset - l), out, r - l);
       else
-        pixel::ReadMapped(srow, src.format, lut, xmap.data() + (l - xa.first), r - l, out);
+        pixel::ReadMapped(srow, source.Width(), src.format, lut, xmap.data() + (l - xa.first),
+                          r - l, out);
       if (direct32) return;
       if (dfmt == PixelFormat::pf24bit) {
         pixel::Write24(drow, l, out, r - l);

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/pixel_rows.h"
 #include "platform/stretch.h"
 
 namespace qm {
@@ -188,10 +189,10 @@ TEST(StretchBlt, RandomCopiesMatchTheSamplingRule) {
       src = src_formatted;
       src.ConvertTo(PixelFormat::pf32bit);
     }
-    TBitmap dst = same ? src : Filled(r(1, 9), r(1, 9));
+    TBitmap dst = same ? src : Filled(r(1, 20), r(1, 9));
     TBitmap want = dst;
     auto ext = [&] {
-      int e = r(-12, 12);
+      int e = r(-24, 24);
       return e == 0 ? 1 : e;
     };
     const int dx = r(-5, 10), dy = r(-5, 10), dw = ext(), dh = ext();
@@ -258,6 +259,39 @@ TEST(StretchBlt, AnySourceFormatOntoTrueColourTargets) {
   t8.Palette() = pal;
   Draw(t8, 0, 0, p4);
   for (int x = 0; x < 9; ++x) EXPECT_EQ(t8.ScanLine(1)[x], p8.ScanLine(1)[x]);
+}
+
+TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
+  const auto kernels = pixel::AvailableKernels();
+  std::mt19937 rng(5);
+  std::vector<uint8_t> bgr(3 * 70);
+  for (auto& b : bgr) b = static_cast<uint8_t>(rng());
+  std::vector<uint32_t> row(70);
+  for (auto& p : row) p = rng();
+  for (const auto& k : kernels) {
+    for (std::size_t n = 0; n <= 70; ++n) {
+      std::vector<uint32_t> want(n + 1, 7), got(n + 1, 7);
+      kernels[0].Convert24To32(bgr.data(), want.data(), n);
+      k.Convert24To32(bgr.data(), got.data(), n);
+      ASSERT_EQ(got, want) << k.Name << " converting " << n;  // the element past n stays 7
+    }
+    // Column maps as stretching makes them: growing, mirrored growing, shrinking, up to the
+    // row's end.
+    for (int32_t width : {1, 7, 8, 9, 33, 70})
+      for (int32_t n : {1, 5, 8, 17, 40, 140}) {
+        for (int sign : {1, -1}) {
+          std::vector<int32_t> cols(n);
+          for (int32_t i = 0; i < n; ++i) {
+            const int32_t c = static_cast<int32_t>((2LL * i + 1) * width / (2LL * n));
+            cols[i] = sign > 0 ? c : width - 1 - c;
+          }
+          std::vector<uint32_t> want(n), got(n);
+          kernels[0].Gather32(row.data(), width, cols.data(), n, want.data());
+          k.Gather32(row.data(), width, cols.data(), n, got.data());
+          ASSERT_EQ(got, want) << k.Name << " width " << width << " count " << n;
+        }
+      }
+  }
 }
 
 }  // namespace

@@ -39,5 +39,5 @@ for target in "${targets[@]}"; do
     "$work" "fuzz/corpus/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
     -artifact_prefix="build/fuzz-artifacts/$target-" -print_final_stats=1 "${extra[@]}" 2>&1 |
-    grep -E '^(#[0-9]+ +DONE|stat::|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)' || true
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)' || true
 done

@@ -82,7 +82,7 @@ class PlayerE2E : public ::testing::Test {
   }
 
   // Waits until the screen's pixel at (x, y) has `colour`.
-  bool WaitForPixel(int x, int y, QRgb colour, std::chrono::milliseconds timeout = 10s) {
+  bool WaitForPixel(int x, int y, QRgb colour, std::chrono::milliseconds timeout = 30s) {
     return test::WaitFor(
         [&] {
           const QImage shot = x_.Screenshot();
@@ -127,7 +127,7 @@ TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
     EXPECT_EQ(shot.pixel(2, 2), kBackground) << "no caption strip for position 7";
   }
   // The last slide stays one interval, then the program ends by itself.
-  EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
+  EXPECT_EQ(process_->WaitExit(20s), std::optional<int>(0));
 }
 
 TEST_F(PlayerE2E, LoopingShowWrapsAndEscapeEndsIt) {
@@ -161,7 +161,7 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     if (c.position == 3) caption = std::string(30, 'M') + " " + std::string(30, 'M');
     Start(Header(0, 0, c.position), {{"r.bmp", SolidBmp(kRed), caption}});
     ASSERT_TRUE(test::WaitFor(
-        [&] { return x_.Screenshot().pixelColor(kSW / 2, kSH / 2).red() > 200; }, 10s));
+        [&] { return x_.Screenshot().pixelColor(kSW / 2, kSH / 2).red() > 200; }, 30s));
     std::this_thread::sleep_for(300ms);
     const QImage shot = x_.Screenshot();
     const int h = StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1);
@@ -209,7 +209,7 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
                        {"kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}, "zwei"},
                        {"b.bmp", SolidBmp(kBlue), "drei"}});
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Quenmora Player"); }, 10s));
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Quenmora Player"); }, 30s));
   x_.Key("Return");
   ASSERT_TRUE(test::WaitFor([&] { return !x_.WindowExists("Quenmora Player"); }, 5s));
   std::this_thread::sleep_for(2500ms);
@@ -221,7 +221,7 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
 
 TEST_F(PlayerE2E, DamagedFirstSlideIsFatal) {
   Start(Header(1, 0), {{"kaputt.jpg", Bytes(100, 0x11), ""}});
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Anwendungsfehler"); }, 10s));
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Anwendungsfehler"); }, 30s));
   x_.Key("Return");
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(1));
 }
@@ -229,7 +229,7 @@ TEST_F(PlayerE2E, DamagedFirstSlideIsFatal) {
 TEST_F(PlayerE2E, DamagedPayloadShowsTheStartupErrorAndNoSlide) {
   test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
   StartFile(dir_ + "/bare");
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Fehler"); }, 10s));
+  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Fehler"); }, 30s));
   x_.Key("Return");
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
   // Only the two temporary copies were written, and only in the temporary directory.

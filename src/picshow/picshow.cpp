@@ -4,7 +4,14 @@
 #include <QEvent>
 #include <QImage>
 #include <QPainter>
+#include <QSocketNotifier>
+#include <QThread>
 #include <algorithm>
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include "picshow/frame_routine.h"
 #include "picshow/style_catalogue.h"
@@ -16,34 +23,25 @@ namespace qm {
 
 namespace {
 
-// Posted by the animation thread when its body ends; names the thread by its serial number so
-// that a late event never finishes a later transition.
-class CompletionEvent : public QEvent {
- public:
-  explicit CompletionEvent(uint64_t thread_serial)
-      : QEvent(static_cast<QEvent::Type>(TCustomPicShow::kCompletionEvent)),
-        serial(thread_serial) {}
-  const uint64_t serial;
-};
-
-QThread::Priority ToQtPriority(TThreadPriority p) {
-  switch (p) {
-    case TThreadPriority::tpIdle:
-      return QThread::IdlePriority;
-    case TThreadPriority::tpLowest:
-      return QThread::LowestPriority;
-    case TThreadPriority::tpLower:
-      return QThread::LowPriority;
-    case TThreadPriority::tpNormal:
-      return QThread::NormalPriority;
-    case TThreadPriority::tpHigher:
-      return QThread::HighPriority;
-    case TThreadPriority::tpHighest:
-      return QThread::HighestPriority;
-    case TThreadPriority::tpTimeCritical:
-      return QThread::TimeCriticalPriority;
+// The platform's scheduling of the framework's seven thread priorities: the idle level runs
+// only when nothing else wants the processor; the others spread over the range of the current
+// scheduling policy (a single level under the default time-sharing policy).
+void ApplyPriorityToCurrentThread(TThreadPriority p) {
+  int policy = 0;
+  sched_param param{};
+  if (pthread_getschedparam(pthread_self(), &policy, &param) != 0) return;
+  if (p == TThreadPriority::tpIdle) {
+#ifdef SCHED_IDLE
+    param.sched_priority = 0;
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+#endif
+    return;
   }
-  return QThread::NormalPriority;
+  const int lo = sched_get_priority_min(policy), hi = sched_get_priority_max(policy);
+  if (lo < 0 || hi < 0) return;
+  const int level = static_cast<int>(p) - static_cast<int>(TThreadPriority::tpLowest);  // 0..5
+  param.sched_priority = lo + level * (hi - lo) / 5;
+  pthread_setschedparam(pthread_self(), policy, &param);
 }
 
 TColor ToColor(const QColor& c) {
@@ -93,7 +91,12 @@ void TAnimateThread::RequestTermination() {
   owner_.sync_cv_.notify_all();
 }
 
-void TAnimateThread::run() {
+void TAnimateThread::Start(TThreadPriority priority) {
+  thread_ = std::thread([this, priority] { Run(priority); });
+}
+
+void TAnimateThread::Run(TThreadPriority priority) {
+  ApplyPriorityToCurrentThread(priority);
   started_ = true;
   try {
     while (!terminate_) {
@@ -134,6 +137,10 @@ TCustomPicShow::TCustomPicShow(QWidget* parent)
   bg_picture_.OnChange = [this] { BgPictureChanged(); };
   resize(100, 100);
   EnsureOffscreenSize();
+  wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_fd_ < 0) throw EOutOfMemory("no event descriptor for the transition control");
+  wake_notifier_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
+  QObject::connect(wake_notifier_, &QSocketNotifier::activated, this, [this] { OnWake(); });
 }
 
 TCustomPicShow::~TCustomPicShow() {
@@ -143,6 +150,8 @@ TCustomPicShow::~TCustomPicShow() {
   ReleaseTransitionBitmaps();
   picture_.OnChange = nullptr;
   bg_picture_.OnChange = nullptr;
+  delete wake_notifier_;
+  ::close(wake_fd_);
 }
 
 // --- Properties ---
@@ -484,7 +493,7 @@ void TCustomPicShow::StartStepping() {
     thread_body_ended_ = false;
   }
   thread_ = std::make_unique<TAnimateThread>(*this, NextThreadSerial());
-  thread_->start(ToQtPriority(thread_priority_));
+  thread_->Start(thread_priority_);
 }
 
 void TCustomPicShow::RunSteppingLoop() {
@@ -526,7 +535,7 @@ void TCustomPicShow::RunFrame(int progress) {
 }
 
 void TCustomPicShow::RepaintFrame() {
-  if (QThread::currentThread() == thread()) {
+  if (std::this_thread::get_id() == main_thread_) {
     ServeRepaintRequest();
     return;
   }
@@ -536,7 +545,7 @@ void TCustomPicShow::RepaintFrame() {
     repaint_requested_ = true;
   }
   sync_cv_.notify_all();  // a main thread waiting for this thread's end paints the frame
-  QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kRepaintRequestEvent)));
+  WakeMainThread();
   std::unique_lock<std::mutex> lock(sync_mutex_);
   sync_cv_.wait(lock, [this] { return !repaint_requested_; });
 }
@@ -557,12 +566,35 @@ void TCustomPicShow::ServeRepaintRequest() {
 }
 
 void TCustomPicShow::AnimationThreadEnded(TAnimateThread* thread) {
-  QCoreApplication::postEvent(this, new CompletionEvent(thread->Serial()));
+  // The event only wakes the main thread; which thread ended travels under the mutex.
   {
     std::lock_guard<std::mutex> lock(sync_mutex_);
     thread_body_ended_ = true;
+    ended_thread_serial_ = thread->Serial();
   }
   sync_cv_.notify_all();
+  WakeMainThread();
+}
+
+void TCustomPicShow::WakeMainThread() {
+  const uint64_t one = 1;
+  // Cannot fail short of the counter's overflow, which a wake-up per frame never reaches.
+  [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
+}
+
+void TCustomPicShow::OnWake() {
+  uint64_t count;
+  [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
+  bool repaint, ended;
+  uint64_t serial;
+  {
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    repaint = repaint_requested_;
+    ended = thread_body_ended_;
+    serial = ended_thread_serial_;
+  }
+  if (repaint) ServeRepaintRequest();
+  if (ended) HandleCompletion(serial);
 }
 
 bool TCustomPicShow::EndAnimationThread() {
@@ -577,17 +609,16 @@ bool TCustomPicShow::EndAnimationThread() {
     lock.unlock();
     ServeRepaintRequest();
   }
-  thread_->wait();
-  if (thread_->Started()) {
-    QCoreApplication::sendPostedEvents(this, kCompletionEvent);
-  }
+  thread_->Wait();
+  // The body has ended (or never started): its completion is handled here and now, so that
+  // the caller sees the transition finished when this returns.
   if (thread_) HandleCompletion(thread_->Serial());
   return true;
 }
 
 void TCustomPicShow::HandleCompletion(uint64_t thread_serial) {
   if (!thread_ || thread_serial != thread_->Serial()) return;  // a late event of an earlier thread
-  thread_->wait();
+  thread_->Wait();
   thread_.reset();
   if (stop_requested_ || !manual_) Finish();
 }
@@ -614,23 +645,6 @@ void TCustomPicShow::Stop() {
     ~ClearFlag() { flag = false; }
   } clear{stop_requested_};
   if (manual_ || !EndAnimationThread()) Finish();
-}
-
-bool TCustomPicShow::event(QEvent* e) {
-  if (e->type() == static_cast<QEvent::Type>(kCompletionEvent)) {
-    HandleCompletion(static_cast<CompletionEvent*>(e)->serial);
-    return true;
-  }
-  if (e->type() == static_cast<QEvent::Type>(kRepaintRequestEvent)) {
-    bool pending;
-    {
-      std::lock_guard<std::mutex> lock(sync_mutex_);
-      pending = repaint_requested_;
-    }
-    if (pending) ServeRepaintRequest();
-    return true;
-  }
-  return QWidget::event(e);
 }
 
 }  // namespace qm

@@ -18,7 +18,6 @@
 // off-screen lock while holding another.
 #pragma once
 
-#include <QThread>
 #include <QWidget>
 #include <atomic>
 #include <condition_variable>
@@ -28,6 +27,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "picshow/manual_reset_event.h"
 #include "picshow/picture.h"
@@ -35,6 +35,7 @@
 #include "platform/rect.h"
 
 class QImage;
+class QSocketNotifier;
 
 namespace qm {
 
@@ -65,9 +66,22 @@ using TCustomDrawEvent =
 
 // The animation thread: steps the transition of its owner, paced by the owner's paint event and
 // Delay, and posts the completion event to the owner when its body ends for whatever reason.
-class TAnimateThread : public QThread {
+// A standard library thread, so that every hand-off with the main thread goes through
+// synchronisation that race detectors see; its priority maps onto the seven levels of the
+// framework's threads.
+class TAnimateThread {
  public:
   TAnimateThread(TCustomPicShow& owner, uint64_t serial) : owner_(owner), serial_(serial) {}
+  ~TAnimateThread() { Wait(); }
+  TAnimateThread(const TAnimateThread&) = delete;
+  TAnimateThread& operator=(const TAnimateThread&) = delete;
+
+  // Starts the body, which first takes `priority`.
+  void Start(TThreadPriority priority);
+  // Waits until the body has ended.
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+  }
   bool Started() const { return started_.load(); }
   // Tells this thread's completion event from that of an earlier one.
   uint64_t Serial() const { return serial_; }
@@ -75,24 +89,18 @@ class TAnimateThread : public QThread {
   void RequestTermination();
   bool TerminationRequested() const { return terminate_.load(); }
 
- protected:
-  void run() override;
-
  private:
+  void Run(TThreadPriority priority);
+
   TCustomPicShow& owner_;
   const uint64_t serial_;
   std::atomic<bool> started_{false};
   std::atomic<bool> terminate_{false};
+  std::thread thread_;
 };
 
 class TCustomPicShow : public QWidget {
  public:
-  // The event number of the completion event, posted to the control when its animation thread
-  // ends: the first user event number plus 1.
-  static constexpr int kCompletionEvent = 1001;  // QEvent::User + 1
-  // The animation thread's request to paint the frame it has just composed.
-  static constexpr int kRepaintRequestEvent = 1002;
-
   explicit TCustomPicShow(QWidget* parent = nullptr);
   ~TCustomPicShow() override;
   TCustomPicShow(const TCustomPicShow&) = delete;
@@ -173,7 +181,6 @@ class TCustomPicShow : public QWidget {
   virtual void Clear();
 
  protected:
-  bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void enterEvent(QEnterEvent* e) override;
@@ -206,6 +213,10 @@ class TCustomPicShow : public QWidget {
   bool SameRun(uint64_t run) const { return busy_.load() && run_serial_ == run; }
   // Called by the animation thread as the last act of its body.
   void AnimationThreadEnded(TAnimateThread* thread);
+  // The animation thread's wake-up call to the main thread, and the main thread's answer: it
+  // paints a requested frame, or finishes after the thread's end (the completion message).
+  void WakeMainThread();
+  void OnWake();
 
   TPicture picture_, bg_picture_;
   TBackgroundMode bg_mode_ = TBackgroundMode::bmTiled;
@@ -239,13 +250,19 @@ class TCustomPicShow : public QWidget {
   ManualResetEvent paint_event_{true};
   std::unique_ptr<FrameAdapter> frame_adapter_;
   uint64_t run_serial_ = 0;  // counts Execute calls, so a stepping loop knows its own run
+  const std::thread::id main_thread_ = std::this_thread::get_id();
 
   // Hand-off between the animation thread and the main thread: a pending frame repaint, and
-  // the end of the thread's body. Guarded by sync_mutex_.
+  // the end of the thread's body. Guarded by sync_mutex_. The thread wakes the main thread's
+  // event loop through an event counter descriptor watched there; the data itself always
+  // travels under the mutex, and nothing is allocated per frame.
+  int wake_fd_ = -1;
+  QSocketNotifier* wake_notifier_ = nullptr;
   std::mutex sync_mutex_;
   std::condition_variable sync_cv_;
   bool repaint_requested_ = false;
   bool thread_body_ended_ = false;
+  uint64_t ended_thread_serial_ = 0;  // the thread whose body ended last
   std::atomic<bool> frame_dirty_{false};
 };
 

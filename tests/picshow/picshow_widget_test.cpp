@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "picshow/picshow.h"
@@ -92,8 +93,7 @@ class PicShowTest : public ::testing::Test {
     };
     show->OnProgress = [this](TCustomPicShow& s) {
       Log("progress " + std::to_string(s.Progress()));
-      if (QThread::currentThread() != QCoreApplication::instance()->thread())
-        progress_off_main = true;
+      if (std::this_thread::get_id() != main_thread) progress_off_main = true;
     };
     show->OnComplete = [this](TCustomPicShow&) { Log("complete"); };
     show->OnStop = [this](TCustomPicShow&) { Log("stop"); };
@@ -139,6 +139,7 @@ class PicShowTest : public ::testing::Test {
   std::vector<TColor> after_screen;
   TColor start_screen = 0;
   std::atomic<bool> progress_off_main{false};
+  const std::thread::id main_thread = std::this_thread::get_id();
 };
 
 // --- Properties ---

@@ -1,0 +1,85 @@
+// Frames per second of a threaded transition at Delay 0 under the offscreen platform, against
+// the cost of the frame routine alone on pictures of the same size. The ratio of the two rates
+// is the overhead of the control: pacing by the paint event, the frame lock, the synchronous
+// repaint on the main thread and the copy of the off-screen bitmap to the screen.
+//
+// Run: QT_QPA_PLATFORM=offscreen picshow_bench (the program sets it when unset).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QThread>
+
+#include "picshow/frame_routine.h"
+#include "picshow/picshow.h"
+#include "platform/stretch.h"
+
+namespace qm {
+namespace {
+
+constexpr int kStyle = 51;  // a rectangle effect; without its procedure a frame is the old contents
+
+TBitmap Solid(int w, int h, TColor color) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  FillRect(b, Rect(0, 0, w, h), color);
+  return b;
+}
+
+void BM_FrameRoutine(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  TBitmap display = Solid(w, h, 0), picture = Solid(w, h, 0x00C0B0A0);
+  TBitmap old_contents = Solid(w, h, 0x00203040);
+  const TransitionBitmaps bitmaps{&display, &picture, &old_contents, w, h};
+  int progress = 0;
+  for (auto _ : state) {
+    progress = progress % 100 + 1;  // 1..100, as a run with Step 1 composes them
+    ComposeFrame(bitmaps, kStyle, 1, progress, nullptr);
+    benchmark::DoNotOptimize(display.Bits());
+  }
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_ThreadedRun(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  TPicShow show;
+  show.SetDelay(0);
+  show.SetStep(1);  // 100 frames per run
+  show.SetStyle(kStyle);
+  const TBitmap picture = Solid(w, h, 0x00C0B0A0);
+  show.SetPicture(&picture);
+  show.show();
+  QCoreApplication::processEvents();
+  int64_t frames = 0;
+  for (auto _ : state) {
+    show.Execute();
+    while (show.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    frames += 100;
+  }
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BM_FrameRoutine)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ThreadedRun)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+}  // namespace
+}  // namespace qm
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

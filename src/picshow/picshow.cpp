@@ -338,14 +338,24 @@ void TCustomPicShow::Paint() {
   const TRect client = ClientRect();
   EnsureOffscreenSize();
   std::scoped_lock offscreen_lock(offscreen_.Canvas());
-  PaintBackground(offscreen_, client);
+  // Where the display bitmap lands. When it covers the whole client area (a picture of the
+  // screen's size, or stretched), every background pixel would be overdrawn: skip drawing it.
+  TRect target;
+  if (!display_.Empty()) {
+    target = !stretch_ ? Rect(placement_.Left, placement_.Top, placement_.Left + display_.Width(),
+                              placement_.Top + display_.Height())
+             : stretch_fine_ ? AspectFit(placement_, client)
+                             : client;
+  }
+  const bool covered = target.Left <= client.Left && target.Top <= client.Top &&
+                       target.Right >= client.Right && target.Bottom >= client.Bottom;
+  if (!covered || display_.Empty()) PaintBackground(offscreen_, client);
   {
     std::scoped_lock display_lock(display_.Canvas());
     if (!display_.Empty()) {
       if (!stretch_) {
-        Draw(offscreen_, placement_.Left, placement_.Top, display_);
+        Draw(offscreen_, target.Left, target.Top, display_);
       } else {
-        const TRect target = stretch_fine_ ? AspectFit(placement_, client) : client;
         StretchCopyRect(offscreen_, target, display_,
                         Rect(0, 0, display_.Width(), display_.Height()));
       }

@@ -424,6 +424,19 @@ TEST_F(PicShowTest, ExecuteDuringARunAndProgressWhileIdleAreIgnored) {
   EXPECT_EQ(Count("start"), 1);
 }
 
+TEST_F(PicShowTest, AnEmptyPictureRunsToItsEndWithoutDrawing) {
+  const TBitmap empty;
+  show->SetPicture(&empty);
+  show->SetThreaded(false);
+  show->OnStart = nullptr;  // the fixture's handlers read pixels
+  show->OnAfterNewFrame = nullptr;
+  show->Execute();
+  EXPECT_FALSE(show->Busy());
+  EXPECT_EQ(Count("complete"), 1);
+  EXPECT_TRUE(show->DisplayBitmap().Empty());
+  (void)show->grab();  // AutoSize made the client empty: painting it draws nothing
+}
+
 TEST_F(PicShowTest, ManualBeforeExecuteDrawsOneFramePerWrite) {
   show->SetManual(true);
   show->Execute();

@@ -9,28 +9,14 @@
 #include "platform/exception.h"
 #include "platform/random.h"
 #include "platform/stretch.h"
+#include "tests/picshow/pixels.h"
 
 namespace qm {
 namespace {
 
-TBitmap Solid(int w, int h, TColor color, PixelFormat format = PixelFormat::pf32bit) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  FillRect(b, Rect(0, 0, w, h), color);
-  if (format != PixelFormat::pf32bit) b.ConvertTo(format);
-  return b;
-}
-
-TColor PixelAt(const TBitmap& b, int x, int y) {
-  const uint8_t* p = b.ScanLine(y) + 4 * x;
-  return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
-}
-
-bool AllPixels(const TBitmap& b, TColor color) {
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x)
-      if (PixelAt(b, x, y) != color) return false;
-  return true;
-}
+using test::AllPixels;
+using test::PixelAt;
+using test::Solid;
 
 constexpr TColor kOld = 0x00112233, kNew = 0x00AABBCC, kMark = 0x00010203;
 
@@ -129,7 +115,8 @@ TEST_F(FrameRoutine, EventOrderAndCustomStyle) {
 }
 
 TEST(Render, FramesAtTheEndsAndTheSeed) {
-  const TBitmap old_picture = Solid(5, 4, kOld, PixelFormat::pf24bit);
+  TBitmap old_picture = Solid(5, 4, kOld);
+  old_picture.ConvertTo(PixelFormat::pf24bit);
   TBitmap new_picture(5, 4, PixelFormat::pf8bit);  // every pixel palette index 0
   new_picture.Palette() = {TRGBQuad{0xAA, 0xBB, 0xCC, 0}};
   TBitmap out;

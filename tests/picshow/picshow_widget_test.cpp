@@ -18,9 +18,14 @@
 
 #include "picshow/picshow.h"
 #include "platform/stretch.h"
+#include "tests/picshow/pixels.h"
 
 namespace qm {
 namespace {
+
+using test::AllPixels;
+using test::PixelAt;
+using test::Solid;
 
 void EnsureApp() {
   static QApplication* app = [] {
@@ -44,28 +49,10 @@ bool WaitUntil(const std::function<bool()>& done) {
   return true;
 }
 
-TBitmap Solid(int w, int h, TColor color) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  FillRect(b, Rect(0, 0, w, h), color);
-  return b;
-}
-
-TColor PixelAt(const TBitmap& b, int x, int y) {
-  const uint8_t* p = b.ScanLine(y) + 4 * x;
-  return TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
-}
-
 TColor PixelAt(const QImage& image, int x, int y) {
   const QRgb c = image.pixel(x, y);
   return static_cast<TColor>(qRed(c)) | static_cast<TColor>(qGreen(c)) << 8 |
          static_cast<TColor>(qBlue(c)) << 16;
-}
-
-bool AllPixels(const TBitmap& b, TColor color) {
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x)
-      if (PixelAt(b, x, y) != color) return false;
-  return true;
 }
 
 constexpr TColor kBg = 0x00203040, kNew = 0x00C0B0A0, kOther = 0x00405060;

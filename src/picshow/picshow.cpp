@@ -144,14 +144,18 @@ TCustomPicShow::TCustomPicShow(QWidget* parent)
 }
 
 TCustomPicShow::~TCustomPicShow() {
-  destroying_ = true;
-  Stop();
-  EndAnimationThread();
+  EndTransitionForDestruction();
   ReleaseTransitionBitmaps();
   picture_.OnChange = nullptr;
   bg_picture_.OnChange = nullptr;
   delete wake_notifier_;
   ::close(wake_fd_);
+}
+
+void TCustomPicShow::EndTransitionForDestruction() {
+  destroying_ = true;
+  Stop();
+  EndAnimationThread();
 }
 
 // --- Properties ---
@@ -561,7 +565,7 @@ void TCustomPicShow::RepaintFrame() {
 }
 
 void TCustomPicShow::ServeRepaintRequest() {
-  if (frame_dirty_.exchange(false) && isVisible() && updatesEnabled()) {
+  if (frame_dirty_.exchange(false) && !destroying_ && isVisible() && updatesEnabled()) {
     const TRect area = ScreenArea(Rect(0, 0, picture_width_, picture_height_),
                                   {placement_, ClientRect(), center_, stretch_, stretch_fine_});
     if (!IsRectEmpty(area)) repaint(ToQRect(area));

@@ -181,6 +181,11 @@ class TCustomPicShow : public QWidget {
   virtual void Clear();
 
  protected:
+  // Ends a running transition silently (no events) and the animation thread with it. The
+  // destructor does it; a descendant that overrides the Do... operations calls it first in its
+  // own destructor, so that the animation thread never calls into a half-destroyed object.
+  void EndTransitionForDestruction();
+
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void enterEvent(QEnterEvent* e) override;
@@ -284,6 +289,7 @@ class TPicShow : public TCustomPicShow {
 
  public:
   explicit TPicShow(QWidget* parent = nullptr) : TCustomPicShow(parent) {}
+  ~TPicShow() override { EndTransitionForDestruction(); }
 
  private:
   QString StyleNameText() const { return QString::fromStdString(StyleName()); }

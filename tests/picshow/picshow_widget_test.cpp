@@ -586,6 +586,17 @@ TEST_F(PicShowTest, FailureOnTheAnimationThreadFinishesAsCompleted) {
   EXPECT_EQ(Count("stop"), 1);
 }
 
+// A descendant whose overridden operation the animation thread calls on every frame.
+class CountingPicShow : public TPicShow {
+ public:
+  std::atomic<int> progress_calls{0};
+  void DoProgress() override {
+    ++progress_calls;
+    TPicShow::DoProgress();
+  }
+  ~CountingPicShow() override { EndTransitionForDestruction(); }
+};
+
 TEST_F(PicShowTest, DestroyingARunningControlStopsSilently) {
   show->show();
   show->SetDelay(20);
@@ -594,6 +605,20 @@ TEST_F(PicShowTest, DestroyingARunningControlStopsSilently) {
   show.reset();
   EXPECT_EQ(Count("stop"), 0);
   EXPECT_EQ(Count("complete"), 0);
+  // Destroyed while the thread is busy with frames that call into the descendant.
+  for (int i = 0; i < 20; ++i) {
+    auto counting = std::make_unique<CountingPicShow>();
+    const TBitmap picture = Solid(64, 64, kNew);
+    counting->SetPicture(&picture);
+    counting->SetDelay(0);
+    counting->SetStep(1);
+    counting->OnStop = [this](TCustomPicShow&) { Log("stop"); };
+    if (i % 2) counting->show();
+    counting->Execute();
+    while (counting->progress_calls < i) QCoreApplication::processEvents();
+    counting.reset();
+  }
+  EXPECT_EQ(Count("stop"), 0);
 }
 
 TEST_F(PicShowTest, StressStopAtRandomMoments) {

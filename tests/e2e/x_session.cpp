@@ -1,10 +1,10 @@
 #include "x_session.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -33,36 +33,30 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 }  // namespace
 
 XSession::XSession(int width, int height) {
-  // Xvfb picks a free display itself and writes its number to the pipe, so parallel tests
-  // never race for one.
-  int fds[2];
-  if (pipe(fds) != 0) return;
+  // Try displays until one is ours: Xvfb writes its pid into the display's lock file, and a
+  // display whose lock names another process belongs to a server started beside ours.
   const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(fds[0]);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(), "-nolisten",
-           "tcp", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  while (poll(&p, 1, 10000) > 0) {
-    char c;
-    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
-  close(fds[0]);
-  display_ = ":" + number;
-  if (number.empty() ||
-      !WaitFor([&] { return RunCommand("DISPLAY=" + display_ + " xdpyinfo >/dev/null 2>&1") == 0; },
-               std::chrono::seconds(10))) {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
+  for (int n = 100 + getpid() % 200; n < 1000; n += 3) {
+    const std::string display = ":" + std::to_string(n);
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    if (access(lock.c_str(), F_OK) == 0) continue;
+    pid_ = Spawn({"Xvfb", display, "-screen", "0", size, "-nolisten", "tcp"}, {});
+    display_ = display;
+    const bool ready = WaitFor(
+        [&] {
+          if (waitpid(pid_, nullptr, WNOHANG) == pid_) return true;  // it gave up: try the next
+          FILE* f = std::fopen(lock.c_str(), "r");
+          if (!f) return false;
+          long owner = 0;
+          const bool read = std::fscanf(f, "%ld", &owner) == 1;
+          std::fclose(f);
+          return read && owner == pid_ &&
+                 RunCommand("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1") == 0;
+        },
+        std::chrono::seconds(10));
+    if (ready && waitpid(pid_, nullptr, WNOHANG) == 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
 }

@@ -9,6 +9,7 @@
 #include "platform/exception.h"
 #include "platform/random.h"
 #include "platform/stretch.h"
+#include "tests/picshow/allocation_count.h"
 #include "tests/picshow/pixels.h"
 
 namespace qm {
@@ -112,6 +113,21 @@ TEST_F(FrameRoutine, EventOrderAndCustomStyle) {
   ComposeFrame(Bitmaps(), 0, 4, 50, nullptr, table);
   EXPECT_TRUE(AllPixels(display, kOld));
   EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(FrameRoutine, ComposingFramesAllocatesNothing) {
+  const long start = test::AllocationCount();
+  RecordingEvents events;
+  events.log.reserve(1000);
+  ASSERT_GT(test::AllocationCount(), start);  // the counter sees allocations at all
+  ComposeFrame(Bitmaps(), 51, 4, 50, nullptr);  // the drawing layer sets up its tables once
+  ComposeFrame(Bitmaps(), 51, 4, 100, nullptr);
+  const long before = test::AllocationCount();
+  for (int progress = 0; progress <= 100; ++progress) {
+    ComposeFrame(Bitmaps(), 51, 4, progress, nullptr);
+    ComposeFrame(Bitmaps(), 0, 4, progress, nullptr);
+  }
+  EXPECT_EQ(test::AllocationCount() - before, 0);
 }
 
 TEST(Render, FramesAtTheEndsAndTheSeed) {

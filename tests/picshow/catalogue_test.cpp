@@ -4,7 +4,6 @@
 #include <set>
 #include <string>
 
-#include "effects/effect_table.h"
 #include "picshow/style_catalogue.h"
 #include "platform/random.h"
 
@@ -60,11 +59,6 @@ TEST(StyleCatalogue, LookupIgnoresCaseMatchesWholeNamesAndTakesTheFirst) {
     const int expected = s == 33 ? 18 : s == 34 ? 25 : s;
     EXPECT_EQ(StyleByName(StyleName(s)), expected) << s;
   }
-}
-
-TEST(StyleCatalogue, NoEffectProcedureIsRequiredForANameToResolve) {
-  // The table is one row per style, whether or not the style draws yet.
-  EXPECT_EQ(sizeof(kEffectTable) / sizeof(kEffectTable[0]), 150u);
 }
 
 TEST(RandomStylePool, HoldsThirtySixDistinctDrawableStyles) {

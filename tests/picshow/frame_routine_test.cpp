@@ -119,7 +119,7 @@ TEST_F(FrameRoutine, ComposingFramesAllocatesNothing) {
   const long start = test::AllocationCount();
   RecordingEvents events;
   events.log.reserve(1000);
-  ASSERT_GT(test::AllocationCount(), start);  // the counter sees allocations at all
+  ASSERT_GT(test::AllocationCount(), start);    // the counter sees allocations at all
   ComposeFrame(Bitmaps(), 51, 4, 50, nullptr);  // the drawing layer sets up its tables once
   ComposeFrame(Bitmaps(), 51, 4, 100, nullptr);
   const long before = test::AllocationCount();

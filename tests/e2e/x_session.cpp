@@ -74,8 +74,8 @@ QImage XSession::Screenshot() const {
   if (fd < 0) return {};
   close(fd);
   QImage image;
-  if (RunCommand("DISPLAY=" + display_ + " " + QM_BIN_DIR + "/quenmora-screenshot " + path +
-                 " 2>/dev/null") == 0)
+  if (RunCommand("QT_QPA_PLATFORM=xcb DISPLAY=" + display_ + " " + QM_BIN_DIR +
+                 "/quenmora-screenshot " + path + " 2>/dev/null") == 0)
     image.load(path);
   unlink(path);
   return image.convertToFormat(QImage::Format_RGB32);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/exception.h"
@@ -42,6 +43,7 @@ void CopyCompressedBlock(const std::string& executable, PlayerState& state) {
       length)
     throw EPayloadDamaged(kDamageTrailerOutside);
   exe.Seek(state.payloadStart);
+  copy.Reserve(length - state.payloadStart - kPayloadTrailerSize);
   copy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
   copy.Close();
 }
@@ -72,6 +74,9 @@ void Extract(PlayerState& state, GallerySettingsSink& sink) {
   if (inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
 
   FileStream inflated(state.inflatedCopyPath, FileStream::Mode::kCreate);
+  // Deflate expands data at most 1032-fold, so a larger size field cannot be honest: reserve
+  // no more than that.
+  inflated.Reserve(std::min<uint64_t>(inflatedSize, blockSize * 1032));
   {
     // The zlib stream ends exactly where the inflated-size field begins.
     InflateStream zstream(compressed, 0, blockSize - kInflatedSizeFieldSize);
@@ -112,6 +117,7 @@ void Extract(PlayerState& state, GallerySettingsSink& sink) {
     std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.fileName), path);
     state.slides.back().path = path;
     if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
+    picture->Reserve(head.dataSize);
     picture->CopyFrom(inflated, head.dataSize);
     remaining -= head.dataSize;
     picture->Close();

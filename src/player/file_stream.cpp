@@ -1,6 +1,7 @@
 #include "player/file_stream.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,11 +35,15 @@ std::unique_ptr<FileStream> FileStream::TryCreateNew(const std::string& path) {
 }
 
 FileStream::~FileStream() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    ReleaseReserve();
+    ::close(fd_);
+  }
 }
 
 void FileStream::Close() {
   if (fd_ >= 0) {
+    ReleaseReserve();
     const int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0) throw EWriteError(kMsgWriteError);
@@ -69,6 +74,19 @@ void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
   }
 }
 
+void FileStream::Reserve(uint64_t size) {
+  if (size > 0 && size < static_cast<uint64_t>(INT64_MAX) &&
+      ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0)
+    reserved_ = true;
+}
+
+void FileStream::ReleaseReserve() {
+  // Truncating a file to its own size frees the blocks reserved past its end.
+  struct stat st {};
+  if (reserved_ && ::fstat(fd_, &st) == 0) (void)::ftruncate(fd_, st.st_size);
+  reserved_ = false;
+}
+
 void FileStream::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(INT64_MAX) ||
       ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
@@ -80,6 +98,26 @@ uint64_t FileStream::Size() const {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) throw EReadError(kMsgReadError);
   return static_cast<uint64_t>(st.st_size);
+}
+
+void FileStream::CopyFrom(FileStream& source, uint64_t count) {
+  while (count > 0) {
+    const std::size_t chunk =
+        count < (std::size_t{1} << 30) ? static_cast<std::size_t>(count) : (std::size_t{1} << 30);
+    const ssize_t n = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, chunk, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // Not supported between these files (or the source ended): the buffered copy takes over
+      // and reports a short source as a read error.
+      if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+        throw EWriteError(kMsgWriteError);
+      CopyFrom(static_cast<ByteSource&>(source), count);
+      return;
+    }
+    source.position_ += static_cast<uint64_t>(n);
+    position_ += static_cast<uint64_t>(n);
+    count -= static_cast<uint64_t>(n);
+  }
 }
 
 void FileStream::CopyFrom(ByteSource& source, uint64_t count) {

@@ -42,6 +42,13 @@ class FileStream final : public ByteSource {
   // Copies exactly `count` bytes from `source` to the current position, in blocks of at most
   // kCopyBufferSize bytes.
   void CopyFrom(ByteSource& source, uint64_t count);
+  // The same from another file: the kernel copies the bytes file to file when it can, without
+  // passing them through a buffer of ours; otherwise as above.
+  void CopyFrom(FileStream& source, uint64_t count);
+  // Reserves `size` bytes of disk for a file about to be written, so the file system can lay
+  // it out in one piece. The file's size does not change, and whatever stays unwritten is
+  // given back when the file is closed. A hint: failures are ignored.
+  void Reserve(uint64_t size);
   void Close();
   const std::string& Path() const { return path_; }
 
@@ -51,8 +58,11 @@ class FileStream final : public ByteSource {
   FileStream(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
 
   std::string path_;
+  void ReleaseReserve();
+
   int fd_ = -1;
   uint64_t position_ = 0;
+  bool reserved_ = false;
 };
 
 }  // namespace qm

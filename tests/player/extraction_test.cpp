@@ -253,6 +253,18 @@ TEST_F(ExtractionTest, DamagedPayloadsFail) {
   }
 }
 
+TEST_F(ExtractionTest, AHugeSizeFieldLeavesNoDiskReservedBehind) {
+  GalleryHeader h;
+  h.count = 1;
+  const Bytes inflated = test::InflatedPayload(h, {{"a.jpg", "", test::Pattern(200000, 7)}});
+  ASSERT_FALSE(Run(test::Presentation({1}, test::Deflate(inflated), 0xFFFFFFF0u)));
+  struct stat st {};
+  ASSERT_EQ(stat(state_.inflatedCopyPath.c_str(), &st), 0);
+  EXPECT_LE(static_cast<std::size_t>(st.st_size), inflated.size());
+  EXPECT_LE(st.st_blocks * 512, st.st_size + 128 * 1024)
+      << "blocks reserved for the claimed size were kept";
+}
+
 TEST_F(ExtractionTest, FailureInAMiddleRecordKeepsTheSlidesBeforeIt) {
   GalleryHeader h;
   h.count = 3;

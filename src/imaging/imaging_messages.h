@@ -3,13 +3,15 @@
 // what users of the player have always seen). Stored as UTF-8.
 #pragma once
 
+#include "platform/exception.h"
+
 namespace qm::msg {
 
 // Framework: file opening and stream reading, the bitmap reader.
 inline constexpr const char kFileOpenError[] = "Datei %s kann nicht geöffnet werden. %s";
 inline constexpr const char kStreamReadError[] = "Stream-Lesefehler";
 inline constexpr const char kInvalidBitmap[] = "Bitmap ist ungültig";
-inline constexpr const char kOutOfMemory[] = "Zu wenig Arbeitsspeicher";
+inline constexpr const char* kOutOfMemory = kMsgOutOfMemory;
 // Writing the PNG output of `quenmora decode`.
 inline constexpr const char kFileCreateError[] = "Datei %s kann nicht erstellt werden. %s";
 inline constexpr const char kStreamWriteError[] = "Stream-Schreibfehler";

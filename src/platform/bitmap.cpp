@@ -22,18 +22,18 @@ void TBitmap::SetSize(int width, int height, PixelFormat format) {
     width_ = height_ = 0;
     row_bytes_ = 0;
     format_ = format;
-    pixels_.clear();
+    pixels_ = PixelStore();
     return;
   }
   const std::size_t row = RowBytesFor(width, format);
   // 2 GiB per bitmap at most: far beyond any screen, and safe for signed 32-bit row arithmetic.
   constexpr uint64_t kMaxBytes = uint64_t{1} << 31;
   if (static_cast<uint64_t>(row) * static_cast<uint64_t>(height) > kMaxBytes)
-    throw EOutOfMemory("Bitmap too large");
+    throw EOutOfMemory(kMsgOutOfMemory);
   try {
-    pixels_.assign(row * static_cast<std::size_t>(height), 0);
+    pixels_ = PixelStore(row * static_cast<std::size_t>(height));
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Not enough memory for the bitmap");
+    throw EOutOfMemory(kMsgOutOfMemory);
   }
   width_ = width;
   height_ = height;

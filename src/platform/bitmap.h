@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/pixel_store.h"
 
 namespace qm {
 
@@ -79,7 +80,7 @@ class TBitmap {
   int width_ = 0, height_ = 0;
   PixelFormat format_ = PixelFormat::pfNone;
   std::size_t row_bytes_ = 0;
-  std::vector<uint8_t> pixels_;
+  PixelStore pixels_;
   std::vector<TRGBQuad> palette_;
   TCanvas canvas_;
 };

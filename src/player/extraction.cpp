@@ -9,6 +9,7 @@
 #include "player/cp1252.h"
 #include "player/file_stream.h"
 #include "player/payload_errors.h"
+#include "player/payload_reader.h"
 #include "player/player_messages.h"
 #include "player/temp_files.h"
 #include "player/zlib_streams.h"
@@ -33,15 +34,7 @@ void CopyCompressedBlock(const std::string& executable, PlayerState& state) {
   FileStream exe(executable, FileStream::Mode::kOpenRead);
   FileStream copy(state.compressedCopyPath, FileStream::Mode::kCreate);
   const uint64_t length = exe.Size();
-  if (length < kPayloadTrailerSize) throw EPayloadDamaged(kDamageNoTrailer);
-  exe.Seek(length - kPayloadTrailerSize);
-  uint8_t trailer[kPayloadTrailerSize];
-  exe.ReadBuffer(trailer, sizeof trailer);
-  state.payloadStart = ReadU32LE(trailer);
-  // The block holds at least the inflated-size field and one byte of zlib stream.
-  if (static_cast<uint64_t>(state.payloadStart) + kPayloadTrailerSize + kInflatedSizeFieldSize >=
-      length)
-    throw EPayloadDamaged(kDamageTrailerOutside);
+  state.payloadStart = ReadPayloadStart(exe, length);
   exe.Seek(state.payloadStart);
   copy.Reserve(length - state.payloadStart - kPayloadTrailerSize);
   copy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
@@ -106,12 +99,7 @@ void Extract(PlayerState& state, GallerySettingsSink& sink) {
 
   uint64_t remaining = inflatedSize - kGalleryHeaderSize;
   for (int32_t k = 0; k < header.count; ++k) {
-    if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
-    uint8_t headBytes[kSlideRecordHeadSize];
-    inflated.ReadBuffer(headBytes, sizeof headBytes);
-    remaining -= kSlideRecordHeadSize;
-    const SlideRecordHead head = DecodeSlideRecordHead(headBytes);
-    if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+    const SlideRecordHead head = ReadSlideRecordHead(inflated, remaining);
     state.slides.push_back({std::string(), head.caption});
     std::string path;
     std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.fileName), path);

@@ -90,7 +90,7 @@ void FileStream::ReleaseReserve() {
 void FileStream::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(INT64_MAX) ||
       ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
-    throw EReadError(kMsgSeekError);
+    throw EReadError(kMsgReadError);
   position_ = position;
 }
 

@@ -4,14 +4,13 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 
 #include "imaging/slide_loader.h"
 #include "picshow/style_catalogue.h"
 #include "player/cp1252.h"
+#include "player/error_boxes.h"
 #include "player/player_messages.h"
 
 namespace qm {
@@ -113,10 +112,7 @@ bool TfrmMain::FormCreate(const std::string& executable) {
   std::string reason;
   if (RunStartupExtraction(executable, state_, *this, &reason)) return true;
   startupFailed_ = true;
-  QMessageBox box(QMessageBox::Critical, kStartupErrorCaption, kStartupErrorText);
-  box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  box.exec();
+  ShowErrorBox(kStartupErrorCaption, kStartupErrorText);
   // The quit request is taken up when the message loop runs.
   QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   return false;
@@ -234,11 +230,7 @@ void TfrmMain::Timer1TimerFromTimer() {
   try {
     Timer1Timer();
   } catch (const std::exception& e) {
-    QMessageBox box(QMessageBox::Critical, kApplicationTitle,
-                    QString::fromStdString(ErrorBoxText(e.what())), QMessageBox::NoButton, this);
-    box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
+    ShowErrorBox(kApplicationTitle, ErrorBoxText(e.what()), this);
   }
 }
 

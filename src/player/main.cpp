@@ -1,7 +1,7 @@
 // The Quenmora player: a presentation is this program with a gallery payload appended.
 #include <QApplication>
 
-#include "player/fatal_error.h"
+#include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "player/player_messages.h"
 #include "player/taskbar_hint.h"

@@ -1,6 +1,5 @@
 #include "player/payload_reader.h"
 
-#include "player/file_stream.h"
 #include "player/payload_errors.h"
 #include "player/zlib_streams.h"
 
@@ -20,6 +19,28 @@ void Skip(ByteSource& source, uint64_t count) {
 
 }  // namespace
 
+uint32_t ReadPayloadStart(FileStream& file, uint64_t length) {
+  if (length < kPayloadTrailerSize) throw EPayloadDamaged(kDamageNoTrailer);
+  uint8_t trailer[kPayloadTrailerSize];
+  file.Seek(length - kPayloadTrailerSize);
+  file.ReadBuffer(trailer, sizeof trailer);
+  const uint32_t start = ReadU32LE(trailer);
+  // The block holds at least the inflated-size field and one byte of zlib stream.
+  if (static_cast<uint64_t>(start) + kPayloadTrailerSize + kInflatedSizeFieldSize >= length)
+    throw EPayloadDamaged(kDamageTrailerOutside);
+  return start;
+}
+
+SlideRecordHead ReadSlideRecordHead(ByteSource& source, uint64_t& remaining) {
+  if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
+  uint8_t bytes[kSlideRecordHeadSize];
+  source.ReadBuffer(bytes, sizeof bytes);
+  remaining -= kSlideRecordHeadSize;
+  SlideRecordHead head = DecodeSlideRecordHead(bytes);
+  if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+  return head;
+}
+
 PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
   if (noPayload) *noPayload = false;
   PayloadSummary s;
@@ -29,18 +50,17 @@ PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
     if (noPayload) *noPayload = true;
     return EPayloadDamaged(why);
   };
-  if (s.fileSize < kPayloadTrailerSize) throw notAPayload(kDamageNoTrailer);
-  uint8_t word[4];
-  file.Seek(s.fileSize - kPayloadTrailerSize);
-  file.ReadBuffer(word, 4);
-  s.payloadStart = ReadU32LE(word);
-  if (static_cast<uint64_t>(s.payloadStart) + kPayloadTrailerSize + kInflatedSizeFieldSize >=
-      s.fileSize)
-    throw notAPayload(kDamageTrailerOutside);
+  try {
+    s.payloadStart = ReadPayloadStart(file, s.fileSize);
+  } catch (const EPayloadDamaged&) {
+    if (noPayload) *noPayload = true;
+    throw;
+  }
   const uint64_t streamEnd = s.fileSize - kPayloadTrailerSize - kInflatedSizeFieldSize;
   s.compressedSize = streamEnd - s.payloadStart;
+  uint8_t word[kInflatedSizeFieldSize];
   file.Seek(streamEnd);
-  file.ReadBuffer(word, 4);
+  file.ReadBuffer(word, sizeof word);
   s.inflatedSize = ReadU32LE(word);
 
   // A zlib header is two bytes whose big-endian value is a multiple of 31, method 8.
@@ -58,12 +78,7 @@ PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
   s.header = DecodeGalleryHeader(headerBytes);
   uint64_t remaining = s.inflatedSize - kGalleryHeaderSize;
   for (int32_t k = 0; k < s.header.count; ++k) {
-    if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
-    uint8_t headBytes[kSlideRecordHeadSize];
-    z.ReadBuffer(headBytes, sizeof headBytes);
-    remaining -= kSlideRecordHeadSize;
-    SlideRecordHead head = DecodeSlideRecordHead(headBytes);
-    if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+    SlideRecordHead head = ReadSlideRecordHead(z, remaining);
     if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
     Skip(z, head.dataSize);
     remaining -= head.dataSize;

@@ -5,9 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "player/file_stream.h"
 #include "player/payload_format.h"
 
 namespace qm {
+
+// Reads the payload trailer of `file` (`length` bytes long): the payload start, checked to
+// leave room for a compressed block and its inflated-size field. Raises EPayloadDamaged.
+uint32_t ReadPayloadStart(FileStream& file, uint64_t length);
+
+// Reads the next slide record's head from the inflated payload, of which `remaining` bytes are
+// left (reduced by the head's size), and checks its file name. Raises EPayloadDamaged. The
+// caller checks the data size against what remains.
+SlideRecordHead ReadSlideRecordHead(ByteSource& source, uint64_t& remaining);
 
 struct PayloadSummary {
   uint64_t fileSize = 0;

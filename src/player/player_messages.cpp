@@ -4,20 +4,22 @@
 
 namespace qm {
 
-std::string FormatFileError(const char* format, const std::string& path, int error) {
-  // The format holds exactly two "%s": the file name and the system's text for the error.
+std::string FillFormat(const char* format, std::initializer_list<std::string> fields) {
   std::string out;
-  const char* args[2] = {path.c_str(), std::strerror(error)};
-  int next = 0;
+  auto next = fields.begin();
   for (const char* p = format; *p; ++p) {
-    if (p[0] == '%' && p[1] == 's' && next < 2) {
-      out += args[next++];
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'p') && next != fields.end()) {
+      out += *next++;
       ++p;
     } else {
       out += *p;
     }
   }
   return out;
+}
+
+std::string FormatFileError(const char* format, const std::string& path, int error) {
+  return FillFormat(format, {path, std::strerror(error)});
 }
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 // of the runtime framework.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace qm {
@@ -17,10 +18,11 @@ inline constexpr char kOkButton[] = "OK";
 
 inline constexpr char kMsgReadError[] = "Stream-Lesefehler";
 inline constexpr char kMsgWriteError[] = "Stream-Schreibfehler";
-inline constexpr char kMsgSeekError[] = "Stream-Lesefehler";
 inline constexpr char kMsgFileOpenError[] = "Datei %s kann nicht geöffnet werden. %s";
 inline constexpr char kMsgFileCreateError[] = "Datei %s kann nicht erstellt werden. %s";
-inline constexpr char kMsgZlibError[] = "Fehler beim Dekomprimieren (zlib: %s)";
+
+// Fills the "%s" and "%p" fields of a message format with `fields`, in order.
+std::string FillFormat(const char* format, std::initializer_list<std::string> fields);
 
 // Fills a file error text: the file name and the C library's text for the error number.
 std::string FormatFileError(const char* format, const std::string& path, int error);

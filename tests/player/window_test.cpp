@@ -9,7 +9,7 @@
 
 #include "picshow/style_catalogue.h"
 #include "platform/exception.h"
-#include "player/fatal_error.h"
+#include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "show_builder.h"
 

@@ -1,4 +1,4 @@
-#include "player/fatal_error.h"
+#include "player/error_boxes.h"
 
 #include <QMessageBox>
 #include <cstdint>
@@ -10,6 +10,14 @@
 
 namespace qm {
 
+void ShowErrorBox(const std::string& title, const std::string& text, QWidget* parent) {
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(title),
+                  QString::fromStdString(text), QMessageBox::NoButton, parent);
+  box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  box.exec();
+}
+
 std::string FatalErrorText(const std::exception& e, const std::string& module,
                            const void* address) {
   const auto* own = dynamic_cast<const Exception*>(&e);
@@ -17,21 +25,7 @@ std::string FatalErrorText(const std::exception& e, const std::string& module,
   char where[32];
   std::snprintf(where, sizeof where, "%016llX",
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
-  std::string text;
-  // The format's three fields in order: class name, module, address.
-  const std::string format = kFatalErrorFormat;
-  const std::string fields[3] = {className, module, where};
-  int next = 0;
-  for (std::size_t k = 0; k < format.size(); ++k) {
-    if (format[k] == '%' && k + 1 < format.size() && next < 3 &&
-        (format[k + 1] == 's' || format[k + 1] == 'p')) {
-      text += fields[next++];
-      ++k;
-    } else {
-      text += format[k];
-    }
-  }
-  return text + "\n" + e.what();
+  return FillFormat(kFatalErrorFormat, {className, module, where}) + "\n" + e.what();
 }
 
 void ShowFatalErrorBox(const std::exception& e) {
@@ -39,11 +33,7 @@ void ShowFatalErrorBox(const std::exception& e) {
   if (const auto slash = module.find_last_of('/'); slash != std::string::npos)
     module = module.substr(slash + 1);
   const void* address = reinterpret_cast<const void*>(&ShowFatalErrorBox);
-  QMessageBox box(QMessageBox::Critical, kFatalErrorCaption,
-                  QString::fromStdString(FatalErrorText(e, module, address)));
-  box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  box.exec();
+  ShowErrorBox(kFatalErrorCaption, FatalErrorText(e, module, address));
 }
 
 }  // namespace qm

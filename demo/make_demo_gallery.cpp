@@ -12,20 +12,27 @@
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
 int kW = 1280, kH = 720;  // the pictures' size, 1280 x 720 unless asked otherwise
 
-QImage Sunrise() {
+// A picture filled with a vertical gradient through `stops` (position 0..1, colour).
+QImage Sky(std::initializer_list<std::pair<double, QColor>> stops) {
   QImage img(kW, kH, QImage::Format_RGB32);
+  QLinearGradient sky(0, 0, 0, kH);
+  for (const auto& [at, colour] : stops) sky.setColorAt(at, colour);
+  QPainter(&img).fillRect(img.rect(), sky);
+  return img;
+}
+
+QImage Sunrise() {
+  QImage img =
+      Sky({{0, QColor(20, 30, 80)}, {0.55, QColor(240, 130, 60)}, {1, QColor(250, 210, 120)}});
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient sky(0, 0, 0, kH);
-  sky.setColorAt(0, QColor(20, 30, 80));
-  sky.setColorAt(0.55, QColor(240, 130, 60));
-  sky.setColorAt(1, QColor(250, 210, 120));
-  p.fillRect(img.rect(), sky);
   QRadialGradient sun(kW * 0.62, kH * 0.62, 140);
   sun.setColorAt(0, QColor(255, 250, 210));
   sun.setColorAt(0.5, QColor(255, 200, 90));
@@ -43,13 +50,9 @@ QImage Sunrise() {
 }
 
 QImage Mountains() {
-  QImage img(kW, kH, QImage::Format_RGB32);
+  QImage img = Sky({{0, QColor(90, 140, 210)}, {1, QColor(230, 240, 250)}});
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient sky(0, 0, 0, kH);
-  sky.setColorAt(0, QColor(90, 140, 210));
-  sky.setColorAt(1, QColor(230, 240, 250));
-  p.fillRect(img.rect(), sky);
   const QColor layers[3] = {QColor(120, 130, 160), QColor(70, 90, 110), QColor(40, 70, 50)};
   for (int layer = 0; layer < 3; ++layer) {
     QPainterPath path;
@@ -97,13 +100,9 @@ QImage Pattern() {
 }
 
 QImage Night() {
-  QImage img(kW, kH, QImage::Format_RGB32);
+  QImage img = Sky({{0, QColor(5, 5, 25)}, {1, QColor(30, 30, 70)}});
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient sky(0, 0, 0, kH);
-  sky.setColorAt(0, QColor(5, 5, 25));
-  sky.setColorAt(1, QColor(30, 30, 70));
-  p.fillRect(img.rect(), sky);
   p.setPen(Qt::NoPen);
   for (int k = 0; k < 300; ++k) {
     p.setBrush(QColor(255, 255, 230, 100 + (k * 53) % 155));

@@ -27,10 +27,50 @@ namespace qm {
 using TEffectProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                              int32_t Progress);
 
-// One row of the effect table: the style's name and its procedure.
-struct TEffect {
+// What a family procedure is told about the member of its family it draws: up to four small
+// numbers (an edge, an axis, a corner, a bar kind, ...). Each family's header says what they
+// mean and offers constexpr makers that spell them out, so that a table row reads as the style.
+struct TEffectParams {
+  int32_t A = 0, B = 0, C = 0, D = 0;
+};
+
+// The effect procedure of a family of styles: the contract's arguments, then the member.
+using TFamilyProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+                             int32_t Progress, const TEffectParams& Params);
+
+// A family of styles: styles that draw alike and differ by an edge, an axis, a corner or a kind.
+struct TEffectFamily {
   std::string_view Name;
-  TEffectProc Proc = nullptr;
+  TFamilyProc Proc = nullptr;
+  // The family works on 32-bit pixel rows directly (fade, pivots): a transition in one of its
+  // styles holds the new picture and the display in 32 bits per pixel.
+  bool Needs32Bit = false;
+};
+
+// How a style draws: its family and which member of it. No family: the style draws nothing.
+struct TEffectRecipe {
+  const TEffectFamily* Family = nullptr;
+  TEffectParams Params{};
+};
+
+// One row of the effect table: the style's number and name, and how it draws.
+struct TEffect {
+  int Number = 0;
+  std::string_view Name;
+  TEffectRecipe Recipe{};
+
+  // True when the style has an effect procedure.
+  constexpr bool Drawn() const {
+    return Recipe.Family != nullptr && Recipe.Family->Proc != nullptr;
+  }
+  constexpr bool Needs32Bit() const {
+    return Recipe.Family != nullptr && Recipe.Family->Needs32Bit;
+  }
+  // Runs the style's effect procedure; a style without one draws nothing.
+  void Draw(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+            int32_t Progress) const {
+    if (Drawn()) Recipe.Family->Proc(Screen, Picture, R, Step, Progress, Recipe.Params);
+  }
 };
 
 // The extents an effect draws with: W and H of R; PW and PH, the part of the width and height

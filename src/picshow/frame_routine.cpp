@@ -22,9 +22,7 @@ void ComposeFrame(const TransitionBitmaps& b, int style, int step, int progress,
     if (style == 0) {
       if (events) events->CustomDraw(*b.picture, *b.display);
     } else if (style >= 1 && static_cast<std::size_t>(style) <= table.size()) {
-      if (const TEffectProc proc = table[style - 1].Proc) {
-        proc(*b.display, *b.picture, r, static_cast<uint32_t>(step), progress);
-      }
+      table[style - 1].Draw(*b.display, *b.picture, r, static_cast<uint32_t>(step), progress);
     }
   }
   if (events) {

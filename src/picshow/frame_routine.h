@@ -38,8 +38,8 @@ struct TransitionBitmaps {
 };
 
 // Composes the frame for `progress`: the old contents; then at 100 the whole new picture, at
-// 1..99 the effect procedure of `style` (row style - 1 of `table`; a null procedure draws
-// nothing) or, for style 0, events->CustomDraw; at 0 nothing more. Takes the drawing locks of
+// 1..99 the effect procedure of `style` (row style - 1 of `table`; a row without a family
+// draws nothing) or, for style 0, events->CustomDraw; at 0 nothing more. Takes the drawing locks of
 // the new picture, then of the display, and nests the old contents' lock while copying it.
 // Allocates nothing.
 void ComposeFrame(const TransitionBitmaps& bitmaps, int style, int step, int progress,

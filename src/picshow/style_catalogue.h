@@ -7,11 +7,13 @@
 #include <optional>
 #include <string_view>
 
+#include "effects/effect_table.h"
+
 namespace qm {
 
 // Style 0 hands every frame to the control's custom-draw event; 1..150 are effect table rows.
 inline constexpr int kCustomStyle = 0;
-inline constexpr int kMaxStyle = 150;
+inline constexpr int kMaxStyle = kEffectCount;
 inline constexpr int kDefaultStyle = 51;
 inline constexpr const char* kCustomStyleName = "Custom";
 

@@ -32,7 +32,7 @@ struct Call {
 std::vector<Call>* g_calls = nullptr;
 
 void RecordingEffect(TBitmap& screen, const TBitmap& picture, const TRect& r, uint32_t step,
-                     int32_t progress) {
+                     int32_t progress, const TEffectParams&) {
   g_calls->push_back({r, step, progress, PixelAt(screen, 0, 0)});
   EXPECT_EQ(picture.Width(), screen.Width());
   FillRect(screen, Rect(0, 0, 1, 1), kMark);
@@ -46,7 +46,8 @@ class FrameRoutine : public ::testing::Test {
 
   std::vector<Call> calls;
   TBitmap display = Solid(8, 6, 0), picture = Solid(8, 6, kNew), old_contents = Solid(8, 6, kOld);
-  std::array<TEffect, 3> table{{{"one", RecordingEffect}, {"two", nullptr}, {"three", nullptr}}};
+  static constexpr TEffectFamily kRecording{"recording", RecordingEffect};
+  std::array<TEffect, 3> table{{{1, "one", {&kRecording}}, {2, "two", {}}, {3, "three", {}}}};
 };
 
 struct RecordingEvents : FrameEvents {

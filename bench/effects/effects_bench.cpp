@@ -1,0 +1,323 @@
+// Cost of a transition frame per style: ComposeFrame (the old contents, then the style's effect)
+// at full HD and 4K, Step 4, averaged over the frames at progress 25, 50 and 75, against the
+// two-copy compose (old contents copied, then the whole new picture copied, both by memcpy: the
+// physical floor of any frame) measured in the same run, before and after the styles.
+//
+//   effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...] [--progress=P,...]
+//                 [--old=PICTURE --new=PICTURE] [Google Benchmark options]
+//
+// Pictures: by default two photograph-like pictures painted here (sky, sun, hills, fine
+// texture); --old/--new decode two pictures with the player's decoders instead (for example
+// the demo gallery painted at each size: quenmora-demo-gallery DIR 3840x2160), scaled to each
+// size. After the run a table gives per style the time per frame and the ratio to the floor at
+// each size, and a summary line the median and the worst ratio with the worst style.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/slide_loader.h"
+#include "picshow/frame_routine.h"
+#include "picshow/style_catalogue.h"
+#include "platform/random.h"
+#include "platform/stretch.h"
+
+namespace qm {
+namespace {
+
+struct TSize {
+  int w, h;
+  std::string Label() const { return std::to_string(w) + "x" + std::to_string(h); }
+};
+
+struct TOptions {
+  int first = 1, last = kMaxStyle;
+  int step = 4;
+  std::vector<TSize> sizes{{1920, 1080}, {3840, 2160}};
+  std::vector<int> progress{25, 50, 75};
+  std::string old_path, new_path;
+};
+
+TOptions g_options;
+
+// A photograph-like picture: a sky gradient, a sun, rolling hills and a fine texture, so that
+// neighbouring pixels differ as in a photograph.
+TBitmap PaintPicture(int w, int h, int variant) {
+  TBitmap b(w, h, PixelFormat::pf32bit);
+  const double sun_x = variant == 0 ? 0.62 : 0.25, sun_y = variant == 0 ? 0.3 : 0.2;
+  uint32_t noise = 0x1234567u + static_cast<uint32_t>(variant);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = b.ScanLine(y);
+    const double fy = static_cast<double>(y) / h;
+    for (int x = 0; x < w; ++x) {
+      const double fx = static_cast<double>(x) / w;
+      noise = noise * 1664525u + 1013904223u;
+      const int grain = static_cast<int>(noise >> 29) - 4;
+      const double hill = 0.65 + 0.08 * std::sin(fx * (variant == 0 ? 7.0 : 4.0) + variant);
+      double r, g, bl;
+      if (fy > hill) {
+        r = 40 + 60 * fx;
+        g = 90 + 80 * (1 - fy);
+        bl = 40;
+      } else {
+        r = variant == 0 ? 30 + 200 * fy : 90 + 60 * fy;
+        g = variant == 0 ? 40 + 120 * fy : 120 + 80 * fy;
+        bl = variant == 0 ? 110 + 60 * fy : 200 - 40 * fy;
+        const double d = std::hypot(fx - sun_x, (fy - sun_y) * h / w);
+        if (d < 0.08) r = g = 250, bl = 200;
+      }
+      row[4 * x] = static_cast<uint8_t>(std::clamp(static_cast<int>(bl) + grain, 0, 255));
+      row[4 * x + 1] = static_cast<uint8_t>(std::clamp(static_cast<int>(g) + grain, 0, 255));
+      row[4 * x + 2] = static_cast<uint8_t>(std::clamp(static_cast<int>(r) + grain, 0, 255));
+      row[4 * x + 3] = 0;
+    }
+  }
+  return b;
+}
+
+// The picture at `path` decoded as the player decodes slides, in 32 bits, stretched to the size.
+TBitmap LoadPicture(const std::string& path, const TSize& size) {
+  const std::optional<TBitmap> decoded = LoadSlidePicture(path);
+  if (!decoded || decoded->Empty()) {
+    std::fprintf(stderr, "effects_bench: cannot use %s as a picture\n", path.c_str());
+    std::exit(2);
+  }
+  TBitmap b(size.w, size.h, PixelFormat::pf32bit);
+  StretchBlt(b, 0, 0, size.w, size.h, *decoded, 0, 0, decoded->Width(), decoded->Height());
+  return b;
+}
+
+// The two pictures of a transition at one size, made once and shared by every benchmark.
+struct TPictures {
+  TBitmap old_contents, picture, display;
+};
+
+TPictures& PicturesFor(const TSize& size) {
+  static std::map<std::pair<int, int>, TPictures> cache;
+  auto [it, fresh] = cache.try_emplace({size.w, size.h});
+  if (fresh) {
+    TPictures& p = it->second;
+    const bool files = !g_options.old_path.empty();
+    p.old_contents =
+        files ? LoadPicture(g_options.old_path, size) : PaintPicture(size.w, size.h, 0);
+    p.picture = files ? LoadPicture(g_options.new_path, size) : PaintPicture(size.w, size.h, 1);
+    p.display = TBitmap(size.w, size.h, PixelFormat::pf32bit);
+  }
+  return it->second;
+}
+
+void BM_TwoCopyFloor(benchmark::State& state, TSize size) {
+  TPictures& p = PicturesFor(size);
+  const std::size_t bytes = p.display.RowBytes() * static_cast<std::size_t>(size.h);
+  for (auto _ : state) {
+    std::memcpy(p.display.Bits(), p.old_contents.Bits(), bytes);
+    benchmark::ClobberMemory();
+    std::memcpy(p.display.Bits(), p.picture.Bits(), bytes);
+    benchmark::DoNotOptimize(p.display.Bits());
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_Style(benchmark::State& state, int style, TSize size) {
+  TPictures& p = PicturesFor(size);
+  const TransitionBitmaps bitmaps{&p.display, &p.picture, &p.old_contents, size.w, size.h};
+  const std::vector<int>& progress = g_options.progress;
+  std::size_t i = 0;
+  SetRandomSeed(0);
+  for (auto _ : state) {
+    ComposeFrame(bitmaps, style, g_options.step, progress[i], nullptr);
+    i = (i + 1) % progress.size();
+    benchmark::DoNotOptimize(p.display.Bits());
+    benchmark::ClobberMemory();
+  }
+}
+
+// A benchmark's name without the suffixes the library appends ("/real_time").
+std::string BaseName(std::string name) {
+  const std::string suffix = "/real_time";
+  if (name.size() > suffix.size() &&
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    name.resize(name.size() - suffix.size());
+  return name;
+}
+
+// Collects the mean real time per iteration of every run, by name, as the console shows them.
+class TCollector : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
+        seconds[BaseName(run.benchmark_name())].push_back(run.real_accumulated_time /
+                                                          static_cast<double>(run.iterations));
+    ConsoleReporter::ReportRuns(runs);
+  }
+  // The fastest of the repetitions of a benchmark: the least disturbed by other work.
+  std::optional<double> Best(const std::string& name) const {
+    const auto it = seconds.find(name);
+    if (it == seconds.end() || it->second.empty()) return std::nullopt;
+    return *std::min_element(it->second.begin(), it->second.end());
+  }
+  std::map<std::string, std::vector<double>> seconds;
+};
+
+std::string FloorName(const TSize& size, const char* when) {
+  return std::string("Floor/") + when + "/" + size.Label();
+}
+std::string StyleBenchName(int style, const TSize& size) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "Style/%03d/%s", style, size.Label().c_str());
+  return buf;
+}
+
+void PrintTable(const TCollector& c, const std::vector<int>& styles) {
+  std::printf("\nStep %d, progress", g_options.step);
+  for (int p : g_options.progress) std::printf(" %d", p);
+  std::printf("; ratio = time per frame / two-copy floor (memcpy of old contents, then new)\n");
+  std::vector<double> floor;
+  for (const TSize& size : g_options.sizes) {
+    const auto a = c.Best(FloorName(size, "before")), b = c.Best(FloorName(size, "after"));
+    const double f = std::min(a.value_or(1e30), b.value_or(1e30));
+    floor.push_back(f);
+    std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
+  }
+  std::printf("%5s  %-48s", "style", "name");
+  for (const TSize& size : g_options.sizes) std::printf("  %9s ms  ratio", size.Label().c_str());
+  std::printf("\n");
+  struct TWorst {
+    double ratio = 0;
+    int style = 0;
+    std::string size;
+  } worst;
+  std::vector<double> all;
+  for (int style : styles) {
+    std::printf("%5d  %-48.48s", style, StyleName(style));
+    for (std::size_t k = 0; k < g_options.sizes.size(); ++k) {
+      const auto t = c.Best(StyleBenchName(style, g_options.sizes[k]));
+      if (!t) {
+        std::printf("  %12s  %5s", "-", "-");
+        continue;
+      }
+      const double ratio = *t / floor[k];
+      all.push_back(ratio);
+      if (ratio > worst.ratio) worst = {ratio, style, g_options.sizes[k].Label()};
+      std::printf("  %12.3f  %5.2f", *t * 1e3, ratio);
+    }
+    std::printf("\n");
+  }
+  if (all.empty()) {
+    std::printf("no style with an effect procedure in the range\n");
+    return;
+  }
+  std::sort(all.begin(), all.end());
+  const std::size_t n = all.size();
+  const double median = n % 2 ? all[n / 2] : (all[n / 2 - 1] + all[n / 2]) / 2;
+  std::printf("summary: %zu styles, median ratio %.2f, worst ratio %.2f (style %d \"%s\" at %s)\n",
+              styles.size(), median, worst.ratio, worst.style, StyleName(worst.style),
+              worst.size.c_str());
+}
+
+bool ParseRange(const char* text, int& first, int& last) {
+  if (std::sscanf(text, "%d-%d", &first, &last) == 2)
+    return first >= 1 && first <= last && last <= kMaxStyle;
+  if (std::sscanf(text, "%d", &first) == 1) return last = first, first >= 1 && first <= kMaxStyle;
+  return false;
+}
+
+template <typename T, typename Parse>
+bool ParseList(const char* text, std::vector<T>& out, Parse parse) {
+  out.clear();
+  std::string s(text);
+  std::size_t at = 0;
+  while (at <= s.size()) {
+    const std::size_t comma = std::min(s.find(',', at), s.size());
+    T value;
+    if (!parse(s.substr(at, comma - at), value)) return false;
+    out.push_back(value);
+    at = comma + 1;
+  }
+  return !out.empty();
+}
+
+// Takes this program's own options out of argv; returns false on a malformed one.
+bool ParseOwnOptions(int& argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      const std::size_t n = std::strlen(name);
+      return std::strncmp(a, name, n) == 0 ? a + n : nullptr;
+    };
+    bool ok = true;
+    if (const char* v = value("--styles=")) {
+      ok = ParseRange(v, g_options.first, g_options.last);
+    } else if (const char* v = value("--step=")) {
+      ok = std::sscanf(v, "%d", &g_options.step) == 1 && g_options.step >= 1 &&
+           g_options.step <= 100;
+    } else if (const char* v = value("--sizes=")) {
+      ok = ParseList(v, g_options.sizes, [](const std::string& t, TSize& s) {
+        return std::sscanf(t.c_str(), "%dx%d", &s.w, &s.h) == 2 && s.w > 0 && s.h > 0 &&
+               s.w <= 16384 && s.h <= 16384;
+      });
+    } else if (const char* v = value("--progress=")) {
+      ok = ParseList(v, g_options.progress, [](const std::string& t, int& p) {
+        return std::sscanf(t.c_str(), "%d", &p) == 1 && p >= 0 && p <= 100;
+      });
+    } else if (const char* v = value("--old=")) {
+      g_options.old_path = v;
+    } else if (const char* v = value("--new=")) {
+      g_options.new_path = v;
+    } else {
+      argv[kept++] = argv[i];
+      continue;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "effects_bench: bad option %s\n", a);
+      return false;
+    }
+  }
+  argc = kept;
+  return g_options.old_path.empty() == g_options.new_path.empty();
+}
+
+}  // namespace
+}  // namespace qm
+
+int main(int argc, char** argv) {
+  using namespace qm;
+  if (!ParseOwnOptions(argc, argv)) {
+    std::fprintf(stderr,
+                 "usage: effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...]\n"
+                 "                     [--progress=P,...] [--old=PICTURE --new=PICTURE]\n"
+                 "                     [Google Benchmark options]\n");
+    return 2;
+  }
+  std::vector<int> styles;
+  for (int s = g_options.first; s <= g_options.last; ++s)
+    if (kEffectTable[s - 1].Drawn()) styles.push_back(s);
+  for (const TSize& size : g_options.sizes)
+    benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  for (int style : styles)
+    for (const TSize& size : g_options.sizes)
+      benchmark::RegisterBenchmark(StyleBenchName(style, size).c_str(), BM_Style, style, size)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+  for (const TSize& size : g_options.sizes)
+    benchmark::RegisterBenchmark(FloorName(size, "after").c_str(), BM_TwoCopyFloor, size)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+  TCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  PrintTable(collector, styles);
+  benchmark::Shutdown();
+  return 0;
+}

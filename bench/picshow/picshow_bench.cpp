@@ -3,11 +3,16 @@
 // is the overhead of the control: pacing by the paint event, the frame lock, the synchronous
 // repaint on the main thread and the copy of the off-screen bitmap to the screen.
 //
+// A paced run at Delay 50 checks that the styles keep the player's pace at 4K.
+//
 // Run: QT_QPA_PLATFORM=offscreen picshow_bench (the program sets it when unset).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QThread>
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 #include "picshow/frame_routine.h"
 #include "picshow/picshow.h"
@@ -59,6 +64,50 @@ void BM_ThreadedRun(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
 }
 
+// A threaded transition paced by Delay 50 at Step 4, as the player runs it: the time between
+// consecutive finished frames should be the delay, never more. Reports frames per second, the
+// longest gap between frames and how many gaps exceeded the delay by more than a millisecond
+// (the tick count's granularity).
+void BM_PacedRun(benchmark::State& state) {
+  const int style = static_cast<int>(state.range(0));
+  const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
+  constexpr int kDelay = 50;
+  TPicShow show;
+  show.SetDelay(kDelay);
+  show.SetStep(4);
+  show.SetStyle(style);
+  const TBitmap picture = Solid(w, h, 0x00C0B0A0);
+  show.SetPicture(&picture);
+  show.show();
+  QCoreApplication::processEvents();
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> frames;
+  frames.reserve(64);
+  show.OnAfterNewFrame = [&](TCustomPicShow&, TBitmap&, TBitmap&) {
+    frames.push_back(Clock::now());
+  };
+  double longest_ms = 0;
+  int64_t late = 0, gaps = 0, frame_count = 0;
+  for (auto _ : state) {
+    frames.clear();
+    show.Execute();
+    while (show.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+      const double ms =
+          std::chrono::duration<double, std::milli>(frames[i] - frames[i - 1]).count();
+      longest_ms = std::max(longest_ms, ms);
+      late += ms > kDelay + 1.0;
+      ++gaps;
+    }
+    frame_count += static_cast<int64_t>(frames.size());
+  }
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(frame_count), benchmark::Counter::kIsRate);
+  state.counters["longest_gap_ms"] = longest_ms;
+  state.counters["late_gaps"] = static_cast<double>(late);
+  state.counters["gaps"] = static_cast<double>(gaps);
+}
+
 BENCHMARK(BM_FrameRoutine)
     ->Args({1920, 1080})
     ->Args({3840, 2160})
@@ -67,6 +116,16 @@ BENCHMARK(BM_FrameRoutine)
 BENCHMARK(BM_ThreadedRun)
     ->Args({1920, 1080})
     ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+BENCHMARK(BM_PacedRun)
+    ->ArgNames({"style", "w", "h"})
+    ->Args({1, 3840, 2160})
+    ->Args({13, 3840, 2160})
+    ->Args({30, 3840, 2160})
+    ->Args({57, 3840, 2160})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);

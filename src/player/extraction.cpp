@@ -30,15 +30,14 @@ std::string OwnExecutablePath() {
   return path;
 }
 
-void CopyCompressedBlock(const std::string& executable, PlayerState& state) {
+void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,
+                         PlayerState& state) {
   FileStream exe(executable, FileStream::Mode::kOpenRead);
-  FileStream copy(state.compressedCopyPath, FileStream::Mode::kCreate);
   const uint64_t length = exe.Size();
   state.payloadStart = ReadPayloadStart(exe, length);
   exe.Seek(state.payloadStart);
-  copy.Reserve(length - state.payloadStart - kPayloadTrailerSize);
-  copy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
-  copy.Close();
+  compressedCopy.Reserve(length - state.payloadStart - kPayloadTrailerSize);
+  compressedCopy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
 }
 
 namespace {
@@ -56,8 +55,8 @@ std::unique_ptr<FileStream> CreatePictureFile(const std::string& fileName, std::
 
 }  // namespace
 
-void Extract(PlayerState& state, GallerySettingsSink& sink) {
-  FileStream compressed(state.compressedCopyPath, FileStream::Mode::kOpenRead);
+void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
+             GallerySettingsSink& sink) {
   const uint64_t blockSize = compressed.Size();
   if (blockSize <= kInflatedSizeFieldSize) throw EPayloadDamaged(kDamageTrailerOutside);
   compressed.Seek(blockSize - kInflatedSizeFieldSize);
@@ -66,7 +65,6 @@ void Extract(PlayerState& state, GallerySettingsSink& sink) {
   const uint32_t inflatedSize = ReadU32LE(sizeField);
   if (inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
 
-  FileStream inflated(state.inflatedCopyPath, FileStream::Mode::kCreate);
   // Deflate expands data at most 1032-fold, so a larger size field cannot be honest: reserve
   // no more than that.
   inflated.Reserve(std::min<uint64_t>(inflatedSize, blockSize * 1032));
@@ -116,11 +114,14 @@ void Extract(PlayerState& state, GallerySettingsSink& sink) {
 bool RunStartupExtraction(const std::string& executable, PlayerState& state,
                           GallerySettingsSink& sink, std::string* error) {
   try {
-    state.compressedCopyPath = GetTempFile();
-    state.inflatedCopyPath = GetTempFile();
+    const std::string directory = GetTempPath();
+    const std::unique_ptr<FileStream> compressed = CreateTempFile(directory);
+    state.compressedCopyPath = compressed->Path();
+    const std::unique_ptr<FileStream> inflated = CreateTempFile(directory);
+    state.inflatedCopyPath = inflated->Path();
     state.slidePosition = 0;
-    CopyCompressedBlock(executable, state);
-    Extract(state, sink);
+    CopyCompressedBlock(executable, *compressed, state);
+    Extract(*compressed, *inflated, state, sink);
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();

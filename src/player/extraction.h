@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "player/file_stream.h"
 #include "player/payload_format.h"
 
 namespace qm {
@@ -72,13 +73,17 @@ uint32_t TimerPeriodForInterval(int32_t interval);
 // Path of the running executable.
 std::string OwnExecutablePath();
 
-// Copies the compressed block with its inflated-size field out of `executable` into the
-// compressed copy, recording the payload start. Raises EPayloadDamaged or a stream error.
-void CopyCompressedBlock(const std::string& executable, PlayerState& state);
+// Copies the compressed block with its inflated-size field out of `executable` into
+// `compressedCopy` (temporary file A, empty and open), recording the payload start. Raises
+// EPayloadDamaged or a stream error.
+void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,
+                         PlayerState& state);
 
-// Inflates the compressed copy into the inflated copy, applies the gallery header to `sink`
-// and the state, and extracts every slide. Raises on any damage.
-void Extract(PlayerState& state, GallerySettingsSink& sink);
+// Inflates `compressedCopy` into `inflatedCopy` (temporary file B, empty and open), applies the
+// gallery header to `sink` and the state, and extracts every slide. Both copies are read and
+// written only through the streams given, never reopened by name. Raises on any damage.
+void Extract(FileStream& compressedCopy, FileStream& inflatedCopy, PlayerState& state,
+             GallerySettingsSink& sink);
 
 // The whole of start-up's extraction: creates the two temporary files and runs the two steps
 // above. Returns false when anything failed (the state then holds what was reached); `error`

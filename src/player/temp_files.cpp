@@ -1,6 +1,5 @@
 #include "player/temp_files.h"
 
-#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,7 +28,7 @@ void SetTempFileNameStartForTesting(int number) {
   g_fixedStart = number;
 }
 
-std::string GetTempFileName(const std::string& directory) {
+std::unique_ptr<FileStream> CreateTempFile(const std::string& directory) {
   // Start from a number that differs between processes and calls, then walk the 16-bit space.
   static std::atomic<unsigned> counter{0};
   timespec ts{};
@@ -37,21 +36,17 @@ std::string GetTempFileName(const std::string& directory) {
   unsigned start = static_cast<unsigned>(ts.tv_nsec / 1000) ^ static_cast<unsigned>(getpid()) ^
                    (counter++ * 7919u);
   if (const int fixed = g_fixedStart; fixed >= 0) start = static_cast<unsigned>(fixed) - 1;
-  int last_error = 0;
   for (unsigned k = 0; k < 0xFFFF; ++k) {
     const unsigned number = (start + k) % 0xFFFF + 1;  // 1..FFFF, like the platform's names
     char name[16];
     std::snprintf(name, sizeof name, "~tm%X.tmp", number);
-    const std::string path = directory + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      return path;
-    }
-    last_error = errno;
-    if (last_error != EEXIST) break;
+    if (auto file = FileStream::TryCreateNew(directory + name)) return file;
   }
-  throw EFCreateError(FormatFileError(kMsgFileCreateError, directory + "~tm*.tmp", last_error));
+  throw EFCreateError(FormatFileError(kMsgFileCreateError, directory + "~tm*.tmp", EEXIST));
+}
+
+std::string GetTempFileName(const std::string& directory) {
+  return CreateTempFile(directory)->Path();
 }
 
 std::string GetTempFile() {

@@ -2,16 +2,24 @@
 // (up to four hexadecimal digits), each created empty, exclusively and owner-only.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "player/file_stream.h"
 
 namespace qm {
 
 // The temporary directory with a trailing "/".
 std::string GetTempPath();
 
-// Creates a new empty file "~tm<hex>.tmp" in `directory` (which ends in "/") and returns its
-// full path. Never reuses or follows an existing name. Raises EFCreateError when all 65,535
-// names are taken or the directory cannot be written.
+// Creates a new empty file "~tm<hex>.tmp" in `directory` (which ends in "/") and returns it
+// open for reading and writing; Path() is its full path. Never reuses or follows an existing
+// name. Raises EFCreateError when all 65,535 names are taken or the directory cannot be
+// written. The file must be written and read only through the stream returned: in a directory
+// that others may write, the name can be swapped for a link as soon as it exists.
+std::unique_ptr<FileStream> CreateTempFile(const std::string& directory);
+
+// CreateTempFile, closing the file at once: returns its full path.
 std::string GetTempFileName(const std::string& directory);
 
 // Tests only: makes every following GetTempFileName start its search at `number` (1..0xFFFF),

@@ -23,6 +23,12 @@
 #include "effects/triangle_effects.h"
 
 // Styles 118-150.
+#include "effects/blind_effects.h"
+#include "effects/pixel_effects.h"
+#include "effects/push_effects.h"
+#include "effects/rotation_effects.h"
+#include "effects/speckle_effects.h"
+#include "effects/sweep_effects.h"
 
 namespace qm {
 
@@ -152,40 +158,40 @@ constexpr TEffect kEffectTable[kEffectCount] = {
     {116, "Starburst clockwise from center", Starburst()},
     {117, "Triangular shred to top left", TriangularShred()},
     // Fade, pivots, speckles and random squares.
-    {118, "Fade", {}},
-    {119, "Pivot from top left", {}},
-    {120, "Pivot from bottom left", {}},
-    {121, "Pivot from top right", {}},
-    {122, "Pivot from bottom right", {}},
-    {123, "Speckle appear from right", {}},
-    {124, "Speckle appear from left", {}},
-    {125, "Speckle appear from bottom", {}},
-    {126, "Speckle appear from top", {}},
-    {127, "Random squares appear", {}},
+    {118, "Fade", Fade()},
+    {119, "Pivot from top left", Pivot(TPivotEnd::Top, TPivotSide::Left)},
+    {120, "Pivot from bottom left", Pivot(TPivotEnd::Bottom, TPivotSide::Left)},
+    {121, "Pivot from top right", Pivot(TPivotEnd::Top, TPivotSide::Right)},
+    {122, "Pivot from bottom right", Pivot(TPivotEnd::Bottom, TPivotSide::Right)},
+    {123, "Speckle appear from right", SpeckleColumns(TSpeckleStrip::Far)},
+    {124, "Speckle appear from left", SpeckleColumns(TSpeckleStrip::Near)},
+    {125, "Speckle appear from bottom", SpeckleRows(TSpeckleStrip::Far)},
+    {126, "Speckle appear from top", SpeckleRows(TSpeckleStrip::Near)},
+    {127, "Random squares appear", RandomSquares()},
     // Push and squeeze, blinds, rectangular shred, sweeps, rectangles and rotations.
-    {128, "Push right", {}},
-    {129, "Push left", {}},
-    {130, "Push and squeeze right", {}},
-    {131, "Push and squeeze left", {}},
-    {132, "Push down", {}},
-    {133, "Push up", {}},
-    {134, "Push and sqeeze down", {}},
-    {135, "Push and sqeeze up", {}},
-    {136, "Blind vertically", {}},
-    {137, "Blind horizontally", {}},
-    {138, "Uneven blind from left", {}},
-    {139, "Uneven blind from right", {}},
-    {140, "Uneven blind from top", {}},
-    {141, "Uneven blind from bottom", {}},
-    {142, "Rectangular shred", {}},
-    {143, "Sweep clockwise", {}},
-    {144, "Sweep anticlockwise", {}},
-    {145, "Rectangles apear from left and disapear to right", {}},
-    {146, "Rectangles apear from right and disapear to left", {}},
-    {147, "Rectangles apear from up and disapear to bottom", {}},
-    {148, "Rectangles apear from bottom and disapear to up", {}},
-    {149, "Rotational rectangle", {}},
-    {150, "Rotational star", {}},
+    {128, "Push right", Push(TPushAxis::Columns, TPushTowards::Far, TPushOld::Slides)},
+    {129, "Push left", Push(TPushAxis::Columns, TPushTowards::Near, TPushOld::Slides)},
+    {130, "Push and squeeze right", Push(TPushAxis::Columns, TPushTowards::Far, TPushOld::Squeezes)},
+    {131, "Push and squeeze left", Push(TPushAxis::Columns, TPushTowards::Near, TPushOld::Squeezes)},
+    {132, "Push down", Push(TPushAxis::Rows, TPushTowards::Far, TPushOld::Slides)},
+    {133, "Push up", Push(TPushAxis::Rows, TPushTowards::Near, TPushOld::Slides)},
+    {134, "Push and sqeeze down", Push(TPushAxis::Rows, TPushTowards::Far, TPushOld::Squeezes)},
+    {135, "Push and sqeeze up", Push(TPushAxis::Rows, TPushTowards::Near, TPushOld::Squeezes)},
+    {136, "Blind vertically", Blinds(TStripAxis::Columns, TStripPitch::Even, TStripStart::Near)},
+    {137, "Blind horizontally", Blinds(TStripAxis::Rows, TStripPitch::Even, TStripStart::Near)},
+    {138, "Uneven blind from left", Blinds(TStripAxis::Columns, TStripPitch::Uneven, TStripStart::Near)},
+    {139, "Uneven blind from right", Blinds(TStripAxis::Columns, TStripPitch::Uneven, TStripStart::Far)},
+    {140, "Uneven blind from top", Blinds(TStripAxis::Rows, TStripPitch::Uneven, TStripStart::Near)},
+    {141, "Uneven blind from bottom", Blinds(TStripAxis::Rows, TStripPitch::Uneven, TStripStart::Far)},
+    {142, "Rectangular shred", RectangularShred()},
+    {143, "Sweep clockwise", Sweep(TSweepDirection::Clockwise)},
+    {144, "Sweep anticlockwise", Sweep(TSweepDirection::Anticlockwise)},
+    {145, "Rectangles apear from left and disapear to right", RectangleBands(TStripAxis::Columns, TStripStart::Near)},
+    {146, "Rectangles apear from right and disapear to left", RectangleBands(TStripAxis::Columns, TStripStart::Far)},
+    {147, "Rectangles apear from up and disapear to bottom", RectangleBands(TStripAxis::Rows, TStripStart::Near)},
+    {148, "Rectangles apear from bottom and disapear to up", RectangleBands(TStripAxis::Rows, TStripStart::Far)},
+    {149, "Rotational rectangle", RotatingShape(TRotatingShape::Rectangle)},
+    {150, "Rotational star", RotatingShape(TRotatingShape::Star)},
 };
 // clang-format on
 

@@ -17,10 +17,11 @@ inline constexpr int kMaxStyle = kEffectCount;
 inline constexpr int kDefaultStyle = 51;
 inline constexpr const char* kCustomStyleName = "Custom";
 
-// The fade and pivot styles work on 32-bit pixels: a transition in one of them holds its
-// new-picture and display bitmaps in 32 bits per pixel.
-inline constexpr bool StyleNeeds32Bit(int style) {
-  return style >= 118 && style <= 122;
+// Whether the style's family works on 32-bit pixels (the fade and the pivots): a transition in
+// such a style holds its new-picture and display bitmaps in 32 bits per pixel. Read from the
+// effect table, so the rule and the families cannot drift apart.
+inline bool StyleNeeds32Bit(int style) {
+  return style >= 1 && style <= kEffectCount && kEffectTable[style - 1].Needs32Bit();
 }
 
 // "Custom" for 0, the effect table's name for 1..150, nullptr for any other number.

@@ -1,0 +1,24 @@
+// The fade's row kernel: mixing a row of 32-bit pixels with another by a percentage, with the
+// implementation chosen once for the processor it runs on (AVX2, SSSE3, SSE2, or portable C++).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qm::blend {
+
+// Mixes `count` 32-bit pixels (4 bytes each: blue, green, red, fourth byte) of `dest` with those
+// of `source`: each of blue, green and red becomes ((100 - percent) * dest + percent * source)
+// div 100, which never exceeds 255; the fourth byte of `dest` is kept. `percent` is 0..100.
+void BlendRow(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t percent);
+
+// Each implementation this processor can run, the portable one (the rule written out byte by
+// byte) first, so that tests can hold every one against it.
+struct TBlendKernel {
+  const char* Name;
+  void (*Blend)(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t percent);
+};
+std::vector<TBlendKernel> AvailableBlendKernels();
+
+}  // namespace qm::blend

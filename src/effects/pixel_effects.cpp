@@ -1,0 +1,129 @@
+// Styles 118-122: the fade and the pivots, on 32-bit pixels.
+//
+//   118 "Fade"                     BlendPercent(Screen, Picture, Progress)
+//   119 "Pivot from top left"      RotateImage about (-1, -1)
+//   120 "Pivot from bottom left"   RotateImage about (-1, R.Bottom)
+//   121 "Pivot from top right"     RotateImage about (R.Right, -1)
+//   122 "Pivot from bottom right"  RotateImage about (R.Right, R.Bottom)
+#include "effects/pixel_effects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "effects/blend_rows.h"
+
+namespace qm {
+
+namespace {
+
+// Runs `draw` on the screen and the picture in 32 bits per pixel. The transition control holds
+// both in that format for these styles; should either come in another format (a start or
+// frame handler may have replaced a bitmap), the drawing goes through 32-bit copies and the
+// result is drawn back onto the screen in the screen's own format, rather than reading pixels
+// of the wrong size.
+template <class TDraw>
+void On32BitPixels(TBitmap& Screen, const TBitmap& Picture, TDraw draw) {
+  if (Screen.Format() == PixelFormat::pf32bit && Picture.Format() == PixelFormat::pf32bit) {
+    draw(Screen, Picture);
+    return;
+  }
+  TBitmap screen = Screen;
+  screen.ConvertTo(PixelFormat::pf32bit);
+  if (Picture.Format() == PixelFormat::pf32bit) {
+    draw(screen, Picture);
+  } else {
+    TBitmap picture = Picture;
+    picture.ConvertTo(PixelFormat::pf32bit);
+    draw(screen, picture);
+  }
+  Draw(Screen, 0, 0, screen);
+}
+
+// floor(a / b) for b > 0.
+int64_t FloorDiv(int64_t a, int64_t b) {
+  const int64_t q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// Narrows the columns [lo, hi) to those x for which min <= first + x * step < max. The value is
+// monotone in x, so the columns that qualify form one run.
+void NarrowTo(int64_t first, int64_t step, int64_t min, int64_t max, int64_t& lo, int64_t& hi) {
+  int64_t from, to;  // [from, to)
+  if (step > 0) {
+    from = -FloorDiv(first - min, step);  // ceil((min - first) / step)
+    to = -FloorDiv(first - max, step);
+  } else if (step < 0) {
+    from = FloorDiv(first - max, -step) + 1;
+    to = FloorDiv(first - min, -step) + 1;
+  } else {
+    if (first >= min && first < max) return;
+    from = to = lo;
+  }
+  lo = std::max(lo, from);
+  hi = std::max(lo, std::min(hi, to));
+}
+
+}  // namespace
+
+void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
+  const int32_t percent = std::clamp(Percent, 0, 100);
+  const int rows = std::min(Source.Height(), Dest.Height());
+  const int cols = std::min(Source.Width(), Dest.Width());
+  if (rows <= 0 || cols <= 0) return;
+  for (int y = 0; y < rows; ++y)
+    blend::BlendRow(Dest.ScanLine(y), Source.ScanLine(y), static_cast<std::size_t>(cols), percent);
+}
+
+void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
+                 long double Angle) {
+  const int64_t s = Trunc(std::sin(Angle) * 65536.0L);
+  const int64_t c = Trunc(std::cos(Angle) * 65536.0L);
+  const int64_t w = Source.Width(), h = Source.Height();
+  const int rows = std::min(Source.Height(), Dest.Height());
+  const int64_t cols = std::min(Source.Width(), Dest.Width());
+  if (rows <= 0 || cols <= 0) return;
+  const int64_t px = PivotX, py = PivotY;
+  const uint8_t* const bits = Source.Bits();
+  const std::size_t pitch = Source.RowBytes();
+  // Along a row dx grows by 1, so the two sums grow by c and by s: each pixel adds instead of
+  // multiplying, and the source position stays exact. The source column is px + (ax >> 16) and
+  // lies in the picture when -px * 65536 <= ax < (w - px) * 65536; the row likewise.
+  for (int y = 0; y < rows; ++y) {
+    const int64_t dy = y - py;
+    const int64_t ax0 = -px * c - dy * s;  // the sums at x = 0
+    const int64_t ay0 = -px * s + dy * c;
+    int64_t lo = 0, hi = cols;
+    NarrowTo(ax0, c, -px * 65536, (w - px) * 65536, lo, hi);
+    NarrowTo(ay0, s, -py * 65536, (h - py) * 65536, lo, hi);
+    if (lo >= hi) continue;
+    auto* out = reinterpret_cast<uint32_t*>(Dest.ScanLine(y));
+    int64_t ax = ax0 + lo * c, ay = ay0 + lo * s;
+    for (int64_t x = lo; x < hi; ++x, ax += c, ay += s) {
+      const uint8_t* from = bits + static_cast<std::size_t>(py + (ay >> 16)) * pitch +
+                            4 * static_cast<std::size_t>(px + (ax >> 16));
+      std::memcpy(out + x, from, 4);
+    }
+  }
+}
+
+void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, int32_t Progress,
+              const TEffectParams&) {
+  On32BitPixels(Screen, Picture, [&](TBitmap& screen, const TBitmap& picture) {
+    BlendPercent(screen, picture, Progress);
+  });
+}
+
+void DrawPivot(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t, int32_t Progress,
+               const TEffectParams& Params) {
+  const int32_t pivot_x = Params.A == static_cast<int32_t>(TPivotSide::Right) ? R.Right : -1;
+  const int32_t pivot_y = Params.B == static_cast<int32_t>(TPivotEnd::Bottom) ? R.Bottom : -1;
+  const long double angle =
+      static_cast<long double>(100 - Progress) * std::numbers::pi_v<long double> / 200;
+  On32BitPixels(Screen, Picture, [&](TBitmap& screen, const TBitmap& picture) {
+    RotateImage(screen, picture, pivot_x, pivot_y, angle);
+  });
+}
+
+}  // namespace qm

@@ -1,0 +1,51 @@
+// Styles 118-122: the fade and the four pivots. They work on the 32-bit pixels of the display
+// and the new picture directly (blue, green, red, fourth byte), which is why a transition in one
+// of them holds both bitmaps in 32 bits per pixel.
+#pragma once
+
+#include "effects/effect_contract.h"
+
+namespace qm {
+
+// Mixes Source into Dest: each of blue, green and red of Dest becomes
+// ((100 - Percent) * Dest + Percent * Source) div 100; the fourth byte of Dest stays. Percent is
+// held to 0..100. Pixels outside either bitmap are left alone. 32-bit bitmaps.
+void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent);
+
+// Draws Source onto Dest turned counter-clockwise (on the screen) by Angle radians about
+// (PivotX, PivotY): with s = Trunc(sin(Angle) * 65536) and c = Trunc(cos(Angle) * 65536), the
+// Dest pixel (x, y) takes all four bytes of the Source pixel
+//   (PivotX + ((dx * c - dy * s) >> 16), PivotY + ((dx * s + dy * c) >> 16)),
+// dx = x - PivotX, dy = y - PivotY, >> 16 rounding toward minus infinity, when that pixel lies
+// in Source; otherwise Dest keeps its pixel. The products are taken in 64 bits, so pictures and
+// pivots more than 32767 pixels apart are mapped as exactly as small ones. 32-bit bitmaps.
+void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
+                 long double Angle);
+
+// Style 118: the old contents mixed with the new picture in the ratio (100 - Progress) :
+// Progress.
+void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+              int32_t Progress, const TEffectParams& Params);
+inline constexpr TEffectFamily kFade{"fade", &DrawFade, true};
+
+constexpr TEffectRecipe Fade() {
+  return {&kFade, TEffectParams{}};
+}
+
+// Styles 119-122: the new picture swings clockwise into place about a pivot one pixel outside
+// one of its corners, starting almost a quarter turn away (89.1 degrees at Progress 1) and
+// closing by 0.9 degrees per percent: RotateImage by (100 - Progress) * pi / 200. A: the pivot
+// lies past the right edge (x = R.Right) instead of the left (x = -1); B: past the bottom edge
+// (y = R.Bottom) instead of the top (y = -1).
+void DrawPivot(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+               int32_t Progress, const TEffectParams& Params);
+inline constexpr TEffectFamily kPivot{"pivot", &DrawPivot, true};
+
+enum class TPivotSide : int32_t { Left = 0, Right = 1 };
+enum class TPivotEnd : int32_t { Top = 0, Bottom = 1 };
+
+constexpr TEffectRecipe Pivot(TPivotEnd vertical, TPivotSide horizontal) {
+  return {&kPivot, TEffectParams{static_cast<int32_t>(horizontal), static_cast<int32_t>(vertical)}};
+}
+
+}  // namespace qm

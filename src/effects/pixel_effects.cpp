@@ -87,10 +87,12 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
   const int64_t px = PivotX, py = PivotY;
   const uint8_t* const bits = Source.Bits();
   const std::size_t pitch = Source.RowBytes();
-  // Along a row dx grows by 1, so the two sums grow by c and by s: each pixel adds instead of
-  // multiplying, and the source position stays exact. The source column is px + (ax >> 16) and
-  // lies in the picture when -px * 65536 <= ax < (w - px) * 65536; the row likewise.
-  for (int y = 0; y < rows; ++y) {
+  // Along a row dx changes by 1, so the two sums change by c and by s: each pixel adds instead
+  // of multiplying, and the source position stays exact. The source column is px + (ax >> 16)
+  // and lies in the picture when -px * 65536 <= ax < (w - px) * 65536; the row likewise. Rows
+  // run bottom to top and pixels right to left, so that turning a bitmap onto itself reads
+  // each source pixel before or after it is overwritten exactly as the pixel-by-pixel rule does.
+  for (int y = rows - 1; y >= 0; --y) {
     const int64_t dy = y - py;
     const int64_t ax0 = -px * c - dy * s;  // the sums at x = 0
     const int64_t ay0 = -px * s + dy * c;
@@ -99,8 +101,8 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
     NarrowTo(ay0, s, -py * 65536, (h - py) * 65536, lo, hi);
     if (lo >= hi) continue;
     auto* out = reinterpret_cast<uint32_t*>(Dest.ScanLine(y));
-    int64_t ax = ax0 + lo * c, ay = ay0 + lo * s;
-    for (int64_t x = lo; x < hi; ++x, ax += c, ay += s) {
+    int64_t ax = ax0 + (hi - 1) * c, ay = ay0 + (hi - 1) * s;
+    for (int64_t x = hi - 1; x >= lo; --x, ax -= c, ay -= s) {
       const uint8_t* from = bits + static_cast<std::size_t>(py + (ay >> 16)) * pitch +
                             4 * static_cast<std::size_t>(px + (ax >> 16));
       std::memcpy(out + x, from, 4);

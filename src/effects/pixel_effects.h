@@ -18,7 +18,8 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent);
 //   (PivotX + ((dx * c - dy * s) >> 16), PivotY + ((dx * s + dy * c) >> 16)),
 // dx = x - PivotX, dy = y - PivotY, >> 16 rounding toward minus infinity, when that pixel lies
 // in Source; otherwise Dest keeps its pixel. The products are taken in 64 bits, so pictures and
-// pivots more than 32767 pixels apart are mapped as exactly as small ones. 32-bit bitmaps.
+// pivots more than 32767 pixels apart are mapped as exactly as small ones. 32-bit bitmaps; Dest
+// may be Source itself (pixels are drawn from the bottom row up, each row right to left).
 void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
                  long double Angle);
 

@@ -144,6 +144,11 @@ TEST(RotateImage, MatchesTheFormulaForAnyPivotAndAngle) {
         ASSERT_TRUE(SameBitmaps(expected, actual))
             << w << "x" << h << " pivot " << pivot[0] << "," << pivot[1] << " angle "
             << static_cast<double>(angle);
+        // Turned onto itself: each pixel read before or after it is overwritten, as in the rule.
+        TBitmap self_expected = picture, self_actual = picture;
+        ModelRotate(self_expected, self_expected, pivot[0], pivot[1], sc, false);
+        RotateImage(self_actual, self_actual, pivot[0], pivot[1], angle);
+        ASSERT_TRUE(SameBitmaps(self_expected, self_actual)) << "onto itself";
       }
   }
 }

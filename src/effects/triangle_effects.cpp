@@ -23,8 +23,8 @@ int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
 // The triangles are whole-pixel translates of the one at (0, 0), and a pixel belongs to a
 // translate exactly when the pixel moved back belongs to that one. So the rows of that one
 // triangle are scanned once and stamped along the grid, row by row of the picture: each row of
-// the result is built directly as sorted spans, and a run of equal rows becomes one rectangle
-// per span. The work and the memory follow the spans of the result, not the number of
+// the result is built directly as sorted spans, and a run of equal rows is appended as one band
+// below the ones before. The work and the memory follow the spans of the result, not the number of
 // triangles (4.5 million on a 3840 x 2160 picture at Step 100).
 TRegion TriangleGridRegion(int32_t w, int32_t h, int32_t n, int32_t half_w, int32_t half_h,
                            int32_t pitch_x, int32_t pitch_y) {
@@ -39,71 +39,62 @@ TRegion TriangleGridRegion(int32_t w, int32_t h, int32_t n, int32_t half_w, int3
       base_rows[static_cast<std::size_t>(int64_t{y} - box.Top)] = base.Spans(band).front();
 
   std::vector<TSpan> parts, row, run;  // one row's base spans, its result, the current run's
-  int32_t run_top = 0;
-  auto flush = [&](int32_t bottom) {
-    for (const TSpan& s : run) result.UniteRect(s.Left, run_top, s.Right, bottom);
+  auto by_left = [](const TSpan& a, const TSpan& b) { return a.Left < b.Left; };
+  // Appends [left, right) to the row, clipped to the picture, merged with a span it meets.
+  auto add = [&](int64_t left, int64_t right) {
+    left = std::max<int64_t>(left, 0);
+    right = std::min<int64_t>(right, w);
+    if (left >= right) return;
+    if (!row.empty() && left <= row.back().Right)
+      row.back().Right = std::max(row.back().Right, static_cast<int32_t>(right));
+    else
+      row.push_back(TSpan{static_cast<int32_t>(left), static_cast<int32_t>(right)});
   };
+  int32_t run_top = 0;
+  auto flush = [&](int32_t bottom) { result.AppendRows(run_top, bottom, run); };
   const int64_t last_row = pitch_y == 0 ? int64_t{box.Bottom} : int64_t{n} * pitch_y + box.Bottom;
   const auto rows_end = static_cast<int32_t>(std::min<int64_t>(h, last_row));
   for (int32_t y = 0; y < rows_end; ++y) {
-    // The grid rows whose triangles reach row y, and the spans they have there.
-    parts.clear();
+    // The grid rows whose triangles reach row y, and the union of their spans there.
     int64_t i_first = 0, i_last = 0;
     if (pitch_y > 0) {
       i_first = std::max<int64_t>(0, -FloorDiv(int64_t{box.Bottom} - 1 - y, pitch_y));
       i_last = std::min<int64_t>(n, FloorDiv(int64_t{y} - box.Top, pitch_y));
     }
+    row.clear();
     for (int64_t i = i_first; i <= i_last; ++i) {
       const int64_t dy = y - i * pitch_y;
       if (dy < box.Top || dy >= box.Bottom) continue;
       const TSpan s = base_rows[static_cast<std::size_t>(dy - box.Top)];
-      if (s.Left < s.Right) parts.push_back(s);
+      if (s.Left < s.Right) row.push_back(s);
     }
-    std::sort(parts.begin(), parts.end(),
-              [](const TSpan& a, const TSpan& b) { return a.Left < b.Left; });
-
-    // Stamp them along the grid columns, clipped to the picture, merging what touches.
-    row.clear();
-    auto add = [&](int64_t left, int64_t right) {
-      left = std::max<int64_t>(left, 0);
-      right = std::min<int64_t>(right, w);
-      if (left >= right) return;
-      if (!row.empty() && left <= row.back().Right)
-        row.back().Right = std::max(row.back().Right, static_cast<int32_t>(right));
+    std::sort(row.begin(), row.end(), by_left);
+    parts.clear();
+    for (const TSpan& s : row)
+      if (!parts.empty() && s.Left <= parts.back().Right)
+        parts.back().Right = std::max(parts.back().Right, s.Right);
       else
-        row.push_back(TSpan{static_cast<int32_t>(left), static_cast<int32_t>(right)});
-    };
-    if (!parts.empty()) {
-      int64_t reach = parts.front().Right;  // union of the parts' extents, for the overlap test
-      for (const TSpan& s : parts) reach = std::max<int64_t>(reach, s.Right);
-      const int64_t lo = parts.front().Left;
-      if (pitch_x == 0) {
+        parts.push_back(s);
+
+    // Stamped along the grid columns: the copies that can reach into the picture.
+    row.clear();
+    if (parts.empty()) {
+    } else if (pitch_x == 0) {
+      for (const TSpan& s : parts) add(s.Left, s.Right);
+    } else if (parts.size() == 1 && parts[0].Right - parts[0].Left >= pitch_x) {
+      // Each copy meets the next: one run from the first copy to the last.
+      add(parts[0].Left, parts[0].Right + int64_t{n} * pitch_x);
+    } else {
+      const int64_t j_first = std::max<int64_t>(0, FloorDiv(-parts.back().Right, pitch_x) + 1);
+      const int64_t j_last = std::min<int64_t>(n, FloorDiv(w - 1 - parts[0].Left, pitch_x));
+      for (int64_t j = j_first; j <= j_last; ++j)
+        for (const TSpan& s : parts) add(s.Left + j * pitch_x, s.Right + j * pitch_x);
+      if (parts.size() > 1) {
+        // Copies of several parts may interleave: put them in order and merge them again.
+        std::sort(row.begin(), row.end(), by_left);
+        parts.swap(row);
+        row.clear();
         for (const TSpan& s : parts) add(s.Left, s.Right);
-      } else if (parts.size() == 1 && reach - lo >= pitch_x) {
-        // Each copy touches the next: one run from the first copy to the last.
-        add(lo, reach + int64_t{n} * pitch_x);
-      } else {
-        // Only the copies that can reach into the picture.
-        const int64_t j_first = std::max<int64_t>(0, FloorDiv(-reach, pitch_x) + 1);
-        const int64_t j_last = std::min<int64_t>(n, FloorDiv(w - 1 - lo, pitch_x));
-        const bool in_order = reach - lo <= pitch_x;
-        for (int64_t j = j_first; j <= j_last; ++j)
-          for (const TSpan& s : parts) {
-            if (in_order) {
-              add(s.Left + j * pitch_x, s.Right + j * pitch_x);
-            } else {
-              row.push_back(TSpan{s.Left + static_cast<int32_t>(j * pitch_x),
-                                  s.Right + static_cast<int32_t>(j * pitch_x)});
-            }
-          }
-        if (!in_order) {
-          // Copies of several parts interleave: sort, then merge and clip.
-          std::sort(row.begin(), row.end(),
-                    [](const TSpan& a, const TSpan& b) { return a.Left < b.Left; });
-          std::vector<TSpan> unsorted;
-          unsorted.swap(row);
-          for (const TSpan& s : unsorted) add(s.Left, s.Right);
-        }
       }
     }
     if (row != run) {

@@ -295,6 +295,17 @@ void TRegion::Unite(const TRegion& other) {
   pending_.append(other.pending_.begin(), other.pending_.end());
 }
 
+void TRegion::AppendRows(int32_t top, int32_t bottom, std::span<const TSpan> spans) {
+  bool in_order = pending_.empty() && (bands_.empty() || bands_.back().Bottom <= top);
+  for (std::size_t i = 0; in_order && i < spans.size(); ++i)
+    in_order = spans[i].Left < spans[i].Right && (i == 0 || spans[i - 1].Right < spans[i].Left);
+  if (!in_order) {
+    for (const TSpan& s : spans) UniteRect(s.Left, top, s.Right, bottom);
+    return;
+  }
+  TBandWriter(bands_, spans_).Add(top, bottom, spans.data(), spans.size());
+}
+
 // Rebuilds the band list from the current bands and every collected box in one sweep from top
 // to bottom: the boxes are sorted by their top row, and at each row where a box starts or ends
 // the union of the boxes then active becomes a new band.

@@ -76,6 +76,12 @@ class TRegion {
   void UniteRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
   void UnitePolygon(const TPoint* points, int count, int fill_mode);
   void Unite(const TRegion& other);
+  // Unites the rows top..bottom-1, each with the given spans. When the region holds nothing
+  // below `top` and nothing waits to be united, and the spans are sorted, non-empty and apart
+  // (each starts after the previous one's end), they become a band at once, without a sweep:
+  // a region built row by row from the top costs only its own spans. Otherwise the spans are
+  // united like rectangles.
+  void AppendRows(int32_t top, int32_t bottom, std::span<const TSpan> spans);
 
   void Clear();
 

@@ -377,5 +377,35 @@ TEST(CombineRegion, ManyShapesUnitedMatchTheirPixels) {
   EXPECT_EQ(bars.Bands().size(), 21u);
 }
 
+TEST(CombineRegion, RowsAppendedInOrderOrNot) {
+  // Rows appended top to bottom become bands directly; rows out of order, overlapping or
+  // touching spans, and rows after pending shapes are united. Either way: the same pixels and
+  // the same canonical bands as the rectangles united one by one.
+  struct TRow {
+    int top, bottom;
+    std::vector<TSpan> spans;
+  };
+  const std::vector<std::vector<TRow>> cases = {
+      {{0, 2, {{0, 3}, {5, 9}}}, {2, 3, {{0, 3}, {5, 9}}}, {4, 6, {{-4, -1}}}, {6, 7, {}}},
+      {{5, 8, {{0, 3}}}, {0, 6, {{2, 7}}}},                  // out of order
+      {{0, 1, {{0, 4}, {4, 6}}}, {1, 2, {{3, 5}, {0, 2}}}},  // touching, unsorted
+      {{0, 1, {{1, 1}, {2, 3}}}},                            // an empty span
+  };
+  for (const auto& rows : cases) {
+    TRegion appended, united;
+    for (const TRow& row : rows) {
+      appended.AppendRows(row.top, row.bottom, row.spans);
+      for (const TSpan& sp : row.spans) united.UniteRect(sp.Left, row.top, sp.Right, row.bottom);
+    }
+    EXPECT_EQ(Pixels(appended), Pixels(united));
+    EXPECT_EQ(appended, united);
+  }
+  TRegion after_pending;
+  after_pending.UniteRect(0, 0, 4, 4);
+  const std::vector<TSpan> spans = {{2, 6}};
+  after_pending.AppendRows(4, 5, spans);
+  EXPECT_EQ(after_pending.PixelCount(), 20u);
+}
+
 }  // namespace
 }  // namespace qm

@@ -31,16 +31,21 @@ void ReadMapped(const uint8_t* row, int32_t width, PixelFormat format, const TLu
 // dst[i] = src_last[-i] for i = 0..count-1: a row of 32-bit pixels in reverse order.
 void ReverseCopy32(const uint32_t* src_last, uint32_t* dst, int32_t count);
 
+// dst[i] = src[i] for i = 0..count-1: a run of 32-bit pixels, at the same speed however the
+// two are aligned. They must not overlap.
+void Copy32(const uint32_t* src, uint32_t* dst, std::size_t count);
+
 // 24-bit blue-green-red to 32-bit pixels, the fourth byte 0.
 void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count);
 
-// Each implementation of the two vectorised kernels that this processor can run (the portable
+// Each implementation of the vectorised kernels that this processor can run (the portable
 // one first), so that tests can check every one against the portable one.
 struct TKernels {
   const char* Name;
   void (*Convert24To32)(const uint8_t* src, uint32_t* dst, std::size_t count);
   void (*Gather32)(const uint32_t* src, int32_t width, const int32_t* cols, int32_t count,
                    uint32_t* out);
+  void (*Copy32)(const uint32_t* src, uint32_t* dst, std::size_t count);
 };
 std::vector<TKernels> AvailableKernels();
 

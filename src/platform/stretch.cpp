@@ -166,9 +166,9 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
     ForClipRuns(clip, band, y, xa.first, xa.last, [&](int32_t l, int32_t r) {
       if (l >= r) return;
       if (repeat) {
-        std::memcpy(drow + 4 * static_cast<std::size_t>(l),
-                    drow - dest.RowBytes() + 4 * static_cast<std::size_t>(l),
-                    4 * static_cast<std::size_t>(r - l));
+        const auto* above = reinterpret_cast<const uint32_t*>(drow - dest.RowBytes());
+        pixel::Copy32(above + l, reinterpret_cast<uint32_t*>(drow) + l,
+                      static_cast<std::size_t>(r - l));
         return;
       }
       uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();

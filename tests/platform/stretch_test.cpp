@@ -2,6 +2,7 @@
 // destination pixel shows which source pixel it took; destination pixels start as a marker.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -266,7 +267,7 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
   std::mt19937 rng(5);
   std::vector<uint8_t> bgr(3 * 70);
   for (auto& b : bgr) b = static_cast<uint8_t>(rng());
-  std::vector<uint32_t> row(70);
+  std::vector<uint32_t> row(300);
   for (auto& p : row) p = rng();
   for (const auto& k : kernels) {
     for (std::size_t n = 0; n <= 70; ++n) {
@@ -275,10 +276,20 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
       k.Convert24To32(bgr.data(), got.data(), n);
       ASSERT_EQ(got, want) << k.Name << " converting " << n;  // the element past n stays 7
     }
-    // Column maps as stretching makes them: growing, mirrored growing, shrinking, up to the
-    // row's end.
-    for (int32_t width : {1, 7, 8, 9, 33, 70})
-      for (int32_t n : {1, 5, 8, 17, 40, 140}) {
+    // Runs of every length from every alignment of the source against the target.
+    for (std::size_t shift = 0; shift < 16; ++shift)
+      for (std::size_t n = 0; n <= 140; n += n < 40 ? 1 : 25) {
+        std::vector<uint32_t> got(n + 1, 7);
+        k.Copy32(row.data() + shift, got.data(), n);
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n),
+                               row.begin() + static_cast<std::ptrdiff_t>(shift)) &&
+                    got[n] == 7)
+            << k.Name << " copying " << n << " from " << shift;
+      }
+    // Column maps as stretching makes them: growing, mirrored growing, shrinking (by up to 2, up
+    // to 4 and more), up to the row's end.
+    for (int32_t width : {1, 7, 8, 9, 33, 70, 300})
+      for (int32_t n : {1, 5, 8, 17, 40, 60, 100, 140, 160, 300}) {
         for (int sign : {1, -1}) {
           std::vector<int32_t> cols(n);
           for (int32_t i = 0; i < n; ++i) {

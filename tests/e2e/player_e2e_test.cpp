@@ -134,7 +134,7 @@ TEST_F(PlayerE2E, LoopingShowWrapsAndEscapeEndsIt) {
   Start(Header(1, 1), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
   for (QRgb colour : {kRed, kGreen, kRed, kGreen})
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
-  x_.Key("Escape");
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(1s), std::optional<int>(0));
 }
 
@@ -143,7 +143,7 @@ TEST_F(PlayerE2E, IntervalZeroKeepsTheFirstSlide) {
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
   std::this_thread::sleep_for(2500ms);
   EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed);
-  x_.Key("shift+Escape");
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "shift+Escape"));
   EXPECT_EQ(process_->WaitExit(2s), std::optional<int>(0));
 }
 
@@ -160,10 +160,15 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     std::string caption = "Mmm";
     if (c.position == 3) caption = std::string(30, 'M') + " " + std::string(30, 'M');
     Start(Header(0, 0, c.position), {{"r.bmp", SolidBmp(kRed), caption}});
+    // The picture shows, and the caption strip with it.
+    QImage shot;
     ASSERT_TRUE(test::WaitFor(
-        [&] { return x_.Screenshot().pixelColor(kSW / 2, kSH / 2).red() > 200; }, 30s));
-    std::this_thread::sleep_for(300ms);
-    const QImage shot = x_.Screenshot();
+        [&] {
+          shot = x_.Screenshot();
+          return !shot.isNull() && shot.pixelColor(kSW / 2, kSH / 2).red() > 200 &&
+                 StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1) > 10;
+        },
+        30s));
     const int h = StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1);
     EXPECT_GT(h, 10);
     EXPECT_LT(h, 40) << "one line only";
@@ -183,7 +188,7 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     } else {
       EXPECT_NEAR((lo + hi) / 2, kSW / 2, 12);
     }
-    x_.Key("Escape");
+    ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
     EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
   }
 }
@@ -200,7 +205,7 @@ TEST_F(PlayerE2E, WhiteCaptionTextGetsABlackStrip) {
   for (int x = 0; x < kSW; ++x)
     for (int y = kSH - stripH; y < kSH; ++y) white |= shot.pixel(x, y) == 0xFFFFFFFF;
   EXPECT_TRUE(white);
-  x_.Key("Escape");
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
 }
 
@@ -209,28 +214,25 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
                        {"kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}, "zwei"},
                        {"b.bmp", SolidBmp(kBlue), "drei"}});
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Quenmora Player"); }, 30s));
-  x_.Key("Return");
+  ASSERT_TRUE(x_.KeyTo("Quenmora Player", "Return"));
   ASSERT_TRUE(test::WaitFor([&] { return !x_.WindowExists("Quenmora Player"); }, 5s));
   std::this_thread::sleep_for(2500ms);
   EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed) << "the show halts";
   EXPECT_TRUE(process_->Running());
-  x_.Key("Escape");
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
 }
 
 TEST_F(PlayerE2E, DamagedFirstSlideIsFatal) {
   Start(Header(1, 0), {{"kaputt.jpg", Bytes(100, 0x11), ""}});
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Anwendungsfehler"); }, 30s));
-  x_.Key("Return");
+  ASSERT_TRUE(x_.KeyTo("Anwendungsfehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(1));
 }
 
 TEST_F(PlayerE2E, DamagedPayloadShowsTheStartupErrorAndNoSlide) {
   test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
   StartFile(dir_ + "/bare");
-  ASSERT_TRUE(test::WaitFor([&] { return x_.WindowExists("Fehler"); }, 30s));
-  x_.Key("Return");
+  ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
   // Only the two temporary copies were written, and only in the temporary directory.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ + "/tmp"),

@@ -1,12 +1,16 @@
 #include "x_session.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace qm::test {
 
@@ -17,9 +21,12 @@ int RunCommand(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+// Starts a program with extra environment entries; `keep_fd` (when not -1) stays open in it.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            int close_fd = -1) {
   const pid_t pid = fork();
   if (pid == 0) {
+    if (close_fd >= 0) close(close_fd);
     for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -30,31 +37,59 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   return pid;
 }
 
+// Reads one line from `fd` within `timeout`; empty when none came.
+std::string ReadLine(int fd, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  std::string line;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return {};
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char c = 0;
+    if (read(fd, &c, 1) != 1) return {};
+    if (c == '\n') return line;
+    line += c;
+  }
+}
+
+std::string Seconds(std::chrono::milliseconds timeout) {
+  return std::to_string(std::max<long>(
+      1, std::lround(static_cast<double>(timeout.count()) * TimeoutScale() / 1000.0)));
+}
+
 }  // namespace
 
+double TimeoutScale() {
+  const char* text = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
+  if (text == nullptr) return 1.0;
+  const double scale = std::atof(text);
+  return scale > 0 ? scale : 1.0;
+}
+
 XSession::XSession(int width, int height) {
-  // Try displays until one is ours: Xvfb writes its pid into the display's lock file, and a
-  // display whose lock names another process belongs to a server started beside ours.
+  int fds[2];
+  if (pipe(fds) != 0) return;
   const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  for (int n = 100 + getpid() % 200; n < 1000; n += 3) {
-    const std::string display = ":" + std::to_string(n);
-    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-    if (access(lock.c_str(), F_OK) == 0) continue;
-    pid_ = Spawn({"Xvfb", display, "-screen", "0", size, "-nolisten", "tcp"}, {});
-    display_ = display;
-    const bool ready = WaitFor(
-        [&] {
-          if (waitpid(pid_, nullptr, WNOHANG) == pid_) return true;  // it gave up: try the next
-          FILE* f = std::fopen(lock.c_str(), "r");
-          if (!f) return false;
-          long owner = 0;
-          const bool read = std::fscanf(f, "%ld", &owner) == 1;
-          std::fclose(f);
-          return read && owner == pid_ &&
-                 RunCommand("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1") == 0;
-        },
-        std::chrono::seconds(10));
-    if (ready && waitpid(pid_, nullptr, WNOHANG) == 0) return;
+  // -displayfd: the server takes a free display itself and writes its number when it accepts
+  // connections; -noreset: it keeps running when its last client leaves.
+  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size, "-nolisten",
+                "tcp", "-noreset"},
+               {}, fds[0]);
+  close(fds[1]);
+  const std::string number =
+      ReadLine(fds[0], std::chrono::milliseconds(std::lround(30000 * TimeoutScale())));
+  close(fds[0]);
+  if (!number.empty()) {
+    display_ = ":" + number;
+    connection_ = xcb_connect(display_.c_str(), nullptr);
+    if (xcb_connection_has_error(connection_) != 0) {
+      xcb_disconnect(connection_);
+      connection_ = nullptr;
+    }
+  }
+  if (!Ok() && pid_ > 0) {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
@@ -62,6 +97,7 @@ XSession::XSession(int width, int height) {
 }
 
 XSession::~XSession() {
+  if (connection_ != nullptr) xcb_disconnect(connection_);
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
@@ -81,8 +117,14 @@ QImage XSession::Screenshot() const {
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
-void XSession::Key(const std::string& key) const {
-  RunCommand("DISPLAY=" + display_ + " xdotool key " + key + " >/dev/null 2>&1");
+bool XSession::KeyTo(const std::string& title, const std::string& key) const {
+  // search --sync waits until the window is there; windowfocus --sync until it has the focus.
+  // The key then goes to the focused window as typed (a key that closes the window must not
+  // be sent to it by name, which fails once it is gone).
+  const std::string x = "DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30));
+  return RunCommand(x + " xdotool search --sync --onlyvisible --name '^" + title +
+                    "$' windowfocus --sync %1 >/dev/null 2>&1") == 0 &&
+         RunCommand(x + " xdotool key " + key + " >/dev/null 2>&1") == 0;
 }
 
 bool XSession::WindowExists(const std::string& title) const {
@@ -119,7 +161,8 @@ std::optional<int> Process::WaitExit(std::chrono::milliseconds timeout) {
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(std::lround(timeout.count() * TimeoutScale()));
   for (;;) {
     if (condition()) return true;
     if (std::chrono::steady_clock::now() >= end) return false;

@@ -10,22 +10,31 @@
 #include <optional>
 #include <string>
 
+struct xcb_connection_t;
+
 namespace qm::test {
 
 class XSession {
  public:
-  XSession(int width, int height);  // starts Xvfb on a free display
+  // Starts Xvfb on a display the server picks itself, kept from resetting, and holds one
+  // connection to it for the session's life: the server never sees its last client leave.
+  XSession(int width, int height);
   ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
   const std::string& Display() const { return display_; }
-  bool Ok() const { return pid_ > 0; }
+  bool Ok() const { return pid_ > 0 && connection_ != nullptr; }
   QImage Screenshot() const;
-  // Sends a key (xdotool name, e.g. "Escape", "Return") to the focused window.
-  void Key(const std::string& key) const;
+  // Waits (bounded) for a visible window titled exactly `title`, gives it the keyboard focus
+  // and sends the key (xdotool name, e.g. "Escape", "Return"). False when no such window came.
+  bool KeyTo(const std::string& title, const std::string& key) const;
   bool WindowExists(const std::string& title) const;
 
  private:
   std::string display_;
   pid_t pid_ = -1;
+  xcb_connection_t* connection_ = nullptr;
 };
 
 // A program run in the session, with its own private temporary directory.
@@ -33,7 +42,7 @@ class Process {
  public:
   Process(const XSession& x, const std::string& program, const std::string& tmpdir);
   ~Process();
-  // Waits up to `timeout` for the program to end; returns its exit code.
+  // Waits up to `timeout` (scaled like every wait) for the program to end; its exit code.
   std::optional<int> WaitExit(std::chrono::milliseconds timeout);
   bool Running();
 
@@ -42,7 +51,11 @@ class Process {
   std::optional<int> status_;
 };
 
-// Polls `condition` every 50 ms until it holds or `timeout` passes.
+// The factor every timeout of the end-to-end tests is multiplied by: the environment variable
+// QUENMORA_TEST_TIMEOUT_SCALE (a positive number, 1 when unset), for slow or loaded machines.
+double TimeoutScale();
+
+// Polls `condition` every 50 ms until it holds or `timeout` (times TimeoutScale()) passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 }  // namespace qm::test

@@ -78,41 +78,22 @@ int32_t Per(int32_t side, int32_t span) {
   return side / (span == 0 ? 1 : span);
 }
 
-void Speckles(TShapes& shapes, const TSizes& s, int horizontal, int vertical) {
-  if (horizontal != 0) {
-    const int32_t e = s.PW < s.W ? s.W / 10 : 0, z = std::max(e / 20, 2), n = e / z,
-                  t = 3 * e / z / 4;
-    for (int32_t y = 0; y < s.H; y += z / 2) {
-      if (horizontal == 1)
-        shapes.Rect(s.W - s.PW, y, s.W, y + z);
-      else
-        shapes.Rect(0, y, s.PW, y + z);
-      for (int32_t i = n; i >= 1; --i) {
-        const int32_t k = RandomBelow(i);
-        if (!(i <= t ? k <= 1 : k == 0)) continue;
-        if (horizontal == 1)
-          shapes.Rect(s.W - s.PW - i * z, y, s.W - s.PW - i * z + z, y + z);
-        else
-          shapes.Rect(s.PW + i * z - z, y, s.PW + i * z, y + z);
-      }
-    }
-  }
-  if (vertical != 0) {
-    const int32_t e = s.PH < s.H ? s.H / 10 : 0, z = std::max(e / 20, 2), n = e / z,
-                  t = 3 * e / z / 4;
-    for (int32_t x = 0; x < s.W; x += z / 2) {
-      if (vertical == 1)
-        shapes.Rect(x, s.H - s.PH, x + z, s.H);
-      else
-        shapes.Rect(x, 0, x + z, s.PH);
-      for (int32_t i = n; i >= 1; --i) {
-        const int32_t k = RandomBelow(i);
-        if (!(i <= t ? k <= 1 : k == 0)) continue;
-        if (vertical == 1)
-          shapes.Rect(x, s.H - s.PH - i * z, x + z, s.H - s.PH - i * z + z);
-        else
-          shapes.Rect(x, s.PH + i * z - z, x + z, s.PH + i * z);
-      }
+// One speckle pass: the strip of extent p along the side (columns, or rows when `vertical`),
+// at its far end or its near end, with squares beyond its edge band by band.
+void Speckles(TShapes& shapes, const TSizes& s, bool vertical, bool far) {
+  const int32_t side = vertical ? s.H : s.W, across = vertical ? s.W : s.H;
+  const int32_t p = vertical ? s.PH : s.PW;
+  auto rect = [&](int32_t a0, int32_t a1, int32_t b0, int32_t b1) {
+    vertical ? shapes.Rect(b0, a0, b1, a1) : shapes.Rect(a0, b0, a1, b1);
+  };
+  const int32_t e = p < side ? side / 10 : 0, z = std::max(e / 20, 2), n = e / z, t = 3 * e / z / 4;
+  for (int32_t b = 0; b < across; b += z / 2) {
+    far ? rect(side - p, side, b, b + z) : rect(0, p, b, b + z);
+    for (int32_t i = n; i >= 1; --i) {
+      const int32_t k = RandomBelow(i);
+      if (!(i <= t ? k <= 1 : k == 0)) continue;
+      far ? rect(side - p - i * z, side - p - i * z + z, b, b + z)
+          : rect(p + i * z - z, p + i * z, b, b + z);
     }
   }
 }
@@ -169,13 +150,13 @@ std::vector<TPoint> Turned(std::vector<TPoint> points, int32_t cx, int32_t cy, l
 void ModelShapes(TShapes& shapes, int style, const TSizes& s) {
   switch (style) {
     case 123:
-      return Speckles(shapes, s, 1, 0);
+      return Speckles(shapes, s, false, true);
     case 124:
-      return Speckles(shapes, s, 2, 0);
+      return Speckles(shapes, s, false, false);
     case 125:
-      return Speckles(shapes, s, 0, 1);
+      return Speckles(shapes, s, true, true);
     case 126:
-      return Speckles(shapes, s, 0, 2);
+      return Speckles(shapes, s, true, false);
     case 127: {
       SetRandomSeed(static_cast<uint32_t>(s.W * s.H));
       const int32_t z = s.Span == 0 ? 1 : s.Span > 1 ? s.Span / 2 : s.Span;

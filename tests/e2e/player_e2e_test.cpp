@@ -240,6 +240,25 @@ TEST_F(PlayerE2E, DamagedPayloadShowsTheStartupErrorAndNoSlide) {
             2);
 }
 
+// Without XDG_RUNTIME_DIR the framework picks a runtime folder of its own, and for a temporary
+// directory it cannot use that was /runtime-<user>: outside any temporary directory.
+TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirectory) {
+  auto runtimeFoldersAtTheRoot = [] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator("/"))
+      if (e.path().filename().string().rfind("runtime-", 0) == 0) names.push_back(e.path());
+    return names;
+  };
+  const std::vector<std::string> before = runtimeFoldersAtTheRoot();
+  test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
+  chmod((dir_ + "/bare").c_str(), 0755);
+  process_ = std::make_unique<test::Process>(x_, dir_ + "/bare", dir_ + "/missing", false);
+  ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+  EXPECT_EQ(runtimeFoldersAtTheRoot(), before);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/missing"));
+}
+
 TEST_F(PlayerE2E, EmptyGalleryEndsAtOnce) {
   Start(Header(5, 0), {});
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));

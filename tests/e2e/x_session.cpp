@@ -27,7 +27,13 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   const pid_t pid = fork();
   if (pid == 0) {
     if (close_fd >= 0) close(close_fd);
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    // "NAME=value" sets a variable, a bare "NAME" removes it.
+    for (const std::string& e : env) {
+      if (e.find('=') == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        putenv(const_cast<char*>(e.c_str()));
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -132,10 +138,12 @@ bool XSession::WindowExists(const std::string& title) const {
                     "$' >/dev/null 2>&1") == 0;
 }
 
-Process::Process(const XSession& x, const std::string& program, const std::string& tmpdir) {
+Process::Process(const XSession& x, const std::string& program, const std::string& tmpdir,
+                 bool runtimeFolder) {
   pid_ = Spawn({program}, {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
-                           "XDG_RUNTIME_DIR=" + tmpdir + "-runtime", "QT_QPA_PLATFORM=xcb",
-                           "ASAN_OPTIONS=detect_leaks=0"});
+                           runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
+                                         : std::string("XDG_RUNTIME_DIR"),
+                           "QT_QPA_PLATFORM=xcb", "ASAN_OPTIONS=detect_leaks=0"});
 }
 
 Process::~Process() {

@@ -37,10 +37,12 @@ class XSession {
   xcb_connection_t* connection_ = nullptr;
 };
 
-// A program run in the session, with its own private temporary directory.
+// A program run in the session, with its own private temporary directory and, unless
+// `runtimeFolder` is false, its own runtime folder (XDG_RUNTIME_DIR) beside it.
 class Process {
  public:
-  Process(const XSession& x, const std::string& program, const std::string& tmpdir);
+  Process(const XSession& x, const std::string& program, const std::string& tmpdir,
+          bool runtimeFolder = true);
   ~Process();
   // Waits up to `timeout` (scaled like every wait) for the program to end; its exit code.
   std::optional<int> WaitExit(std::chrono::milliseconds timeout);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -284,6 +285,84 @@ TEST_F(ExtractionTest, AnyCompressionLevelIsAccepted) {
                                        static_cast<uint32_t>(inflated.size()))));
     EXPECT_EQ(test::ReadFile(state_.slides[0].path), test::Pattern(9000, 5));
   }
+}
+
+// The framework's runtime folder, when the session names none: in the temporary directory,
+// owner-only, and never a folder or link that someone else could have put there.
+TEST(RuntimeFolder, MadeOwnerOnlyInsideTheTemporaryDirectory) {
+  const char* session = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = session ? session : "";
+  test::PrivateTempDir tmp;
+  namespace fs = std::filesystem;
+  auto isPrivateFolder = [](const std::string& path) {
+    return fs::is_directory(fs::symlink_status(path)) &&
+           fs::status(path).permissions() == fs::perms::owner_all;
+  };
+
+  auto setFolder = [] {
+    EXPECT_TRUE(SetRuntimeFolderWhenUnset());
+    return std::string(std::getenv("XDG_RUNTIME_DIR"));
+  };
+  setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+  EXPECT_EQ(setFolder(), "/run/user/1000");
+
+  setenv("XDG_RUNTIME_DIR", "", 1);
+  const std::string own = setFolder();
+  EXPECT_EQ(own.rfind(tmp.Path() + "/runtime-", 0), 0u) << own;
+  EXPECT_TRUE(isPrivateFolder(own));
+
+  struct Row {
+    const char* planted;
+    std::function<void()> plant;
+    bool used;
+  } rows[] = {
+      {"our own private folder",
+       [&] {
+         fs::create_directory(own);
+         fs::permissions(own, fs::perms::owner_all);
+       },
+       true},
+      {"a folder others may enter",
+       [&] {
+         fs::create_directory(own);
+         fs::permissions(own, fs::perms::owner_all | fs::perms::others_exec);
+       },
+       false},
+      {"a link to a private folder", [&] { fs::create_directory_symlink(tmp.Path(), own); }, false},
+      {"a file", [&] { test::WriteFile(own, {}); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.planted);
+    fs::remove_all(own);
+    row.plant();
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::string folder = setFolder();
+    EXPECT_EQ(folder == own, row.used) << folder;
+    EXPECT_EQ(folder.rfind(own, 0), 0u) << folder;
+    EXPECT_TRUE(isPrivateFolder(folder));
+    if (!row.used) fs::remove_all(folder);
+  }
+
+  // A relative temporary directory becomes an absolute runtime folder.
+  fs::remove_all(own);
+  const std::string cwd = fs::current_path();
+  fs::current_path(tmp.Path());
+  fs::create_directory("rel");
+  setenv("TMPDIR", "rel", 1);
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(setFolder().rfind(tmp.Path() + "/rel/runtime-", 0), 0u);
+  fs::current_path(cwd);
+
+  // No temporary directory: no folder, and the caller is told.
+  setenv("TMPDIR", (tmp.Path() + "/missing").c_str(), 1);
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_FALSE(SetRuntimeFolderWhenUnset());
+  EXPECT_FALSE(fs::exists(tmp.Path() + "/missing"));
+
+  if (session)
+    setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  else
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
 #include "tools/commands.h"
+#include "tools/tool_files.h"
 
 namespace qm::tool {
 
@@ -37,6 +38,10 @@ int RunDecode(const Args& args) {
   }
   const std::string& input = args[0];
   const std::string& output = args[1];
+  if (const auto why = NotARegularFile(input, "picture")) {
+    PrintError(*why);
+    return 1;
+  }
   const TSlideDecoder decoder = SlideDecoderFor(input);
   if (decoder == TSlideDecoder::sdNone) {
     // The player would skip this file; here it is an error.

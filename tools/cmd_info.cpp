@@ -8,6 +8,7 @@
 #include "player/payload_reader.h"
 #include "tools/commands.h"
 #include "tools/style_lookup.h"
+#include "tools/tool_files.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {
@@ -19,6 +20,10 @@ int RunInfo(const Args& args) {
     return args.size() == 1 ? 0 : 2;
   }
   const std::string& path = args[0];
+  if (const auto why = NotARegularFile(path, "presentation")) {
+    std::fprintf(stderr, "%s\n", why->c_str());
+    return 1;
+  }
   PayloadSummary s;
   bool noPayload = false;
   try {

@@ -17,6 +17,7 @@
 #include "player/payload_writer.h"
 #include "tools/commands.h"
 #include "tools/style_lookup.h"
+#include "tools/tool_files.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {
@@ -187,6 +188,7 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
 // Fills captions from the captions file, one line per picture in order.
 std::string ApplyCaptionsFile(PackOptions& o) {
   if (o.captionsFile.empty()) return "";
+  if (const auto why = NotARegularFile(o.captionsFile, "captions file")) return *why;
   std::ifstream in(o.captionsFile, std::ios::binary);
   if (!in) return "cannot read the captions file " + o.captionsFile;
   std::string line;
@@ -234,6 +236,7 @@ int RunPack(const Args& args) {
   if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
   if (o.player.empty()) o.player = DefaultPlayer();
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
+  if (const auto why = NotARegularFile(o.player, "player")) return Fail(*why);
 
   struct stat outStat {};
   const bool outputExists = ::stat(o.output.c_str(), &outStat) == 0;
@@ -242,7 +245,7 @@ int RunPack(const Args& args) {
     const std::string& path = o.pictures[k];
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return Fail("no such picture: " + path);
-    if (!S_ISREG(st.st_mode)) return Fail("not a regular file: " + path);
+    if (const auto why = NotARegularFile(path, "picture")) return Fail(*why);
     if (outputExists && st.st_dev == outStat.st_dev && st.st_ino == outStat.st_ino)
       return Fail("the output " + o.output + " is also an input");
     if (SlideDecoderFor(path) == TSlideDecoder::sdNone)

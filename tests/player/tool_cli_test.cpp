@@ -31,6 +31,20 @@ Result Shell(const std::string& command) {
   return r;
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A command that could run away: bounded in time and, where the sanitizers allow, in memory.
+std::string Bounded(const std::string& command) {
+  return std::string("timeout 20 sh -c '") + (kSanitized ? "" : "ulimit -v 2000000; ") + "exec " +
+         command + "'";
+}
+
 class ToolTest : public ::testing::Test {
  protected:
   ToolTest() {
@@ -175,6 +189,38 @@ TEST_F(ToolTest, InfoTellsNoPayloadFromDamage) {
   EXPECT_NE(r.out.find("damaged gallery payload: compressed block is not a valid zlib stream"),
             std::string::npos)
       << r.out;
+}
+
+// Devices, pipes and directories never end, block, or read as nothing: every command refuses
+// them before reading.
+TEST_F(ToolTest, AnythingButARegularFileIsRefusedBeforeItIsRead) {
+  ASSERT_EQ(mkfifo((dir_ + "/pipe.png").c_str(), 0600), 0);
+  for (const char* name : {"/z.bmp", "/z.png", "/z.jpg"})
+    ASSERT_EQ(symlink("/dev/zero", (dir_ + name).c_str()), 0);
+  const std::string pipe = dir_ + "/pipe.png", out = dir_ + "/out.png";
+  const std::pair<std::string, std::string> cases[] = {
+      {"decode /dev/zero " + out, "/dev/zero is a character device"},
+      {"decode " + dir_ + "/z.bmp " + out, "z.bmp is a character device"},
+      {"decode " + dir_ + "/z.png " + out, "z.png is a character device"},
+      {"decode " + dir_ + "/z.jpg " + out, "z.jpg is a character device"},
+      {"decode " + pipe + " " + out, "picture " + pipe + " is a named pipe"},
+      {"info " + pipe, "presentation " + pipe + " is a named pipe"},
+      {"info /dev/zero", "/dev/zero is a character device"},
+      {Pack("--captions /dev/zero " + dir_ + "/a.jpg"), "captions file /dev/zero is a character"},
+      {Pack("--captions " + pipe + " " + dir_ + "/a.jpg"), "captions file " + pipe + " is a named"},
+      {Pack("--captions " + dir_ + " " + dir_ + "/a.jpg"), "captions file " + dir_ + " is a dir"},
+      {Pack(dir_ + "/z.jpg"), "picture " + dir_ + "/z.jpg is a character device"},
+      {"pack --player " + pipe + " -o " + dir_ + "/show " + dir_ + "/a.jpg",
+       "player " + pipe + " is a named pipe"},
+  };
+  for (const auto& [args, message] : cases) {
+    const Result r = Shell(Bounded(std::string(QM_BIN_DIR) + "/quenmora " + args));
+    EXPECT_EQ(r.status, 1) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find(message), std::string::npos) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << args << "\n" << r.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/show"));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 //   135 "Push and sqeeze up"      as 131, in rows
 #include "effects/push_effects.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -17,6 +19,43 @@ namespace {
 // A rectangle spanning [from, to) along the axis and the whole picture across it.
 TRect Span(TPushAxis axis, int32_t from, int32_t to, int32_t across) {
   return axis == TPushAxis::Columns ? Rect(from, 0, to, across) : Rect(0, from, across, to);
+}
+
+// Rows per piece when the old contents move sideways: a piece's rows fit in the processor's
+// cache together with their copy.
+constexpr int32_t kRowsPerPiece = 16;
+
+// Copy 1: the old contents moved within the screen, from `from` onto `to`, as if the whole of
+// `from` were read before anything is written. One stretch copy would do that by first copying
+// all of `from` aside. Here the move goes in pieces, each read before any piece writes over it,
+// so that what is copied aside at a time stays in the cache: the same pixels, one pass less
+// over memory.
+void MoveOldContents(TBitmap& Screen, TPushAxis axis, bool towards_far, const TRect& to,
+                     const TRect& from) {
+  if (to == from) return;  // nothing moves (no progress extent yet)
+  if (axis == TPushAxis::Columns) {
+    // Every row takes its pixels from itself alone: bands of rows move independently.
+    for (int32_t y0 = to.Top; y0 < to.Bottom; y0 += kRowsPerPiece) {
+      const int32_t y1 = std::min(y0 + kRowsPerPiece, to.Bottom);
+      StretchCopyRect(Screen, Rect(to.Left, y0, to.Right, y1), Screen,
+                      Rect(from.Left, y0, from.Right, y1));
+    }
+    return;
+  }
+  // Row k of `to` shows row from.Top + (2k + 1) * m / (2n) of `from` (the stretch copy's
+  // sampling, n rows onto m). Moving down, each row takes one at or above itself, so going up
+  // from the bottom row reads every row before it is overwritten; moving up, each takes one at
+  // or below itself, so the rows go from the top down.
+  const int64_t n = to.Bottom - to.Top, m = from.Bottom - from.Top;
+  if (n <= 0 || m <= 0) return;
+  for (int64_t i = 0; i < n; ++i) {
+    const int64_t k = towards_far ? n - 1 - i : i;
+    const auto row = static_cast<int32_t>(to.Top + k);
+    const auto source = static_cast<int32_t>(from.Top + (2 * k + 1) * m / (2 * n));
+    if (row != source)
+      StretchCopyRect(Screen, Rect(to.Left, row, to.Right, row + 1), Screen,
+                      Rect(from.Left, source, from.Right, source + 1));
+  }
 }
 
 }  // namespace
@@ -40,7 +79,7 @@ void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t 
   const TRect new_to = towards_far ? Span(axis, 0, p, across) : Span(axis, size - p, size, across);
   const TRect new_from =
       towards_far ? Span(axis, size - p, size, across) : Span(axis, 0, p, across);
-  StretchCopyRect(Screen, old_to, Screen, old_from);
+  MoveOldContents(Screen, axis, towards_far, old_to, old_from);
   StretchCopyRect(Screen, new_to, Picture, new_from);
 }
 

@@ -32,7 +32,8 @@ constexpr char kUsage[] =
     "\n"
     "options:\n"
     "  -o, --output SHOW          the presentation to write (required)\n"
-    "  --player PATH              the player to copy (default: quenmora-player beside this tool)\n"
+    "  --player PATH              the player to copy (default: quenmora-player beside this tool,\n"
+    "                             else the one installed with it)\n"
     "  --interval SECONDS         time from the end of one transition to the next slide\n"
     "                             (default 5; 0 stays on the first slide)\n"
     "  --background COLOUR        window colour, #RRGGBB or the stored 0x00BBGGRR (default "
@@ -105,11 +106,14 @@ std::optional<std::string> ToShortString(const std::string& utf8, const std::str
   return bytes;
 }
 
+// The player beside this tool (a build tree), else where it is installed with it.
 std::string DefaultPlayer() {
   const std::string self = OwnExecutablePath();
   const auto slash = self.find_last_of('/');
-  return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) +
-         "/quenmora-player";
+  const std::string dir = slash == std::string::npos ? std::string(".") : self.substr(0, slash);
+  const std::string beside = dir + "/quenmora-player";
+  if (access(beside.c_str(), F_OK) == 0) return beside;
+  return dir + "/" QUENMORA_PLAYER_FROM_TOOL "/quenmora-player";
 }
 
 // Parses the command line into `o`; returns an error text or "".

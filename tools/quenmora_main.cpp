@@ -28,6 +28,7 @@ const Command kCommands[] = {
 void PrintUsage(FILE* out) {
   std::fprintf(out, "usage: quenmora COMMAND [ARGS]\n\ncommands:\n");
   for (const Command& c : kCommands) std::fprintf(out, "  quenmora %s\n", c.usage);
+  std::fprintf(out, "  quenmora --version\n");
   std::fprintf(out, "\n'quenmora COMMAND --help' describes a command's options.\n");
 }
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
   if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
       !std::strcmp(argv[1], "help")) {
     PrintUsage(stdout);
+    return 0;
+  }
+  if (!std::strcmp(argv[1], "--version")) {
+    std::printf("quenmora %s\n", QUENMORA_VERSION);
     return 0;
   }
   for (const Command& c : kCommands) {

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   if (!runtimeFolderMade && hadTmpdir) qputenv("TMPDIR", tmpdir);
   if (!runtimeFolderMade && !hadTmpdir) qunsetenv("TMPDIR");
   QApplication::setApplicationName(qm::kApplicationTitle);
+  QApplication::setApplicationVersion(QUENMORA_VERSION);
   QApplication::setQuitOnLastWindowClosed(false);
 
   qm::TfrmMain frmMain(qm::OwnExecutablePath());

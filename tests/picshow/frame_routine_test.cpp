@@ -96,9 +96,23 @@ TEST_F(FrameRoutine, NullProcedureAndUnknownStyleShowTheOldContents) {
     ComposeFrame(Bitmaps(), style, 4, 50, nullptr, table);
     EXPECT_TRUE(AllPixels(display, kOld)) << style;
   }
-  // The real table: styles without a procedure yet draw nothing until the end.
-  ComposeFrame(Bitmaps(), 51, 4, 50, nullptr);
-  EXPECT_EQ(PixelAt(display, 4, 3), kOld);
+}
+
+// Every style of the real table animates: some frame before the last shows something of the
+// new picture.
+TEST(EffectTable, EveryStyleShowsTheNewPictureBeforeTheLastFrame) {
+  constexpr int w = 40, h = 30;
+  TBitmap display = Solid(w, h, 0), picture = Solid(w, h, kNew), old_contents = Solid(w, h, kOld);
+  const TransitionBitmaps bitmaps{&display, &picture, &old_contents, w, h};
+  for (int style = 1; style <= kEffectCount; ++style) {
+    EXPECT_TRUE(kEffectTable[style - 1].Drawn()) << style;
+    bool shown = false;
+    for (int progress = 4; progress < 100 && !shown; progress += 4) {
+      ComposeFrame(bitmaps, style, 4, progress, nullptr);
+      shown = !AllPixels(display, kOld);
+    }
+    EXPECT_TRUE(shown) << "style " << style << " shows only the old contents until the end";
+  }
 }
 
 TEST_F(FrameRoutine, EventOrderAndCustomStyle) {

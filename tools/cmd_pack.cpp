@@ -4,7 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -189,24 +190,35 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
   return "";
 }
 
-// Fills captions from the captions file, one line per picture in order.
+// Fills captions from the captions file, one line per picture in order. The file is read to
+// its end: a read error fails the pack instead of ending the captions early.
 std::string ApplyCaptionsFile(PackOptions& o) {
   if (o.captionsFile.empty()) return "";
   if (const auto why = NotARegularFile(o.captionsFile, "captions file")) return *why;
-  std::ifstream in(o.captionsFile, std::ios::binary);
-  if (!in) return "cannot read the captions file " + o.captionsFile;
-  std::string line;
+  const auto cannotRead = [&](int cause) {
+    return "cannot read the captions file " + o.captionsFile + ": " + std::strerror(cause);
+  };
+  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(o.captionsFile.c_str(), "rb"), std::fclose);
+  if (!in) return cannotRead(errno);
+  std::string error;
+  char* data = nullptr;
+  std::size_t capacity = 0;
   std::size_t k = 0;
-  while (std::getline(in, line)) {
+  for (ssize_t n; error.empty() && (n = ::getline(&data, &capacity, in.get())) >= 0;) {
+    std::string line(data, static_cast<std::size_t>(n));
+    if (!line.empty() && line.back() == '\n') line.pop_back();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (k >= o.pictures.size()) {
-      if (line.empty()) continue;
-      return "the captions file has more captions than there are pictures";
+      if (!line.empty()) error = "the captions file has more captions than there are pictures";
+      continue;
     }
     if (!o.captions[k]) o.captions[k] = line;
     ++k;
   }
-  return "";
+  const int readError = std::ferror(in.get()) ? errno : 0;
+  std::free(data);
+  if (error.empty() && readError != 0) error = cannotRead(readError);
+  return error;
 }
 
 class TerminalProgress {

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -135,9 +137,14 @@ TEST_F(ToolTest, RefusalsLeaveNoPresentationBehind) {
   test::WriteFile(dir_ + "/notes.gif", {1});
   struct Case {
     std::string args;
-    const char* message;
+    std::string message;
   } cases[] = {
       {dir_ + "/notes.gif", "only .jpg, .jpeg, .png and .bmp"},
+      // A captions file that cannot be read to its end.
+      {"--captions /proc/self/mem " + dir_ + "/a.jpg",
+       std::string("cannot read the captions file /proc/self/mem: ") + std::strerror(EIO)},
+      {"--captions " + dir_ + "/none.txt " + dir_ + "/a.jpg",
+       "cannot read the captions file " + dir_ + "/none.txt: " + std::strerror(ENOENT)},
       {dir_ + "/missing.jpg", "no such picture"},
       {dir_ + "/a.jpg='Pfeil →'", "Windows-1252 cannot represent"},
       {dir_ + "/a.jpg=" + std::string(256, 'x'), "at most 255 fit"},

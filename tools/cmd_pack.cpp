@@ -254,16 +254,24 @@ int RunPack(const Args& args) {
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = NotARegularFile(o.player, "player")) return Fail(*why);
 
+  // The presentation replaces whatever the output names, which must never be a file it reads:
+  // the same file by identity, whichever name or link leads to it.
   struct stat outStat {};
   const bool outputExists = ::stat(o.output.c_str(), &outStat) == 0;
+  const auto isOutput = [&](const std::string& path) {
+    struct stat st {};
+    return outputExists && ::stat(path.c_str(), &st) == 0 && st.st_dev == outStat.st_dev &&
+           st.st_ino == outStat.st_ino;
+  };
+  if (isOutput(o.player)) return Fail("the output " + o.output + " is the player " + o.player);
+  if (!o.captionsFile.empty() && isOutput(o.captionsFile))
+    return Fail("the output " + o.output + " is the captions file " + o.captionsFile);
   std::vector<PackSlide> slides;
   for (std::size_t k = 0; k < o.pictures.size(); ++k) {
     const std::string& path = o.pictures[k];
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Fail("no such picture: " + path);
+    if (!Exists(path)) return Fail("no such picture: " + path);
     if (const auto why = NotARegularFile(path, "picture")) return Fail(*why);
-    if (outputExists && st.st_dev == outStat.st_dev && st.st_ino == outStat.st_ino)
-      return Fail("the output " + o.output + " is also an input");
+    if (isOutput(path)) return Fail("the output " + o.output + " is also an input");
     if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
       return Fail(path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures");
     const auto slash = path.find_last_of('/');

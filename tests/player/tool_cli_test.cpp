@@ -230,5 +230,30 @@ TEST_F(ToolTest, AnythingButARegularFileIsRefusedBeforeItIsRead) {
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/show"));
 }
 
+// The output is replaced, so it may never be a file the pack reads, by any name or link.
+TEST_F(ToolTest, OutputIsNeverThePlayerTheCaptionsFileOrAnInput) {
+  test::WriteFile(dir_ + "/captions.txt", {'x'});
+  ASSERT_EQ(symlink((dir_ + "/player").c_str(), (dir_ + "/player-link").c_str()), 0);
+  ASSERT_EQ(link((dir_ + "/a.jpg").c_str(), (dir_ + "/a-again.jpg").c_str()), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"player", "is the player"},
+      {"player-link", "is the player"},
+      {"captions.txt", "is the captions file"},
+      {"a.jpg", "is also an input"},
+      {"a-again.jpg", "is also an input"},
+  };
+  const std::vector<std::string> inputs = {"player", "captions.txt", "a.jpg"};
+  std::vector<test::Bytes> before;
+  for (const std::string& name : inputs) before.push_back(test::ReadFile(dir_ + "/" + name));
+  for (const auto& [output, message] : cases) {
+    const Result r = Quenmora("pack --player " + dir_ + "/player --captions " + dir_ +
+                              "/captions.txt -o " + dir_ + "/" + output + " " + dir_ + "/a.jpg");
+    EXPECT_EQ(r.status, 1) << output << "\n" << r.out;
+    EXPECT_NE(r.out.find(message), std::string::npos) << output << "\n" << r.out;
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+      EXPECT_EQ(test::ReadFile(dir_ + "/" + inputs[k]), before[k]) << output << ": " << inputs[k];
+  }
+}
+
 }  // namespace
 }  // namespace qm

@@ -279,6 +279,10 @@ int RunPack(const Args& args) {
     std::string error;
     auto name = ToShortString(base, "file name", error);
     if (!name) return Fail(error);
+    if (const std::size_t bytes = Cp1252ToUtf8(*name).size(); bytes > kMaxExtractedNameBytes)
+      return Fail("file name \"" + base + "\" is " + std::to_string(bytes) +
+                  " bytes long; the player can extract names of at most " +
+                  std::to_string(kMaxExtractedNameBytes) + " bytes (rename the picture)");
     auto caption = ToShortString(o.captions[k].value_or(""), "caption", error);
     if (!caption) return Fail(error);
     slides.push_back({path, *name, *caption});

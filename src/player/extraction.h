@@ -4,6 +4,7 @@
 // the settings through GallerySettingsSink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/bitmap.h"
 #include "player/file_stream.h"
 #include "player/payload_format.h"
+#include "player/temp_files.h"
 
 namespace qm {
 
@@ -65,6 +67,11 @@ class DiscardingSettingsSink : public GallerySettingsSink {
   void LayoutPictureAreaAgainstStrip(int32_t) override {}
   void SetTransitionStyle(uint8_t) override {}
 };
+
+// The longest stored file name, in the UTF-8 bytes it becomes on disk, that extraction can put
+// after a temporary name within the file system's limit of 255 bytes for a name. A longer
+// one fails start-up.
+inline constexpr std::size_t kMaxExtractedNameBytes = 255 - kTempFileNameMaxLength;
 
 // The slide timer's period for a header interval in seconds: 0 (never fires) for 0 or less,
 // at most 2,147,483 seconds.

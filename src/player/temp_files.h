@@ -2,12 +2,16 @@
 // (up to four hexadecimal digits), each created empty, exclusively and owner-only.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "player/file_stream.h"
 
 namespace qm {
+
+// The longest name GetTempFileName draws: "~tmFFFF.tmp".
+inline constexpr std::size_t kTempFileNameMaxLength = 11;
 
 // The temporary directory with a trailing "/".
 std::string GetTempPath();

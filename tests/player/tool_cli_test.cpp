@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "player/extraction.h"
 #include "player/payload_reader.h"
 #include "show_builder.h"
 
@@ -252,6 +253,37 @@ TEST_F(ToolTest, OutputIsNeverThePlayerTheCaptionsFileOrAnInput) {
     EXPECT_NE(r.out.find(message), std::string::npos) << output << "\n" << r.out;
     for (std::size_t k = 0; k < inputs.size(); ++k)
       EXPECT_EQ(test::ReadFile(dir_ + "/" + inputs[k]), before[k]) << output << ": " << inputs[k];
+  }
+}
+
+// The player puts each stored name after a temporary name of up to 11 bytes; a name that
+// makes that longer than 255 bytes on disk can never be extracted, so pack refuses it.
+TEST_F(ToolTest, FileNamesThePlayerCannotExtractAreRefused) {
+  std::string umlauts;
+  for (int k = 0; k < 122; ++k) umlauts += "\u00e4";  // 2 bytes each in UTF-8, 1 in Windows-1252
+  const std::pair<std::string, int> cases[] = {
+      {std::string(240, 'x') + ".jpg", 0},  // 244 bytes
+      {std::string(241, 'x') + ".jpg", 245},
+      {umlauts + ".jpg", 248},
+  };
+  for (const auto& [name, refusedBytes] : cases) {
+    test::WriteFile(dir_ + "/" + name, test::Pattern(100, 4));
+    const Result r = Quenmora(Pack("'" + dir_ + "/" + name + "'"));
+    if (refusedBytes) {
+      EXPECT_EQ(r.status, 1) << r.out;
+      EXPECT_NE(r.out.find(std::to_string(refusedBytes) + " bytes long; the player can extract "
+                                                          "names of at most 244 bytes"),
+                std::string::npos)
+          << r.out;
+      continue;
+    }
+    ASSERT_EQ(r.status, 0) << r.out;
+    PlayerState state;
+    DiscardingSettingsSink sink;
+    std::string error;
+    EXPECT_TRUE(RunStartupExtraction(dir_ + "/show", state, sink, &error)) << error;
+    ASSERT_EQ(state.slides.size(), 1u);
+    EXPECT_EQ(test::ReadFile(state.slides[0].path), test::Pattern(100, 4));
   }
 }
 

@@ -13,10 +13,10 @@
 #include "imaging/slide_loader.h"
 #include "player/cp1252.h"
 #include "player/extraction.h"
-#include "player/file_stream.h"
 #include "player/payload_format.h"
 #include "player/payload_writer.h"
 #include "tools/commands.h"
+#include "tools/pending_output.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
 #include "tools/tool_options.h"
@@ -289,22 +289,15 @@ int RunPack(const Args& args) {
   }
 
   // Write beside the target and rename, so a failure never leaves half a presentation.
-  std::string temp = o.output + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Fail("cannot create a file beside " + o.output);
-  ::close(fd);
   try {
-    FileStream out(temp, FileStream::Mode::kCreate);
+    PendingOutput out(o.output);
     TerminalProgress progress;
-    WritePresentation(o.player, o.header, slides, out,
+    WritePresentation(o.player, o.header, slides, out.Stream(),
                       [&](uint64_t d, uint64_t t) { progress(d, t); });
-    out.Close();
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::chmod(temp.c_str(), 0777 & ~mask) != 0 || ::rename(temp.c_str(), o.output.c_str()) != 0)
-      throw std::runtime_error("cannot move the presentation into place at " + o.output);
+    out.Commit(0777 & ~mask);
   } catch (const std::exception& e) {
-    ::unlink(temp.c_str());
     return Fail(e.what());
   }
   std::printf("%s: %zu slide%s\n", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");

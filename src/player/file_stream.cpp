@@ -34,6 +34,10 @@ std::unique_ptr<FileStream> FileStream::TryCreateNew(const std::string& path) {
   throw EFCreateError(FormatFileError(kMsgFileCreateError, path, errno));
 }
 
+std::unique_ptr<FileStream> FileStream::Adopt(std::string path, int fd) {
+  return std::unique_ptr<FileStream>(new FileStream(std::move(path), fd));
+}
+
 FileStream::~FileStream() {
   if (fd_ >= 0) {
     ReleaseReserve();
@@ -78,6 +82,10 @@ void FileStream::Reserve(uint64_t size) {
   if (size > 0 && size < static_cast<uint64_t>(INT64_MAX) &&
       ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0)
     reserved_ = true;
+}
+
+void FileStream::SetMode(unsigned mode) {
+  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) throw EWriteError(kMsgWriteError);
 }
 
 void FileStream::ReleaseReserve() {

@@ -30,6 +30,8 @@ class FileStream final : public ByteSource {
   // Creates a new file exclusively; returns nothing when the name is already taken (by a file,
   // a directory or a link, which is never followed) and raises EFCreateError for other errors.
   static std::unique_ptr<FileStream> TryCreateNew(const std::string& path);
+  // Takes over `fd`, a file open for reading and writing that was created at `path`.
+  static std::unique_ptr<FileStream> Adopt(std::string path, int fd);
   ~FileStream() override;
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
@@ -49,6 +51,8 @@ class FileStream final : public ByteSource {
   // it out in one piece. The file's size does not change, and whatever stays unwritten is
   // given back when the file is closed. A hint: failures are ignored.
   void Reserve(uint64_t size);
+  // Sets the file's permission bits through the open file, never by name.
+  void SetMode(unsigned mode);
   void Close();
   const std::string& Path() const { return path_; }
 

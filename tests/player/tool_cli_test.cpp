@@ -1,6 +1,11 @@
 // The `quenmora` tool as a user runs it: pack, info and their refusals.
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -284,6 +289,45 @@ TEST_F(ToolTest, FileNamesThePlayerCannotExtractAreRefused) {
     EXPECT_TRUE(RunStartupExtraction(dir_ + "/show", state, sink, &error)) << error;
     ASSERT_EQ(state.slides.size(), 1u);
     EXPECT_EQ(test::ReadFile(state.slides[0].path), test::Pattern(100, 4));
+  }
+}
+
+// Interrupted while it writes, pack removes its unfinished file and ends by the signal.
+TEST_F(ToolTest, InterruptedPackLeavesNothingBehind) {
+  // A sparse picture of 3 GiB of zeros: seconds of deflating, yet no disk.
+  test::WriteFile(dir_ + "/big.jpg", {});
+  std::filesystem::resize_file(dir_ + "/big.jpg", 3ull << 30);
+  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
+  const std::vector<std::string> args = {tool, "pack",         "--player",       dir_ + "/player",
+                                         "-o", dir_ + "/show", dir_ + "/big.jpg"};
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    // Waits until the unfinished presentation exists beside the output.
+    bool created = false;
+    alignas(inotify_event) char buffer[4096];
+    for (pollfd p{watch, POLLIN, 0}; !created && poll(&p, 1, 60000) == 1;) {
+      const ssize_t n = read(watch, buffer, sizeof buffer);
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        created |= event->len && std::string(event->name).rfind("show.", 0) == 0;
+      }
+    }
+    close(watch);
+    EXPECT_TRUE(created);
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(tmp_.Entries(),
+              (std::vector<std::string>{"B.PNG", "a.jpg", "big.jpg", "c.bmp", "player"}));
   }
 }
 

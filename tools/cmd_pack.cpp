@@ -289,16 +289,20 @@ int RunPack(const Args& args) {
   }
 
   // Write beside the target and rename, so a failure never leaves half a presentation.
+  std::optional<PendingOutput> out;
   try {
-    PendingOutput out(o.output);
+    out.emplace(o.output);
     TerminalProgress progress;
-    WritePresentation(o.player, o.header, slides, out.Stream(),
+    WritePresentation(o.player, o.header, slides, out->Stream(),
                       [&](uint64_t d, uint64_t t) { progress(d, t); });
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    out.Commit(0777 & ~mask);
+    out->Commit(0777 & ~mask);
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    // The stream's text ("Stream-Schreibfehler") does not say why writing failed; the system does.
+    const int cause = out ? out->Stream().SystemError() : 0;
+    out.reset();
+    return Fail(cause ? "cannot write " + o.output + ": " + std::strerror(cause) : e.what());
   }
   std::printf("%s: %zu slide%s\n", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");
   return 0;

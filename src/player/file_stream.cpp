@@ -50,7 +50,10 @@ void FileStream::Close() {
     ReleaseReserve();
     const int rc = ::close(fd_);
     fd_ = -1;
-    if (rc != 0) throw EWriteError(kMsgWriteError);
+    if (rc != 0) {
+      error_ = errno;
+      throw EWriteError(kMsgWriteError);
+    }
   }
 }
 
@@ -59,6 +62,7 @@ void FileStream::ReadBuffer(void* buffer, std::size_t count) {
   while (count > 0) {
     const ssize_t n = ::read(fd_, p, count);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error_ = errno;
     if (n <= 0) throw EReadError(kMsgReadError);
     p += n;
     count -= static_cast<std::size_t>(n);
@@ -71,6 +75,7 @@ void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
   while (count > 0) {
     const ssize_t n = ::write(fd_, p, count);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error_ = errno;
     if (n <= 0) throw EWriteError(kMsgWriteError);
     p += n;
     count -= static_cast<std::size_t>(n);
@@ -85,7 +90,10 @@ void FileStream::Reserve(uint64_t size) {
 }
 
 void FileStream::SetMode(unsigned mode) {
-  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) throw EWriteError(kMsgWriteError);
+  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) {
+    error_ = errno;
+    throw EWriteError(kMsgWriteError);
+  }
 }
 
 void FileStream::ReleaseReserve() {
@@ -117,8 +125,10 @@ void FileStream::CopyFrom(FileStream& source, uint64_t count) {
     if (n <= 0) {
       // Not supported between these files (or the source ended): the buffered copy takes over
       // and reports a short source as a read error.
-      if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+      if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+        error_ = errno;
         throw EWriteError(kMsgWriteError);
+      }
       CopyFrom(static_cast<ByteSource&>(source), count);
       return;
     }

@@ -55,6 +55,9 @@ class FileStream final : public ByteSource {
   void SetMode(unsigned mode);
   void Close();
   const std::string& Path() const { return path_; }
+  // The system's error number for the last operation that failed, 0 when none did (a read that
+  // found the end of the file is no system error). The raised texts do not carry it.
+  int SystemError() const { return error_; }
 
   static constexpr std::size_t kCopyBufferSize = 61440;
 
@@ -65,6 +68,7 @@ class FileStream final : public ByteSource {
   void ReleaseReserve();
 
   int fd_ = -1;
+  int error_ = 0;
   uint64_t position_ = 0;
   bool reserved_ = false;
 };

@@ -331,5 +331,25 @@ TEST_F(ToolTest, InterruptedPackLeavesNothingBehind) {
   }
 }
 
+// A presentation that cannot be written says why, in the system's words: here a folder that
+// does not exist, and a file size limit standing in for a full disk.
+TEST_F(ToolTest, WriteFailuresNameTheirCause) {
+  test::WriteFile(dir_ + "/noise.jpg", test::Pattern(200000, 9));
+  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora ";
+  const std::pair<std::string, std::string> cases[] = {
+      {tool + "pack --player " + dir_ + "/player -o /nonexistent/show " + dir_ + "/a.jpg",
+       std::string("cannot create a file beside /nonexistent/show: ") + std::strerror(ENOENT)},
+      {"trap '' XFSZ; ulimit -f 16; exec " + tool + Pack(dir_ + "/noise.jpg"),
+       "cannot write " + dir_ + "/show: " + std::strerror(EFBIG)},
+  };
+  for (const auto& [command, message] : cases) {
+    const Result r = Shell(command);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    EXPECT_EQ(tmp_.Entries(),
+              (std::vector<std::string>{"B.PNG", "a.jpg", "c.bmp", "noise.jpg", "player"}));
+  }
+}
+
 }  // namespace
 }  // namespace qm

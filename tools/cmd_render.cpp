@@ -1,12 +1,13 @@
 // `quenmora render`: composes, without a window, exactly the frames the transition control
-// composes for a transition from one picture to another, and writes them as 24-bit PNGs.
+// composes for a transition from one picture to another, and writes them as 24-bit PNGs or as
+// one animated PNG.
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "imaging/apng_writer.h"
 #include "imaging/png_writer.h"
-#include "imaging/slide_loader.h"
 #include "picshow/render.h"
 #include "picshow/style_catalogue.h"
 #include "picshow/transition_math.h"
@@ -14,14 +15,15 @@
 #include "tools/commands.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_options.h"
+#include "tools/transition_animation.h"
 
 namespace qm::tool {
 
 namespace {
 
 constexpr const char kUsage[] =
-    "usage: quenmora render --style N [--step S] [--seed K] (--progress P | --frames DIR)\n"
-    "                       OLD NEW OUT.png\n"
+    "usage: quenmora render --style N [--step S] [--seed K] [--delay MS]\n"
+    "                       (--progress P | --frames DIR | --animate) OLD NEW OUT.png\n"
     "Composes the transition frame from picture OLD (the old screen contents) to picture NEW (the\n"
     "new picture) as the transition control does, and writes it to OUT.png as a 24-bit PNG. OLD\n"
     "and NEW are decoded as the player decodes slides and must be of equal size.\n"
@@ -32,7 +34,12 @@ constexpr const char kUsage[] =
     "                 (default 0)\n"
     "  --progress P   the frame at progress P, 0..100\n"
     "  --frames DIR   a whole forward transition: DIR/frame-NNN.png for every frame (NNN = the\n"
-    "                 progress), the seed running on from frame to frame; OUT.png gets the last\n";
+    "                 progress), the seed running on from frame to frame; OUT.png gets the last\n"
+    "  --animate      the whole forward transition as an animated PNG in OUT.png: the old\n"
+    "                 picture (also shown by viewers without animation), then every frame as\n"
+    "                 --frames composes it, each held for the delay, the last for a second\n"
+    "  --delay MS     with --animate: milliseconds per frame, 0..65535 (default 50, the\n"
+    "                 player's)\n";
 
 std::optional<uint32_t> ParseSeed(const std::string& text) {
   if (text.empty() || text.size() > 10) return std::nullopt;
@@ -51,16 +58,6 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
-TBitmap Load(const std::string& path) {
-  if (SlideDecoderFor(path) == TSlideDecoder::sdNone) {
-    throw EInvalidGraphic("unknown picture type \"" + SlideExtension(path) + "\" of " + path +
-                          ": the player decodes .jpg, .jpeg, .png and .bmp files");
-  }
-  std::optional<TBitmap> picture = LoadSlidePicture(path);
-  if (!picture || picture->Empty()) throw EInvalidGraphic(path + ": the picture is empty");
-  return std::move(*picture);
-}
-
 std::string FramePath(const std::string& dir, int progress) {
   char name[32];
   std::snprintf(name, sizeof name, "frame-%03d.png", progress);
@@ -73,6 +70,8 @@ int RunRender(const Args& args) {
   RenderSettings settings;
   std::optional<int> style, progress;
   std::optional<std::string> frames_dir;
+  bool animate = false;
+  uint16_t delay_ms = kDefaultFrameDelayMs;
   std::vector<std::string> files;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -80,8 +79,12 @@ int RunRender(const Args& args) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    const bool takes_value =
-        a == "--style" || a == "--step" || a == "--seed" || a == "--progress" || a == "--frames";
+    if (a == "--animate") {
+      animate = true;
+      continue;
+    }
+    const bool takes_value = a == "--style" || a == "--step" || a == "--seed" ||
+                             a == "--progress" || a == "--frames" || a == "--delay";
     if (!takes_value) {
       if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
       files.push_back(a);
@@ -107,23 +110,29 @@ int RunRender(const Args& args) {
       const auto p = ParseInt32(value);
       if (!p || *p < 0 || *p > 100) return UsageError("--progress takes 0..100, not " + value);
       progress = *p;
+    } else if (a == "--delay") {
+      const auto d = ParseInt32(value);
+      if (!d || *d < 0 || *d > 65535) return UsageError("--delay takes 0..65535, not " + value);
+      delay_ms = static_cast<uint16_t>(*d);
     } else {
       frames_dir = value;
     }
   }
   if (!style) return UsageError("--style is required");
-  if (progress.has_value() == frames_dir.has_value())
-    return UsageError("give exactly one of --progress and --frames");
+  if (progress.has_value() + frames_dir.has_value() + animate != 1)
+    return UsageError("give exactly one of --progress, --frames and --animate");
   if (files.size() != 3) return UsageError("expected OLD NEW OUT.png");
   settings.style = *style;
 
   try {
-    const TBitmap old_picture = Load(files[0]);
-    const TBitmap new_picture = Load(files[1]);
+    const TBitmap old_picture = LoadTransitionPicture(files[0]);
+    const TBitmap new_picture = LoadTransitionPicture(files[1]);
     if (progress) {
       TBitmap frame;
       RenderFrame(old_picture, new_picture, settings, *progress, frame);
       WritePng24(frame, files[2]);
+    } else if (animate) {
+      WriteBytesToFile(AnimateTransition(old_picture, new_picture, settings, delay_ms), files[2]);
     } else {
       std::filesystem::create_directories(*frames_dir);
       std::optional<TBitmap> last;

@@ -11,6 +11,7 @@ packages=(
   libpng-dev libpixman-1-dev
   xvfb xauth xdotool x11-utils x11-apps
   fonts-dejavu-core
+  chromium
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -14,5 +14,6 @@ int RunInfo(const Args& args);
 int RunDecode(const Args& args);
 int RunRender(const Args& args);
 int RunStyles(const Args& args);
+int RunGallery(const Args& args);
 
 }  // namespace qm::tool

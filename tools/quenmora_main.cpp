@@ -23,6 +23,8 @@ const Command kCommands[] = {
      "render --style N [...] OLD NEW OUT.png       compose a transition frame"},
     {"styles", qm::tool::RunStyles,
      "styles                                       list the transition styles"},
+    {"gallery", qm::tool::RunGallery,
+     "gallery -o DIR [...] [OLD NEW]               a page showing every style as it plays"},
 };
 
 void PrintUsage(FILE* out) {

@@ -1,0 +1,277 @@
+// `quenmora gallery`: the page in a real browser (headless Chromium), the files it shows, and
+// the refusals that must leave nothing behind.
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "picshow/style_catalogue.h"
+#include "tests/imaging/test_pictures.h"
+#include "tool_run.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs in a copy of index.html in the gallery's folder once everything has loaded, and writes
+// what it finds as "key=value" lines into <pre id="qm-check">.
+constexpr const char kCheckScript[] = R"js(
+<script>
+window.addEventListener("load", () => {
+  const out = [];
+  const folder = location.href.slice(0, location.href.lastIndexOf("/") + 1);
+  const previews = Array.from(document.images).filter(
+      (i) => (i.getAttribute("src") || "").startsWith("styles/"));
+  out.push("previews=" + previews.length);
+  out.push("decoded=" + previews.filter((i) => i.complete && i.naturalWidth > 0).length);
+  out.push("sizes=" + Array.from(new Set(previews.map(
+      (i) => i.naturalWidth + "x" + i.naturalHeight))).join(","));
+
+  // Every address the page refers to, in elements and in its style sheets, lies in its folder;
+  // the browser lists every network fetch of the page in its resource timing.
+  const refs = [];
+  for (const e of document.querySelectorAll("[src],[href]")) {
+    refs.push(new URL(e.getAttribute("src") || e.getAttribute("href"), location.href).href);
+  }
+  for (const sheet of document.styleSheets) {
+    for (const rule of sheet.cssRules) {
+      for (const m of rule.cssText.matchAll(/url\(["']?([^"')]*)/g)) {
+        refs.push(new URL(m[1], location.href).href);
+      }
+    }
+  }
+  out.push("outside=" + refs.filter((u) => !u.startsWith(folder)).join(" "));
+  out.push("fetched=" + performance.getEntriesByType("resource").map((e) => e.name).join(" "));
+
+  const figures = Array.from(document.querySelectorAll("figure[data-style]"));
+  out.push("families=" + figures.map((f) =>
+      f.dataset.style + ":" + f.closest("section").querySelector("h2").textContent).join("|"));
+  const search = document.getElementById("search");
+  for (const q of QUERIES) {
+    search.value = q;
+    search.dispatchEvent(new Event("input", {bubbles: true}));
+    const shown = figures.filter((f) => f.getClientRects().length > 0);
+    const sections = Array.from(document.querySelectorAll("section"))
+        .filter((s) => s.getClientRects().length > 0);
+    out.push("query " + q + "=" + shown.map((f) => Number(f.dataset.style)).sort((a, b) => a - b)
+             .join(",") +
+             " sections " + sections.length);
+  }
+  search.value = "";
+  search.dispatchEvent(new Event("input", {bubbles: true}));
+  document.querySelector('figure[data-style="84"]').click();
+  out.push("dialog=" + document.getElementById("large").open + " " +
+           document.getElementById("option").textContent + " " +
+           document.getElementById("large-image").getAttribute("src"));
+
+  const pre = document.createElement("pre");
+  pre.id = "qm-check";
+  pre.textContent = "\n" + out.join("\n") + "\n";
+  document.body.appendChild(pre);
+});
+</script>
+)js";
+
+const char* const kQueries[] = {"fade", "12", "Pivot", "SWEEP", "zzz", ""};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// What the search box must show for `query`: styles whose number starts with it or whose name
+// holds it, letter case ignored.
+std::string ExpectedMatches(const std::string& query, int* families) {
+  std::string list;
+  std::set<const TEffectFamily*> seen;
+  for (int style = 1; style <= kMaxStyle; ++style) {
+    const std::string number = std::to_string(style);
+    if (number.rfind(Lower(query), 0) != 0 &&
+        Lower(StyleName(style)).find(Lower(query)) == std::string::npos)
+      continue;
+    if (!list.empty()) list += ',';
+    list += number;
+    seen.insert(kEffectTable[style - 1].Recipe.Family);
+  }
+  *families = static_cast<int>(seen.size());
+  return list;
+}
+
+// The value of "key=value" in the checker's output.
+std::string Value(const std::string& report, const std::string& key) {
+  const std::size_t at = report.find("\n" + key + "=");
+  if (at == std::string::npos) return "<missing " + key + ">";
+  const std::size_t start = at + key.size() + 2;
+  return report.substr(start, report.find('\n', start) - start);
+}
+
+std::string Chromium(const std::string& profile, const std::string& args) {
+  return "timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic "
+         "--no-first-run --disable-background-networking --disable-component-update "
+         "--disable-sync --user-data-dir=" +
+         profile + " " + args;
+}
+
+class Gallery : public ::testing::Test {
+ protected:
+  static constexpr int kW = 48, kH = 27;
+
+  static void SetUpTestSuite() {
+    folder_ = new test::TempFolder;
+    made_ = test::Quenmora("gallery -o " + Dir() + " --size 48x27 --step 50");
+  }
+  static void TearDownTestSuite() {
+    delete folder_;
+    folder_ = nullptr;
+  }
+  static std::string Dir() { return folder_->Path() + "/gallery"; }
+
+  void SetUp() override {
+    ASSERT_EQ(made_.status, 0) << made_.out;
+    ASSERT_EQ(test::Shell("command -v chromium").status, 0)
+        << "the browser test needs Debian's chromium (scripts/install-deps.sh installs it)";
+  }
+
+  static test::TempFolder* folder_;
+  static test::RunResult made_;
+};
+test::TempFolder* Gallery::folder_ = nullptr;
+test::RunResult Gallery::made_;
+
+TEST_F(Gallery, PageInChromiumShowsEveryPreviewSearchesAndFetchesNothingElse) {
+  // The checker runs in a copy of the page beside it, so that the page keeps its folder.
+  std::string page;
+  {
+    const std::vector<uint8_t> bytes = test::ReadBytes(Dir() + "/index.html");
+    page.assign(bytes.begin(), bytes.end());
+  }
+  std::string queries = "const QUERIES = [";
+  for (const char* q : kQueries) queries += std::string("\"") + q + "\",";
+  std::string script = kCheckScript;
+  script.replace(script.find("<script>") + 8, 0, "\n" + queries + "];");
+  page.replace(page.rfind("</body>"), 0, script);
+  test::WriteFile(Dir() + "/check.html", test::Bytes(page.begin(), page.end()));
+
+  const test::RunResult r = test::Shell(
+      Chromium(folder_->Path() + "/profile", "--dump-dom file://" + Dir() + "/check.html") +
+      " 2>/dev/null");
+  fs::remove(Dir() + "/check.html");
+  const std::size_t pre = r.out.find("<pre id=\"qm-check\">");
+  ASSERT_NE(pre, std::string::npos) << r.out.substr(0, 2000);
+  const std::string report = r.out.substr(pre);
+
+  EXPECT_EQ(Value(report, "previews"), "150");
+  EXPECT_EQ(Value(report, "decoded"), "150");
+  EXPECT_EQ(Value(report, "sizes"), "48x27");
+  EXPECT_EQ(Value(report, "outside"), "");
+  EXPECT_EQ(Value(report, "fetched"), "");
+  std::string families;
+  for (int style = 1; style <= kMaxStyle; ++style) {
+    if (style > 1) families += '|';
+    families += std::to_string(style) + ":";
+    families += kEffectTable[style - 1].Recipe.Family->Name;
+  }
+  // The page lists the styles family by family; compare them in style order.
+  std::map<int, std::string> shown;
+  std::string list = Value(report, "families");
+  for (std::size_t at = 0; at < list.size();) {
+    const std::size_t end = std::min(list.find('|', at), list.size());
+    const std::string item = list.substr(at, end - at);
+    shown[std::stoi(item)] = item;
+    at = end + 1;
+  }
+  std::string in_order;
+  for (const auto& [style, item] : shown) {
+    if (!in_order.empty()) in_order += '|';
+    in_order += item;
+  }
+  EXPECT_EQ(in_order, families);
+
+  for (const char* q : kQueries) {
+    int sections = 0;
+    const std::string want = ExpectedMatches(q, &sections);
+    EXPECT_EQ(Value(report, std::string("query ") + q),
+              want + " sections " + std::to_string(sections))
+        << q;
+  }
+  EXPECT_EQ(Value(report, "dialog"), "true quenmora pack --style 84 styles/084.png");
+}
+
+TEST_F(Gallery, ScreenshotOfThePageIsKeptAsATestArtefact) {
+  fs::create_directories(QM_ARTIFACT_DIR);
+  const std::string shot = std::string(QM_ARTIFACT_DIR) + "/gallery-page.png";
+  fs::remove(shot);
+  const test::RunResult r = test::Shell(
+      Chromium(folder_->Path() + "/profile-shot", "--window-size=1280,1600 --screenshot=" + shot +
+                                                      " file://" + Dir() + "/index.html") +
+      " 2>/dev/null");
+  ASSERT_TRUE(fs::exists(shot)) << r.out;
+  const TBitmap b = test::DecodePng(shot);
+  EXPECT_EQ(b.Width(), 1280);
+  EXPECT_EQ(b.Height(), 1600);
+}
+
+TEST_F(Gallery, FilesAndARunOverAnEarlierGallery) {
+  for (int style = 1; style <= kMaxStyle; ++style) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/styles/%03d.png", style);
+    const TBitmap preview = test::DecodePng(Dir() + name);  // the default image: progress 0
+    EXPECT_EQ(preview.Width(), kW) << name;
+  }
+  const TBitmap sheet = test::DecodePng(Dir() + "/sheet.png");
+  EXPECT_GT(sheet.Width(), 10 * kW);
+  EXPECT_GT(sheet.Height(), 15 * kH);
+
+  const test::RunResult again =
+      test::Quenmora("gallery -o " + Dir() + " --size 40x30 --step 100 --jobs 3");
+  ASSERT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(test::DecodePng(Dir() + "/styles/150.png").Width(), 40);
+  for (const auto& e : fs::directory_iterator(folder_->Path()))  // nothing left aside
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+struct RefusalRow {
+  const char* args;  // "@" stands for the test's folder
+  const char* message;
+};
+
+class GalleryRefuses : public ::testing::TestWithParam<RefusalRow> {};
+
+TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
+  test::TempFolder tmp;
+  const std::string dir = tmp.Path();
+  test::WriteTestPicture(dir + "/a.png", 32, 18, 1);
+  test::WriteTestPicture(dir + "/b.png", 32, 20, 2);
+  test::WriteFile(dir + "/broken.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
+  test::WriteFile(dir + "/file", {'x'});
+  fs::create_directory(dir + "/notes");
+  fs::create_directory(dir + "/folder.png");
+  test::WriteFile(dir + "/notes/todo.txt", {'x'});
+  const auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) names.insert(e.path().string());
+    return names;
+  };
+  const std::set<std::string> before = listing();
+  std::string args = GetParam().args;
+  for (std::size_t at; (at = args.find('@')) != std::string::npos;) args.replace(at, 1, dir);
+  const test::RunResult r = test::Quenmora("gallery --size 16x9 " + args);
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(GetParam().message), std::string::npos) << r.out;
+  EXPECT_EQ(listing(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, GalleryRefuses,
+    ::testing::Values(RefusalRow{"-o @/g @/a.png @/b.png", "differ in size: 32x18 and 32x20"},
+                      RefusalRow{"-o @/g @/a.png @/broken.png", "Portable Network Graphics"},
+                      RefusalRow{"-o @/g @/a.png @/missing.png", "missing.png"},
+                      RefusalRow{"-o @/g @/a.png @/folder.png", "not a regular file"},
+                      RefusalRow{"-o @/file/g", "cannot create the gallery in"},
+                      RefusalRow{"-o @/file", "exists and is not a folder"},
+                      RefusalRow{"-o @/notes", "holds files that are not a gallery"}));
+
+}  // namespace
+}  // namespace qm

@@ -37,11 +37,6 @@ TBitmap NoisePicture(int w, int h, uint32_t seed, PixelFormat format) {
   return b;
 }
 
-uint32_t Pixel32(const TBitmap& b, int x, int y) {
-  const uint8_t* p = b.ScanLine(y) + 4 * x;
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 namespace {
 
 // Destination offsets and the source offset each samples, along one direction.
@@ -97,13 +92,13 @@ void ModelDrawWhere(TBitmap& dest, const TBitmap& picture,
   int fx = -1, fy = -1;
   for (int y = 0; y < expected.Height(); ++y)
     for (int x = 0; x < expected.Width(); ++x)
-      if (Pixel32(expected, x, y) != Pixel32(actual, x, y)) {
+      if (Px(expected, x, y) != Px(actual, x, y)) {
         if (differing++ == 0) fx = x, fy = y;
       }
   if (differing == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << differing << " pixels differ, the first at (" << fx << ", " << fy << "): expected "
-         << std::hex << Pixel32(expected, fx, fy) << ", got " << Pixel32(actual, fx, fy);
+         << std::hex << Px(expected, fx, fy) << ", got " << Px(actual, fx, fy);
 }
 
 TBitmap RunStyle(int style, const TBitmap& old_contents, const TBitmap& picture, uint32_t step,

@@ -14,15 +14,13 @@
 #include "effects/effect_table.h"
 #include "platform/bitmap.h"
 #include "platform/rect.h"
+#include "tests/support/pixels.h"
 
 namespace qm::test {
 
 // A 32-bit picture (or 24-bit, or 8-bit with a 256-colour palette) whose pixels all differ from
 // their neighbours and from those of pictures with another seed, so a misplaced sample shows.
 TBitmap NoisePicture(int w, int h, uint32_t seed, PixelFormat format = PixelFormat::pf32bit);
-
-// The colour 0x00BBGGRR of a 32-bit pixel, and the whole 4 bytes of it.
-uint32_t Pixel32(const TBitmap& b, int x, int y);
 
 // One stretch copy, pixel by pixel as the text states it: with n = |destination extent| and
 // m = |source extent|, destination pixel k (counted from the origin in the direction of the

@@ -16,7 +16,7 @@ namespace qm {
 namespace {
 
 using test::NoisePicture;
-using test::Pixel32;
+using test::Px;
 using test::SameBitmaps;
 
 // Each colour byte mixed by the rule; the fourth byte of the old pixel kept.
@@ -76,7 +76,7 @@ TEST(Fade, WorkedExamples) {
       std::memcpy(picture.ScanLine(0) + 4 * x, &row.new_pixel, 4);
     }
     const TBitmap out = test::RunStyle(118, screen, picture, 4, row.progress);
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(Pixel32(out, x, 0), row.expected) << row.progress;
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(Px(out, x, 0), row.expected) << row.progress;
   }
 }
 
@@ -191,7 +191,7 @@ TEST(RotateImage, PicturesWiderThan32767AreMappedExactly) {
 TEST(Pivot, WorkedExamples) {
   const TBitmap old_contents = NoisePicture(800, 600, 1), picture = NoisePicture(800, 600, 2);
   auto is_old = [&](const TBitmap& out, int x, int y) {
-    return Pixel32(out, x, y) == Pixel32(old_contents, x, y);
+    return Px(out, x, y) == Px(old_contents, x, y);
   };
   // At 99 percent a wedge of old contents stays along the bottom edge: at the right edge the
   // last 12 rows, on the bottom row from x = 68 (69 pixels from the pivot) on.
@@ -218,8 +218,7 @@ TEST(FadeAndPivots, MatchThePlainModelsOverTheGrid) {
     TBitmap fade = old_contents;
     for (int y = 0; y < g.H; ++y)
       for (int x = 0; x < g.W; ++x) {
-        const uint32_t v =
-            ModelBlend(Pixel32(old_contents, x, y), Pixel32(picture, x, y), g.Progress);
+        const uint32_t v = ModelBlend(Px(old_contents, x, y), Px(picture, x, y), g.Progress);
         std::memcpy(fade.ScanLine(y) + 4 * x, &v, 4);
       }
     ASSERT_TRUE(SameBitmaps(fade, test::RunStyle(118, old_contents, picture, g.Step, g.Progress)))

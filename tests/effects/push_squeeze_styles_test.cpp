@@ -8,7 +8,7 @@ namespace qm {
 namespace {
 
 using test::NoisePicture;
-using test::Pixel32;
+using test::Px;
 using test::SameBitmaps;
 
 // The two copies of a style, destination <- source, as the style's row gives them.
@@ -56,10 +56,10 @@ TEST(PushAndSqueeze, WorkedExamples) {
   const TBitmap squeeze = test::RunStyle(130, old_contents, picture, 4, 50);
   for (int y = 0; y < 600; y += 37)
     for (int x = 0; x < 400; ++x) {
-      ASSERT_EQ(Pixel32(push, x + 400, y), Pixel32(old_contents, x, y)) << x << "," << y;
-      ASSERT_EQ(Pixel32(push, x, y), Pixel32(picture, x + 400, y)) << x << "," << y;
-      ASSERT_EQ(Pixel32(squeeze, x + 400, y), Pixel32(old_contents, 2 * x + 1, y)) << x;
-      ASSERT_EQ(Pixel32(squeeze, x, y), Pixel32(picture, x + 400, y)) << x << "," << y;
+      ASSERT_EQ(Px(push, x + 400, y), Px(old_contents, x, y)) << x << "," << y;
+      ASSERT_EQ(Px(push, x, y), Px(picture, x + 400, y)) << x << "," << y;
+      ASSERT_EQ(Px(squeeze, x + 400, y), Px(old_contents, 2 * x + 1, y)) << x;
+      ASSERT_EQ(Px(squeeze, x, y), Px(picture, x + 400, y)) << x << "," << y;
     }
 }
 

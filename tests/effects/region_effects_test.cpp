@@ -411,9 +411,9 @@ TEST(RegionStyleExamples, ShredEndsAndDraws) {
   const TBitmap frame = RunStyle(65, old_contents, picture, 4, 30);
   for (int y = 0; y < 603; ++y) {
     int left = 800;  // rows 8 thick, each shown from its ragged end to the right edge
-    while (left > 0 && Pixel32(frame, left - 1, y) == Pixel32(picture, left - 1, y)) --left;
+    while (left > 0 && Px(frame, left - 1, y) == Px(picture, left - 1, y)) --left;
     EXPECT_TRUE(left >= 447 && left <= 673) << "row " << y << " starts at " << left;
-    for (int x = 0; x < left; ++x) ASSERT_EQ(Pixel32(frame, x, y), Pixel32(old_contents, x, y));
+    for (int x = 0; x < left; ++x) ASSERT_EQ(Px(frame, x, y), Px(old_contents, x, y));
   }
   TModelRandom rnd{12345};
   for (int i = 0; i < 2 * 121; ++i) rnd.Below(114);
@@ -429,7 +429,7 @@ TEST(RegionStyleExamples, ShredEndsAndDraws) {
   for (i64 x = 0; x < 800; ++x) {
     const bool shows = (x >= std::min<i64>(a, 400) && x < std::max<i64>(a, 400)) ||
                        (x >= std::min<i64>(400, b) && x < std::max<i64>(400, b));
-    EXPECT_EQ(Pixel32(middle, x, 2) == Pixel32(picture, x, 2), shows) << "column " << x;
+    EXPECT_EQ(Px(middle, x, 2) == Px(picture, x, 2), shows) << "column " << x;
   }
 
   // On 50 x 50 at 99 there is no jitter: the whole picture, and 10 + 10 shreds of two draws.

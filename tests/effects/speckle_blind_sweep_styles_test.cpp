@@ -16,7 +16,7 @@ namespace qm {
 namespace {
 
 using test::NoisePicture;
-using test::Pixel32;
+using test::Px;
 using test::SameBitmaps;
 
 constexpr long double kPi = std::numbers::pi_v<long double>;
@@ -283,7 +283,7 @@ uint32_t Advanced(uint32_t seed, int n) {
 TEST(RegionStyles, WorkedExamplesAt800By600) {
   const TBitmap old_contents = NoisePicture(800, 600, 1), picture = NoisePicture(800, 600, 2);
   auto is_new = [&](const TBitmap& out, int x, int y) {
-    return Pixel32(out, x, y) == Pixel32(picture, x, y);
+    return Px(out, x, y) == Px(picture, x, y);
   };
   // Speckles at 50: E 80, S 4, N 20, bands at y = 0, 2, ..., 598: 300 bands of 20 draws.
   for (int style = 123; style <= 124; ++style) {

@@ -226,41 +226,6 @@ Bytes MakePng(const PngImage& image, const Bytes& palette) {
 
 // ---- BMP ----
 
-void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
-                    uint32_t compression, uint32_t image_size, uint32_t colors_used) {
-  Bytes h(std::max<uint32_t>(size, 40), 0);
-  PutLittleEndian32(h, 0, size);
-  PutLittleEndian32(h, 4, static_cast<uint32_t>(width));
-  PutLittleEndian32(h, 8, static_cast<uint32_t>(height));
-  h[12] = 1;
-  h[14] = static_cast<uint8_t>(bits);
-  PutLittleEndian32(h, 16, compression);
-  PutLittleEndian32(h, 20, image_size);
-  PutLittleEndian32(h, 32, colors_used);
-  h.resize(size);
-  return h;
-}
-
-Bytes AssembleBmp(const Bytes& header, const Bytes& extra, const Bytes& pixels,
-                  uint32_t bits_offset) {
-  const uint32_t data_start = static_cast<uint32_t>(14 + header.size() + extra.size());
-  // Sized once and filled in place: growing the 14-byte file header by inserts makes GCC 12
-  // warn about a copy past its end at -O3.
-  Bytes out(data_start + pixels.size(), 0);
-  out[0] = 'B';
-  out[1] = 'M';
-  PutLittleEndian32(out, 2, static_cast<uint32_t>(data_start + pixels.size()));
-  PutLittleEndian32(out, 10, bits_offset ? bits_offset : data_start);
-  auto at = std::copy(header.begin(), header.end(), out.begin() + 14);
-  at = std::copy(extra.begin(), extra.end(), at);
-  std::copy(pixels.begin(), pixels.end(), at);
-  return out;
-}
-
 // ---- JPEG ----
 
 Bytes EncodeJpeg(const Bytes& samples, int width, int height, JpegKind kind) {
@@ -360,18 +325,6 @@ Bytes PhotoLikeRgb(int width, int height, uint32_t seed) {
     }
   }
   return out;
-}
-
-std::string TempPath(const std::string& name) {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir && *dir ? dir : "/tmp") + "/qm_imaging_test_" +
-         std::to_string(::getpid()) + "_" + name;
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!f) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace qm::test

@@ -1,5 +1,5 @@
 // Builders for the decoder tests: PNG files of any colour type, bit depth, filter, interlacing,
-// chunk order and damage; BMP files; JPEG files through the JPEG library's compressor.
+// chunk order and damage; JPEG files through the JPEG library's compressor.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "tests/support/bmp_files.h"
+#include "tests/support/test_files.h"
 
 namespace qm::test {
-
-using Bytes = std::vector<uint8_t>;
 
 // ---- PNG ----
 
@@ -56,17 +56,6 @@ Bytes MakePng(const PngImage& image, const Bytes& palette = {});
 
 Bytes BigEndian32(uint32_t v);
 
-// ---- BMP ----
-
-// A BMP file: the 14-byte file header (pixel data offset `bits_offset`, or where the data
-// starts when 0), then `header`, `extra` (bit-field masks or a colour table) and `pixels`.
-Bytes AssembleBmp(const Bytes& header, const Bytes& extra, const Bytes& pixels,
-                  uint32_t bits_offset = 0);
-// An info header of `size` bytes (cut short below 40), zeros beyond the fields given.
-Bytes BmpInfoHeader(uint32_t size, int32_t width, int32_t height, uint16_t bits,
-                    uint32_t compression = 0, uint32_t image_size = 0, uint32_t colors_used = 0);
-void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v);
-
 // ---- JPEG ----
 
 enum class JpegKind { kBaseline, kProgressive, kGrey, kCmykAdobe, kCmykPlain, kYcck };
@@ -82,8 +71,5 @@ Bytes ReferenceJpegDecode(const Bytes& jpeg, int* width, int* height, bool grey)
 Bytes BitmapRgb(const TBitmap& bitmap);
 // Colourful smooth test content with some noise, width * height * 3 bytes.
 Bytes PhotoLikeRgb(int width, int height, uint32_t seed);
-
-std::string TempPath(const std::string& name);
-void WriteFile(const std::string& path, const Bytes& bytes);
 
 }  // namespace qm::test

@@ -10,7 +10,7 @@
 #include "platform/random.h"
 #include "platform/stretch.h"
 #include "tests/picshow/allocation_count.h"
-#include "tests/picshow/pixels.h"
+#include "tests/support/pixels.h"
 
 namespace qm {
 namespace {

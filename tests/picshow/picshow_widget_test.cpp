@@ -18,7 +18,7 @@
 
 #include "picshow/picshow.h"
 #include "platform/stretch.h"
-#include "tests/picshow/pixels.h"
+#include "tests/support/pixels.h"
 
 namespace qm {
 namespace {

@@ -7,13 +7,12 @@
 #include "platform/bitmap.h"
 #include "platform/exception.h"
 #include "platform/region.h"
+#include "tests/support/pixels.h"
 
 namespace qm {
 namespace {
 
-uint32_t Px32(const TBitmap& b, int x, int y) {
-  return reinterpret_cast<const uint32_t*>(b.ScanLine(y))[x];
-}
+using test::Px;
 
 TEST(BitmapConvert, PaletteFormatsGoThroughTheirPalette) {
   // 1-bit: most significant bit first; 4-bit: high nibble first.
@@ -24,11 +23,11 @@ TEST(BitmapConvert, PaletteFormatsGoThroughTheirPalette) {
   one.ConvertTo(PixelFormat::pf32bit);
   ASSERT_EQ(one.Format(), PixelFormat::pf32bit);
   EXPECT_TRUE(one.Palette().empty());
-  EXPECT_EQ(Px32(one, 0, 0), 0x1E140Au);  // red 30, green 20, blue 10; fourth byte 0
-  EXPECT_EQ(Px32(one, 1, 0), 0x030201u);
-  EXPECT_EQ(Px32(one, 2, 0), 0x1E140Au);
-  EXPECT_EQ(Px32(one, 8, 0), 0x030201u);
-  EXPECT_EQ(Px32(one, 9, 0), 0x1E140Au);
+  EXPECT_EQ(Px(one, 0, 0), 0x1E140Au);  // red 30, green 20, blue 10; fourth byte 0
+  EXPECT_EQ(Px(one, 1, 0), 0x030201u);
+  EXPECT_EQ(Px(one, 2, 0), 0x1E140Au);
+  EXPECT_EQ(Px(one, 8, 0), 0x030201u);
+  EXPECT_EQ(Px(one, 9, 0), 0x1E140Au);
 
   TBitmap four(3, 2, PixelFormat::pf4bit);
   four.Palette().resize(16);
@@ -36,10 +35,10 @@ TEST(BitmapConvert, PaletteFormatsGoThroughTheirPalette) {
   four.ScanLine(1)[0] = 0x5A;
   four.ScanLine(1)[1] = 0xF0;
   four.ConvertTo(PixelFormat::pf32bit);
-  EXPECT_EQ(Px32(four, 0, 1), 5u);
-  EXPECT_EQ(Px32(four, 1, 1), 10u);
-  EXPECT_EQ(Px32(four, 2, 1), 15u);
-  EXPECT_EQ(Px32(four, 0, 0), 0u);
+  EXPECT_EQ(Px(four, 0, 1), 5u);
+  EXPECT_EQ(Px(four, 1, 1), 10u);
+  EXPECT_EQ(Px(four, 2, 1), 15u);
+  EXPECT_EQ(Px(four, 0, 0), 0u);
 
   // An index beyond a short palette reads as black.
   TBitmap eight(2, 1, PixelFormat::pf8bit);
@@ -47,8 +46,8 @@ TEST(BitmapConvert, PaletteFormatsGoThroughTheirPalette) {
   eight.ScanLine(0)[0] = 0;
   eight.ScanLine(0)[1] = 200;
   eight.ConvertTo(PixelFormat::pf32bit);
-  EXPECT_EQ(Px32(eight, 0, 0), 0x070707u);
-  EXPECT_EQ(Px32(eight, 1, 0), 0u);
+  EXPECT_EQ(Px(eight, 0, 0), 0x070707u);
+  EXPECT_EQ(Px(eight, 1, 0), 0u);
 }
 
 TEST(BitmapConvert, BetweenTrueColourFormatsEveryWidth) {
@@ -62,7 +61,7 @@ TEST(BitmapConvert, BetweenTrueColourFormatsEveryWidth) {
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < w; ++x) {
         const uint8_t* s = b.ScanLine(y) + 3 * x;
-        ASSERT_EQ(Px32(c, x, y), s[0] | (s[1] << 8) | (s[2] << 16)) << "w=" << w << " x=" << x;
+        ASSERT_EQ(Px(c, x, y), s[0] | (s[1] << 8) | (s[2] << 16)) << "w=" << w << " x=" << x;
       }
     c.ConvertTo(PixelFormat::pf24bit);
     for (int y = 0; y < 2; ++y)
@@ -79,11 +78,11 @@ TEST(BitmapResize, KeepsTheSharedPartAndFillsTheRest) {
   b.Resize(4, 3, 0x00332211);  // colour 0x00BBGGRR: red 0x11, green 0x22, blue 0x33
   ASSERT_EQ(b.Width(), 4);
   ASSERT_EQ(b.Height(), 3);
-  EXPECT_EQ(Px32(b, 2, 1), 13u);
-  EXPECT_EQ(Px32(b, 3, 0), 0x112233u);
-  EXPECT_EQ(Px32(b, 0, 2), 0x112233u);
+  EXPECT_EQ(Px(b, 2, 1), 13u);
+  EXPECT_EQ(Px(b, 3, 0), 0x112233u);
+  EXPECT_EQ(Px(b, 0, 2), 0x112233u);
   b.Resize(2, 1);
-  EXPECT_EQ(Px32(b, 1, 0), 2u);
+  EXPECT_EQ(Px(b, 1, 0), 2u);
 
   // Palette rows that end inside a byte keep only the shared pixels' bits.
   TBitmap bits(3, 1, PixelFormat::pf1bit);

@@ -3,28 +3,18 @@
 #include <vector>
 
 #include "effects/effect_contract.h"
+#include "tests/support/pixels.h"
 
 namespace qm {
 namespace {
 
 constexpr uint32_t kOld = 0xEEEEEE;
 
-uint32_t& Px(TBitmap& b, int x, int y) {
-  return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
-}
-
-TBitmap Numbered(int w, int h) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Px(b, x, y) = 100 * y + x + 1;
-  return b;
-}
+using test::Numbered;
+using test::Px;
 
 TBitmap Filled(int w, int h) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Px(b, x, y) = kOld;
-  return b;
+  return test::Filled(w, h, kOld);
 }
 
 std::vector<uint32_t> Row(TBitmap& b, int y) {

@@ -8,32 +8,18 @@
 
 #include "platform/pixel_rows.h"
 #include "platform/stretch.h"
+#include "tests/support/pixels.h"
 
 namespace qm {
 namespace {
 
 constexpr uint32_t kOld = 0xEEEEEE;
 
-uint32_t& Px(TBitmap& b, int x, int y) {
-  return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
-}
-uint32_t Px(const TBitmap& b, int x, int y) {
-  return reinterpret_cast<const uint32_t*>(b.ScanLine(y))[x];
-}
-
-// Source pixel (x, y) holds 100 y + x + 1.
-TBitmap Numbered(int w, int h) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Px(b, x, y) = 100 * y + x + 1;
-  return b;
-}
+using test::Numbered;
+using test::Px;
 
 TBitmap Filled(int w, int h, uint32_t v = kOld) {
-  TBitmap b(w, h, PixelFormat::pf32bit);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Px(b, x, y) = v;
-  return b;
+  return test::Filled(w, h, v);
 }
 
 std::vector<std::vector<uint32_t>> Rows(const TBitmap& b) {

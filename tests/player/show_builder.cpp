@@ -49,37 +49,6 @@ Bytes SimplePresentation(GalleryHeader header, const std::vector<TestSlide>& sli
   return Presentation(player, Deflate(inflated), static_cast<uint32_t>(inflated.size()));
 }
 
-Bytes SolidBmp(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
-  const int row = (width * 3 + 3) / 4 * 4;
-  Bytes out(54 + static_cast<std::size_t>(row) * height, 0);
-  out[0] = 'B', out[1] = 'M';
-  WriteU32LE(&out[2], static_cast<uint32_t>(out.size()));
-  WriteU32LE(&out[10], 54);
-  WriteU32LE(&out[14], 40);
-  WriteU32LE(&out[18], static_cast<uint32_t>(width));
-  WriteU32LE(&out[22], static_cast<uint32_t>(height));
-  out[26] = 1, out[28] = 24;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      uint8_t* p = &out[54 + static_cast<std::size_t>(y) * row + x * 3];
-      p[0] = b, p[1] = g, p[2] = r;
-    }
-  return out;
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 Bytes Pattern(std::size_t size, uint32_t seed) {
   Bytes out(size);
   for (auto& b : out) {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "player/payload_format.h"
+#include "tests/support/bmp_files.h"
+#include "tests/support/test_files.h"
 
 namespace qm::test {
-
-using Bytes = std::vector<uint8_t>;
 
 struct TestSlide {
   std::string fileName;  // Windows-1252
@@ -31,11 +31,6 @@ Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflatedSi
 Bytes SimplePresentation(GalleryHeader header, const std::vector<TestSlide>& slides,
                          const Bytes& player = Bytes(1000, 0x90));
 
-// A 24-bit BMP file of one colour (r, g, b).
-Bytes SolidBmp(int width, int height, uint8_t r = 0x80, uint8_t g = 0x80, uint8_t b = 0x80);
-
-void WriteFile(const std::string& path, const Bytes& bytes);
-Bytes ReadFile(const std::string& path);
 Bytes Pattern(std::size_t size, uint32_t seed);  // pseudo-random bytes
 
 // A fresh directory under the system's temporary directory, removed with everything in it

@@ -168,6 +168,10 @@ TEST(DecodeTool, FailuresPrintTheErrorBoxText) {
   EXPECT_EQ(create.out, "");
   EXPECT_EQ(create.err, std::string("Datei /nonexistent/out.png kann nicht erstellt werden. ") +
                             std::strerror(ENOENT) + ".\n");
+  // Writing fails: the system's reason, not only the framework's "Stream-Schreibfehler".
+  const ToolRun full = RunDecodeTool({good, "/dev/full"});
+  EXPECT_EQ(full.code, 1);
+  EXPECT_EQ(full.err, std::string("Cannot write /dev/full: ") + std::strerror(ENOSPC) + ".\n");
   std::filesystem::remove(good);
 
   const ToolRun gif = RunDecodeTool({test::TempPath("x.gif"), out});

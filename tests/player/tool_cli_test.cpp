@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -349,6 +350,37 @@ TEST_F(ToolTest, WriteFailuresNameTheirCause) {
     EXPECT_EQ(tmp_.Entries(),
               (std::vector<std::string>{"B.PNG", "a.jpg", "c.bmp", "noise.jpg", "player"}));
   }
+}
+
+// The PNG is encoded row by row as it is written: decoding needs little memory beyond the
+// decoded bitmap (0.7 MB here), never the picture's RGB rows (17 MB) or their compressed copy.
+TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
+  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
+  auto peakKilobytes = [&](int32_t size) {
+    const std::string in = dir_ + "/tiny.bmp", out = dir_ + "/out.png";
+    // A 1-bit BMP of 70 bytes that declares size x size pixels: the rows its data does not
+    // reach stay black.
+    test::WriteFile(in, test::AssembleBmp(test::BmpInfoHeader(40, size, size, 1),
+                                          {0, 0, 0, 0, 255, 255, 255, 0}, test::Bytes(8, 0x55)));
+    std::vector<std::string> args = {tool, "decode", in, out};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int status = -1;
+    rusage usage{};
+    EXPECT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(status, 0) << size;
+    return usage.ru_maxrss;
+  };
+  const long baseline = peakKilobytes(1);
+  const long large = peakKilobytes(2400);
+  EXPECT_LT(large - baseline, 12 * 1024) << "kilobytes beyond decoding one pixel";
+  const test::Bytes png = test::ReadFile(dir_ + "/out.png");
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(test::Bytes(png.begin() + 12, png.begin() + 24),
+            (test::Bytes{'I', 'H', 'D', 'R', 0, 0, 0x09, 0x60, 0, 0, 0x09, 0x60}));
 }
 
 }  // namespace

@@ -310,37 +310,27 @@ TEST(RuntimeFolder, MadeOwnerOnlyInsideTheTemporaryDirectory) {
   const std::string own = setFolder();
   EXPECT_EQ(own.rfind(tmp.Path() + "/runtime-", 0), 0u) << own;
   EXPECT_TRUE(isPrivateFolder(own));
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(setFolder(), own) << "our own private folder is used again";
 
-  struct Row {
-    const char* planted;
-    std::function<void()> plant;
-    bool used;
-  } rows[] = {
-      {"our own private folder",
-       [&] {
-         fs::create_directory(own);
-         fs::permissions(own, fs::perms::owner_all);
-       },
-       true},
+  // Anything else at that name is left alone for a fresh folder beside it.
+  const std::pair<const char*, std::function<void()>> planted[] = {
       {"a folder others may enter",
        [&] {
          fs::create_directory(own);
          fs::permissions(own, fs::perms::owner_all | fs::perms::others_exec);
-       },
-       false},
-      {"a link to a private folder", [&] { fs::create_directory_symlink(tmp.Path(), own); }, false},
-      {"a file", [&] { test::WriteFile(own, {}); }, false},
+       }},
+      {"a link to a private folder", [&] { fs::create_directory_symlink(tmp.Path(), own); }},
+      {"a file", [&] { test::WriteFile(own, {}); }},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.planted);
+  for (const auto& [what, plant] : planted) {
     fs::remove_all(own);
-    row.plant();
+    plant();
     unsetenv("XDG_RUNTIME_DIR");
     const std::string folder = setFolder();
-    EXPECT_EQ(folder == own, row.used) << folder;
-    EXPECT_EQ(folder.rfind(own, 0), 0u) << folder;
-    EXPECT_TRUE(isPrivateFolder(folder));
-    if (!row.used) fs::remove_all(folder);
+    EXPECT_EQ(folder.rfind(own + "-", 0), 0u) << what << ": " << folder;
+    EXPECT_TRUE(isPrivateFolder(folder)) << what;
+    fs::remove_all(folder);
   }
 
   // A relative temporary directory becomes an absolute runtime folder.

@@ -54,6 +54,16 @@ std::string Bounded(const std::string& command) {
          command + "'";
 }
 
+// Starts `quenmora` with `args`, without a shell; returns its process id.
+pid_t StartTool(std::vector<std::string> args) {
+  std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
+  std::vector<char*> argv = {tool.data()};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
 class ToolTest : public ::testing::Test {
  protected:
   ToolTest() {
@@ -298,18 +308,13 @@ TEST_F(ToolTest, InterruptedPackLeavesNothingBehind) {
   // A sparse picture of 3 GiB of zeros: seconds of deflating, yet no disk.
   test::WriteFile(dir_ + "/big.jpg", {});
   std::filesystem::resize_file(dir_ + "/big.jpg", 3ull << 30);
-  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
-  const std::vector<std::string> args = {tool, "pack",         "--player",       dir_ + "/player",
-                                         "-o", dir_ + "/show", dir_ + "/big.jpg"};
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
     const int watch = inotify_init1(IN_CLOEXEC);
     ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid =
+        StartTool({"pack", "--player", dir_ + "/player", "-o", dir_ + "/show", dir_ + "/big.jpg"});
+    ASSERT_GT(pid, 0);
     // Waits until the unfinished presentation exists beside the output.
     bool created = false;
     alignas(inotify_event) char buffer[4096];
@@ -355,21 +360,15 @@ TEST_F(ToolTest, WriteFailuresNameTheirCause) {
 // The PNG is encoded row by row as it is written: decoding needs little memory beyond the
 // decoded bitmap (0.7 MB here), never the picture's RGB rows (17 MB) or their compressed copy.
 TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
-  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
   auto peakKilobytes = [&](int32_t size) {
     const std::string in = dir_ + "/tiny.bmp", out = dir_ + "/out.png";
     // A 1-bit BMP of 70 bytes that declares size x size pixels: the rows its data does not
     // reach stay black.
     test::WriteFile(in, test::AssembleBmp(test::BmpInfoHeader(40, size, size, 1),
                                           {0, 0, 0, 0, 255, 255, 255, 0}, test::Bytes(8, 0x55)));
-    std::vector<std::string> args = {tool, "decode", in, out};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
+    const pid_t pid = StartTool({"decode", in, out});
     int status = -1;
     rusage usage{};
-    EXPECT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
     EXPECT_EQ(wait4(pid, &status, 0, &usage), pid);
     EXPECT_EQ(status, 0) << size;
     return usage.ru_maxrss;

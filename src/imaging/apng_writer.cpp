@@ -4,12 +4,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "imaging/byte_stream.h"
 #include "imaging/imaging_messages.h"
+#include "imaging/png_encoding.h"
 #include "platform/exception.h"
 
 namespace qm {
@@ -19,12 +19,6 @@ namespace {
 constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint8_t kDisposeNone = 0, kBlendSource = 0;
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  const uint8_t bytes[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-                            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
-  out.insert(out.end(), bytes, bytes + 4);
-}
-
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v >> 8));
   out.push_back(static_cast<uint8_t>(v));
@@ -33,32 +27,17 @@ void Put16(std::vector<uint8_t>& out, uint16_t v) {
 // Length, name, data and the checksum over name and data.
 void AppendChunk(std::vector<uint8_t>& out, const char (&name)[5], const uint8_t* data,
                  std::size_t size) {
-  Put32(out, static_cast<uint32_t>(size));
-  const std::size_t start = out.size();
+  PutBigEndian32(out, static_cast<uint32_t>(size));
   out.insert(out.end(), name, name + 4);
   if (size > 0) out.insert(out.end(), data, data + size);
-  Put32(out, static_cast<uint32_t>(crc32_z(0L, out.data() + start, size + 4)));
+  PutBigEndian32(out, ChunkCrc(name, data, size));
 }
 
 // The pixels as red, green, blue bytes, row after row.
 void ToRgb(const TBitmap& frame, std::vector<uint8_t>& rgb) {
-  if (frame.BitsPerPixel() < 24) {
-    TBitmap copy(frame);
-    copy.ConvertTo(PixelFormat::pf24bit);
-    ToRgb(copy, rgb);
-    return;
-  }
-  const int width = frame.Width(), height = frame.Height(), bytes = frame.BitsPerPixel() / 8;
-  rgb.resize(static_cast<std::size_t>(width) * height * 3);
-  uint8_t* out = rgb.data();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* p = frame.ScanLine(y);
-    for (int x = 0; x < width; ++x, p += bytes, out += 3) {
-      out[0] = p[2];
-      out[1] = p[1];
-      out[2] = p[0];
-    }
-  }
+  const std::size_t row = static_cast<std::size_t>(frame.Width()) * 3;
+  rgb.resize(row * frame.Height());
+  for (int y = 0; y < frame.Height(); ++y) RowToRgb(frame, y, &rgb[row * y]);
 }
 
 struct Box {
@@ -90,49 +69,15 @@ Box ChangedBox(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int
   return {left, top, right, bottom};
 }
 
-int Predict(int type, int a, int b, int c) {
-  switch (type) {
-    case 1:
-      return a;
-    case 2:
-      return b;
-    case 3:
-      return (a + b) >> 1;
-    case 4: {
-      const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-      return pa <= pb && pa <= pc ? a : (pb <= pc ? b : c);
-    }
-    default:
-      return 0;
-  }
-}
-
-// The box of `rgb` as PNG image data: each row filtered with the filter whose bytes, taken as
-// signed, have the smallest sum of magnitudes, then compressed.
+// The box of `rgb` as PNG image data: the rows filtered, then compressed.
 std::vector<uint8_t> CompressBox(const std::vector<uint8_t>& rgb, int width, const Box& box) {
   const std::size_t n = static_cast<std::size_t>(box.right - box.left) * 3;
   const std::size_t stride = static_cast<std::size_t>(width) * 3;
   const int rows = box.bottom - box.top;
-  std::vector<uint8_t> raw((n + 1) * rows), trial(n), zero(n, 0);
+  std::vector<uint8_t> raw((n + 1) * rows), trial(n + 1), zero(n, 0);
   for (int r = 0; r < rows; ++r) {
     const uint8_t* row = &rgb[stride * (box.top + r) + 3 * box.left];
-    const uint8_t* prev = r > 0 ? row - stride : zero.data();
-    uint8_t* out = &raw[(n + 1) * r];
-    uint64_t best = UINT64_MAX;
-    for (int type = 0; type <= 4; ++type) {
-      uint64_t sum = 0;
-      for (std::size_t i = 0; i < n; ++i) {
-        const int a = i >= 3 ? row[i - 3] : 0, c = i >= 3 ? prev[i - 3] : 0;
-        const uint8_t v = static_cast<uint8_t>(row[i] - Predict(type, a, prev[i], c));
-        trial[i] = v;
-        sum += v < 128 ? v : 256 - v;
-      }
-      if (sum < best) {
-        best = sum;
-        out[0] = static_cast<uint8_t>(type);
-        std::memcpy(out + 1, trial.data(), n);
-      }
-    }
+    FilterRow(row, r > 0 ? row - stride : zero.data(), n, &raw[(n + 1) * r], trial);
   }
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(size);
@@ -156,11 +101,11 @@ void ApngEncoder::AddFrame(const TBitmap& frame, uint16_t delay_ms) {
   const Box box =
       frames_ == 0 ? Box{0, 0, width_, height_} : ChangedBox(previous_, current_, width_, height_);
   std::vector<uint8_t> control;
-  Put32(control, sequence_++);
-  Put32(control, static_cast<uint32_t>(box.right - box.left));
-  Put32(control, static_cast<uint32_t>(box.bottom - box.top));
-  Put32(control, static_cast<uint32_t>(box.left));
-  Put32(control, static_cast<uint32_t>(box.top));
+  PutBigEndian32(control, sequence_++);
+  PutBigEndian32(control, static_cast<uint32_t>(box.right - box.left));
+  PutBigEndian32(control, static_cast<uint32_t>(box.bottom - box.top));
+  PutBigEndian32(control, static_cast<uint32_t>(box.left));
+  PutBigEndian32(control, static_cast<uint32_t>(box.top));
   Put16(control, delay_ms);
   Put16(control, 1000);
   control.push_back(kDisposeNone);
@@ -177,7 +122,7 @@ void ApngEncoder::AddFrame(const TBitmap& frame, uint16_t delay_ms) {
     } else {
       std::vector<uint8_t> data;
       data.reserve(size + 4);
-      Put32(data, sequence_++);
+      PutBigEndian32(data, sequence_++);
       data.insert(data.end(), packed.begin() + at, packed.begin() + at + size);
       AppendChunk(chunks_, "fdAT", data.data(), data.size());
     }
@@ -190,13 +135,13 @@ std::vector<uint8_t> ApngEncoder::Finish() const {
   if (frames_ == 0) throw EInvalidGraphic("an animation needs at least one frame");
   std::vector<uint8_t> out(kSignature, kSignature + 8);
   std::vector<uint8_t> header;
-  Put32(header, static_cast<uint32_t>(width_));
-  Put32(header, static_cast<uint32_t>(height_));
+  PutBigEndian32(header, static_cast<uint32_t>(width_));
+  PutBigEndian32(header, static_cast<uint32_t>(height_));
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, not interlaced
   AppendChunk(out, "IHDR", header.data(), header.size());
   std::vector<uint8_t> animation;
-  Put32(animation, static_cast<uint32_t>(frames_));
-  Put32(animation, plays_);
+  PutBigEndian32(animation, static_cast<uint32_t>(frames_));
+  PutBigEndian32(animation, plays_);
   AppendChunk(out, "acTL", animation.data(), animation.size());
   out.insert(out.end(), chunks_.begin(), chunks_.end());
   AppendChunk(out, "IEND", nullptr, 0);
@@ -209,8 +154,8 @@ void WriteBytesToFile(const std::vector<uint8_t>& bytes, const std::string& path
     throw EFCreateError(
         FormatMessage(msg::kFileCreateError, FullFileName(path).c_str(), std::strerror(errno)));
   if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-      std::fflush(file.get()) != 0)
-    throw EWriteError(msg::kStreamWriteError);
+      std::fflush(file.get()) != 0 || std::fclose(file.release()) != 0)
+    throw EWriteError("Cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace qm

@@ -38,7 +38,7 @@ class ApngEncoder {
 };
 
 // Writes `bytes` to `path`: throws EFCreateError when the file cannot be created and
-// EWriteError when writing fails.
+// EWriteError, naming the system's reason, when writing fails.
 void WriteBytesToFile(const std::vector<uint8_t>& bytes, const std::string& path);
 
 }  // namespace qm

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,82 +11,12 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/imaging_messages.h"
-#include "imaging/packed_pixels.h"
+#include "imaging/png_encoding.h"
 #include "platform/exception.h"
 
 namespace qm {
 
 namespace {
-
-void PutBigEndian32(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
-
-// Row y of the bitmap as red, green, blue bytes.
-void RowToRgb(const TBitmap& bitmap, int y, uint8_t* rgb) {
-  const uint8_t* src = bitmap.ScanLine(y);
-  const int width = bitmap.Width(), bits = bitmap.BitsPerPixel();
-  const auto& palette = bitmap.Palette();
-  for (int x = 0; x < width; ++x, rgb += 3) {
-    if (bits <= 8) {
-      const unsigned index = GetPackedSample(src, static_cast<uint32_t>(x), bits);
-      const TRGBQuad c = index < palette.size() ? palette[index] : TRGBQuad{};
-      rgb[0] = c.rgbRed;
-      rgb[1] = c.rgbGreen;
-      rgb[2] = c.rgbBlue;
-    } else {
-      const uint8_t* p = src + static_cast<std::size_t>(x) * (bits / 8);
-      rgb[0] = p[2];
-      rgb[1] = p[1];
-      rgb[2] = p[0];
-    }
-  }
-}
-
-uint8_t PaethPredict(int a, int b, int c) {
-  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-  return static_cast<uint8_t>(pb <= pc ? b : c);
-}
-
-// Filters `row` against `prev` with each of the five filters and keeps the one whose bytes,
-// taken as signed, have the smallest sum of magnitudes.
-void FilterRow(const uint8_t* row, const uint8_t* prev, std::size_t n, uint8_t* out,
-               std::vector<uint8_t>& trial) {
-  uint64_t best_sum = UINT64_MAX;
-  for (uint8_t type = 0; type <= 4; ++type) {
-    trial[0] = type;
-    uint64_t sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      const int a = i >= 3 ? row[i - 3] : 0, b = prev[i], c = i >= 3 ? prev[i - 3] : 0;
-      int predicted = 0;
-      switch (type) {
-        case 1:
-          predicted = a;
-          break;
-        case 2:
-          predicted = b;
-          break;
-        case 3:
-          predicted = (a + b) >> 1;
-          break;
-        case 4:
-          predicted = PaethPredict(a, b, c);
-          break;
-      }
-      const uint8_t v = static_cast<uint8_t>(row[i] - predicted);
-      trial[i + 1] = v;
-      sum += v < 128 ? v : 256 - v;
-    }
-    if (sum < best_sum) {
-      best_sum = sum;
-      std::memcpy(out, trial.data(), n + 1);
-    }
-  }
-}
 
 // A PNG file written as it is encoded: the image data goes through one deflate stream into
 // IDAT chunks of at most kChunkSize bytes, so that only a few rows and one chunk are ever held.
@@ -115,10 +44,8 @@ class PngFileWriter {
     head.insert(head.end(), name, name + 4);
     Put(head.data(), head.size());
     if (size > 0) Put(data, size);
-    uLong crc = crc32_z(0L, head.data() + 4, 4);
-    if (size > 0) crc = crc32_z(crc, data, size);
     std::vector<uint8_t> tail;
-    PutBigEndian32(tail, static_cast<uint32_t>(crc));
+    PutBigEndian32(tail, ChunkCrc(name, data, size));
     Put(tail.data(), tail.size());
   }
 

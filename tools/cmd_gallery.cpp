@@ -395,7 +395,7 @@ std::string BuildPage(int w, int h, int step) {
   }
   std::string page = kPageHead;
   ReplaceAll(page, "%GENERATOR%", kGeneratorMark);
-  ReplaceAll(page, "%WIDTH%", std::to_string(std::clamp(w, 160, 320)));
+  ReplaceAll(page, "%WIDTH%", std::to_string(std::clamp(w, 160, 256)));
   ReplaceAll(page, "%LARGE%", std::to_string(std::max(w, 960)));
   page += "<p>Each preview plays the transition from the old picture to the new one at step " +
           std::to_string(step) +

@@ -140,11 +140,13 @@ class Gallery : public ::testing::Test {
 test::TempFolder* Gallery::folder_ = nullptr;
 test::RunResult Gallery::made_;
 
-TEST_F(Gallery, PageInChromiumShowsEveryPreviewSearchesAndFetchesNothingElse) {
-  // The checker runs in a copy of the page beside it, so that the page keeps its folder.
+// Loads the page with the checker appended, plus `extra` markup in its header, in headless
+// Chromium and returns the checker's report.
+std::string CheckPage(const std::string& dir, const std::string& profile,
+                      const std::string& extra) {
   std::string page;
   {
-    const std::vector<uint8_t> bytes = test::ReadBytes(Dir() + "/index.html");
+    const std::vector<uint8_t> bytes = test::ReadBytes(dir + "/index.html");
     page.assign(bytes.begin(), bytes.end());
   }
   std::string queries = "const QUERIES = [";
@@ -152,16 +154,19 @@ TEST_F(Gallery, PageInChromiumShowsEveryPreviewSearchesAndFetchesNothingElse) {
   std::string script = kCheckScript;
   script.replace(script.find("<script>") + 8, 0, "\n" + queries + "];");
   page.replace(page.rfind("</body>"), 0, script);
-  test::WriteFile(Dir() + "/check.html", test::Bytes(page.begin(), page.end()));
-
-  const test::RunResult r = test::Shell(
-      Chromium(folder_->Path() + "/profile", "--dump-dom file://" + Dir() + "/check.html") +
-      " 2>/dev/null");
-  fs::remove(Dir() + "/check.html");
+  page.replace(page.find("</header>"), 0, extra);
+  // The checker runs in a copy of the page beside it, so that the page keeps its folder.
+  test::WriteFile(dir + "/check.html", test::Bytes(page.begin(), page.end()));
+  const test::RunResult r =
+      test::Shell(Chromium(profile, "--dump-dom file://" + dir + "/check.html") + " 2>/dev/null");
+  fs::remove(dir + "/check.html");
   const std::size_t pre = r.out.find("<pre id=\"qm-check\">");
-  ASSERT_NE(pre, std::string::npos) << r.out.substr(0, 2000);
-  const std::string report = r.out.substr(pre);
+  return pre == std::string::npos ? "no report: " + r.out.substr(0, 2000) : r.out.substr(pre);
+}
 
+TEST_F(Gallery, PageInChromiumShowsEveryPreviewSearchesAndFetchesNothingElse) {
+  const std::string report = CheckPage(Dir(), folder_->Path() + "/profile", "");
+  ASSERT_EQ(report.rfind("<pre", 0), 0u) << report;
   EXPECT_EQ(Value(report, "previews"), "150");
   EXPECT_EQ(Value(report, "decoded"), "150");
   EXPECT_EQ(Value(report, "sizes"), "48x27");
@@ -197,6 +202,13 @@ TEST_F(Gallery, PageInChromiumShowsEveryPreviewSearchesAndFetchesNothingElse) {
         << q;
   }
   EXPECT_EQ(Value(report, "dialog"), "true quenmora pack --style 84 styles/084.png");
+
+  // The checker sees a reference out of the folder and a fetch from the network.
+  const std::string spoiled =
+      CheckPage(Dir(), folder_->Path() + "/profile",
+                "<img src=\"../outside.png\"><img src=\"http://127.0.0.1:9/x.png\">");
+  EXPECT_NE(Value(spoiled, "outside").find("/outside.png"), std::string::npos) << spoiled;
+  EXPECT_NE(Value(spoiled, "fetched").find("127.0.0.1"), std::string::npos) << spoiled;
 }
 
 TEST_F(Gallery, ScreenshotOfThePageIsKeptAsATestArtefact) {

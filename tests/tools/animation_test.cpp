@@ -197,21 +197,13 @@ INSTANTIATE_TEST_SUITE_P(Steps, Animate,
                                                         101},  // fade: whole frames
                                            AnimationRow{84, 100, "--delay 300", 300, 2}));
 
-struct RefusalRow {
-  const char* args;  // OLD NEW OUT, relative to the test's folder
-  const char* message;
-};
-
-class AnimateRefuses : public ::testing::TestWithParam<RefusalRow> {};
+class AnimateRefuses : public ::testing::TestWithParam<test::RefusalRow> {};
 
 TEST_P(AnimateRefuses, WithAClearMessageAndNoFile) {
   test::TempFolder tmp;
   const std::string dir = tmp.Path();
-  test::WriteTestPicture(dir + "/a.png", 8, 6, 1);
-  test::WriteTestPicture(dir + "/b.png", 8, 7, 2);
-  test::WriteFile(dir + "/broken.png", {0x89, 'P', 'N', 'G'});
-  std::string args = GetParam().args;
-  for (std::size_t at; (at = args.find("@")) != std::string::npos;) args.replace(at, 1, dir);
+  test::WriteRefusalInputs(dir);
+  const std::string args = test::InFolder(GetParam().args, dir);
   const test::RunResult r = test::Quenmora("render --style 5 --animate " + args);
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(GetParam().message), std::string::npos) << r.out;
@@ -220,10 +212,11 @@ TEST_P(AnimateRefuses, WithAClearMessageAndNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, AnimateRefuses,
-    ::testing::Values(RefusalRow{"@/a.png @/b.png @/out.png", "differ in size: 8x6 and 8x7"},
-                      RefusalRow{"@/a.png @/broken.png @/out.png", "Portable Network Graphics"},
-                      RefusalRow{"@/a.png @/missing.png @/out.png", "missing.png"},
-                      RefusalRow{"@/a.png @/a.png @/no/such/dir/out.png", "out.png"}));
+    ::testing::Values(
+        test::RefusalRow{"@/a.png @/b.png @/out.png", "differ in size: 32x18 and 32x20"},
+        test::RefusalRow{"@/a.png @/broken.png @/out.png", "Portable Network Graphics"},
+        test::RefusalRow{"@/a.png @/missing.png @/out.png", "missing.png"},
+        test::RefusalRow{"@/a.png @/a.png @/no/such/dir/out.png", "out.png"}));
 
 }  // namespace
 }  // namespace qm

@@ -244,19 +244,12 @@ TEST_F(Gallery, FilesAndARunOverAnEarlierGallery) {
     EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 }
 
-struct RefusalRow {
-  const char* args;  // "@" stands for the test's folder
-  const char* message;
-};
-
-class GalleryRefuses : public ::testing::TestWithParam<RefusalRow> {};
+class GalleryRefuses : public ::testing::TestWithParam<test::RefusalRow> {};
 
 TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
   test::TempFolder tmp;
   const std::string dir = tmp.Path();
-  test::WriteTestPicture(dir + "/a.png", 32, 18, 1);
-  test::WriteTestPicture(dir + "/b.png", 32, 20, 2);
-  test::WriteFile(dir + "/broken.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
+  test::WriteRefusalInputs(dir);
   test::WriteFile(dir + "/file", {'x'});
   fs::create_directory(dir + "/notes");
   fs::create_directory(dir + "/folder.png");
@@ -267,9 +260,8 @@ TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
     return names;
   };
   const std::set<std::string> before = listing();
-  std::string args = GetParam().args;
-  for (std::size_t at; (at = args.find('@')) != std::string::npos;) args.replace(at, 1, dir);
-  const test::RunResult r = test::Quenmora("gallery --size 16x9 " + args);
+  const test::RunResult r =
+      test::Quenmora("gallery --size 16x9 " + test::InFolder(GetParam().args, dir));
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find(GetParam().message), std::string::npos) << r.out;
   EXPECT_EQ(listing(), before);
@@ -277,13 +269,13 @@ TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, GalleryRefuses,
-    ::testing::Values(RefusalRow{"-o @/g @/a.png @/b.png", "differ in size: 32x18 and 32x20"},
-                      RefusalRow{"-o @/g @/a.png @/broken.png", "Portable Network Graphics"},
-                      RefusalRow{"-o @/g @/a.png @/missing.png", "missing.png"},
-                      RefusalRow{"-o @/g @/a.png @/folder.png", "not a regular file"},
-                      RefusalRow{"-o @/file/g", "cannot create the gallery in"},
-                      RefusalRow{"-o @/file", "exists and is not a folder"},
-                      RefusalRow{"-o @/notes", "holds files that are not a gallery"}));
+    ::testing::Values(test::RefusalRow{"-o @/g @/a.png @/b.png", "differ in size: 32x18 and 32x20"},
+                      test::RefusalRow{"-o @/g @/a.png @/broken.png", "Portable Network Graphics"},
+                      test::RefusalRow{"-o @/g @/a.png @/missing.png", "missing.png"},
+                      test::RefusalRow{"-o @/g @/a.png @/folder.png", "not a regular file"},
+                      test::RefusalRow{"-o @/file/g", "cannot create the gallery in"},
+                      test::RefusalRow{"-o @/file", "exists and is not a folder"},
+                      test::RefusalRow{"-o @/notes", "holds files that are not a gallery"}));
 
 }  // namespace
 }  // namespace qm

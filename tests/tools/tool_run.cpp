@@ -67,6 +67,17 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string InFolder(std::string text, const std::string& dir) {
+  for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir);
+  return text;
+}
+
+void WriteRefusalInputs(const std::string& dir) {
+  WriteTestPicture(dir + "/a.png", 32, 18, 1);
+  WriteTestPicture(dir + "/b.png", 32, 20, 2);
+  WriteFile(dir + "/broken.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+}
+
 TBitmap DecodePng(const std::string& path) {
   std::optional<TBitmap> b = LoadSlidePicture(path, TSlideDecoder::sdPNG);
   if (!b) return {};

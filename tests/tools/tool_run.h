@@ -37,6 +37,20 @@ class TempFolder {
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 
+// A refusal, as a row of data: the command's arguments with "@" for the test's folder, and a
+// part of the message the tool must give.
+struct RefusalRow {
+  const char* args;
+  const char* message;
+};
+
+// `text` with every "@" replaced by `dir`.
+std::string InFolder(std::string text, const std::string& dir);
+
+// The inputs that refusal rows name, in `dir`: a.png (32x18) and b.png (32x20), pictures of
+// different sizes, and broken.png, a PNG signature and nothing more.
+void WriteRefusalInputs(const std::string& dir);
+
 // A PNG file decoded by the player's decoder, as 24 bits per pixel.
 TBitmap DecodePng(const std::string& path);
 

@@ -1,8 +1,15 @@
 // `quenmora gallery`: the page in a real browser (headless Chromium), the files it shows, and
 // the refusals that must leave nothing behind.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -242,6 +249,33 @@ TEST_F(Gallery, FilesAndARunOverAnEarlierGallery) {
   EXPECT_EQ(test::DecodePng(Dir() + "/styles/150.png").Width(), 40);
   for (const auto& e : fs::directory_iterator(folder_->Path()))  // nothing left aside
     EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+TEST(GalleryInterrupted, StopsItsWorkersAndLeavesNothingBehind) {
+  test::TempFolder tmp;
+  const std::string dir = tmp.Path();
+  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
+  const std::string out = dir + "/g";
+  char* const argv[] = {
+      const_cast<char*>(tool.c_str()), const_cast<char*>("gallery"), const_cast<char*>("-o"),
+      const_cast<char*>(out.c_str()),  const_cast<char*>("--size"),  const_cast<char*>("640x360"),
+      const_cast<char*>("--jobs"),     const_cast<char*>("1"),       nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv, environ), 0);
+  // Interrupt it once the first preview is written, while the others are being rendered.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool rendering = false;
+  while (!rendering && std::chrono::steady_clock::now() < give_up) {
+    for (const auto& e : fs::directory_iterator(dir))
+      rendering |= fs::exists(e.path() / "styles" / "001.png");
+    if (!rendering) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(rendering);
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_TRUE(fs::is_empty(dir));
 }
 
 class GalleryRefuses : public ::testing::TestWithParam<test::RefusalRow> {};

@@ -18,27 +18,13 @@
 #include "player/extraction.h"
 #include "player/payload_reader.h"
 #include "show_builder.h"
+#include "tests/support/shell.h"
 
 namespace qm {
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-};
-
-// Runs a shell command line, capturing standard output and error together.
-Result Shell(const std::string& command) {
-  Result r{-1, ""};
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) r.out.append(buffer, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using test::RunResult;
+using test::Shell;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
@@ -73,7 +59,7 @@ class ToolTest : public ::testing::Test {
     test::WriteFile(dir_ + "/B.PNG", test::Pattern(3000, 3));
     test::WriteFile(dir_ + "/c.bmp", {});
   }
-  Result Quenmora(const std::string& args) {
+  RunResult Quenmora(const std::string& args) {
     return Shell(std::string(QM_BIN_DIR) + "/quenmora " + args);
   }
   std::string Pack(const std::string& args) {
@@ -85,7 +71,7 @@ class ToolTest : public ::testing::Test {
 };
 
 TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
-  const Result r =
+  const RunResult r =
       Quenmora(Pack("--interval 3 --background '#102030' --loop --caption-position "
                     "top-right --font 'Liberation Sans' --font-colour '#FFFFFF' "
                     "--font-size 20 --bold --underline --style 42 " +
@@ -121,7 +107,7 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
   EXPECT_EQ(s.slides[2].dataSize, 0u);
   EXPECT_EQ(s.inflatedSize, 290u + 3 * 516 + 5000);
 
-  const Result info = Quenmora("info " + dir_ + "/show");
+  const RunResult info = Quenmora("info " + dir_ + "/show");
   ASSERT_EQ(info.status, 0) << info.out;
   for (const char* want :
        {"slides:            3", "#102030 (0x00302010)", "top-right", "\"Liberation Sans\"",
@@ -170,7 +156,7 @@ TEST_F(ToolTest, RefusalsLeaveNoPresentationBehind) {
       {"--caption-position middle " + dir_ + "/a.jpg", "--caption-position"},
   };
   for (const Case& c : cases) {
-    const Result r = Quenmora(Pack(c.args));
+    const RunResult r = Quenmora(Pack(c.args));
     EXPECT_NE(r.status, 0) << c.args;
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/show")) << c.args;
@@ -193,14 +179,14 @@ TEST_F(ToolTest, InfoNamesStyleFieldsTheWayThePlayerReadsThem) {
     GalleryHeader h;
     h.style = style;
     test::WriteFile(dir_ + "/raw", test::SimplePresentation(h, {}));
-    const Result r = Quenmora("info " + dir_ + "/raw");
+    const RunResult r = Quenmora("info " + dir_ + "/raw");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
   }
 }
 
 TEST_F(ToolTest, InfoTellsNoPayloadFromDamage) {
-  Result r = Quenmora("info " + dir_ + "/player");
+  RunResult r = Quenmora("info " + dir_ + "/player");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("carries no gallery payload"), std::string::npos) << r.out;
 
@@ -238,7 +224,7 @@ TEST_F(ToolTest, AnythingButARegularFileIsRefusedBeforeItIsRead) {
        "player " + pipe + " is a named pipe"},
   };
   for (const auto& [args, message] : cases) {
-    const Result r = Shell(Bounded(std::string(QM_BIN_DIR) + "/quenmora " + args));
+    const RunResult r = Shell(Bounded(std::string(QM_BIN_DIR) + "/quenmora " + args));
     EXPECT_EQ(r.status, 1) << args << "\n" << r.out;
     EXPECT_NE(r.out.find(message), std::string::npos) << args << "\n" << r.out;
     EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << args << "\n" << r.out;
@@ -263,8 +249,8 @@ TEST_F(ToolTest, OutputIsNeverThePlayerTheCaptionsFileOrAnInput) {
   std::vector<test::Bytes> before;
   for (const std::string& name : inputs) before.push_back(test::ReadFile(dir_ + "/" + name));
   for (const auto& [output, message] : cases) {
-    const Result r = Quenmora("pack --player " + dir_ + "/player --captions " + dir_ +
-                              "/captions.txt -o " + dir_ + "/" + output + " " + dir_ + "/a.jpg");
+    const RunResult r = Quenmora("pack --player " + dir_ + "/player --captions " + dir_ +
+                                 "/captions.txt -o " + dir_ + "/" + output + " " + dir_ + "/a.jpg");
     EXPECT_EQ(r.status, 1) << output << "\n" << r.out;
     EXPECT_NE(r.out.find(message), std::string::npos) << output << "\n" << r.out;
     for (std::size_t k = 0; k < inputs.size(); ++k)
@@ -284,7 +270,7 @@ TEST_F(ToolTest, FileNamesThePlayerCannotExtractAreRefused) {
   };
   for (const auto& [name, refusedBytes] : cases) {
     test::WriteFile(dir_ + "/" + name, test::Pattern(100, 4));
-    const Result r = Quenmora(Pack("'" + dir_ + "/" + name + "'"));
+    const RunResult r = Quenmora(Pack("'" + dir_ + "/" + name + "'"));
     if (refusedBytes) {
       EXPECT_EQ(r.status, 1) << r.out;
       EXPECT_NE(r.out.find(std::to_string(refusedBytes) + " bytes long; the player can extract "
@@ -349,7 +335,7 @@ TEST_F(ToolTest, WriteFailuresNameTheirCause) {
        "cannot write " + dir_ + "/show: " + std::strerror(EFBIG)},
   };
   for (const auto& [command, message] : cases) {
-    const Result r = Shell(command);
+    const RunResult r = Shell(command);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
     EXPECT_EQ(tmp_.Entries(),

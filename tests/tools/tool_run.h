@@ -5,16 +5,9 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "tests/support/shell.h"
 
 namespace qm::test {
-
-struct RunResult {
-  int status;       // exit code, -1 when the command did not end normally
-  std::string out;  // standard output and error together
-};
-
-// Runs a shell command line.
-RunResult Shell(const std::string& command);
 
 // Runs the `quenmora` tool built beside the tests with `args` (shell syntax).
 RunResult Quenmora(const std::string& args);

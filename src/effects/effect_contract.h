@@ -21,12 +21,6 @@
 
 namespace qm {
 
-// Screen: the display bitmap, W x H, holding the old contents; Picture: the new picture, the
-// same size; R: always (0, 0, W, H); Step: the control's step 1..100 (percent per frame);
-// Progress: 1..99.
-using TEffectProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                             int32_t Progress);
-
 // What a family procedure is told about the member of its family it draws: up to four small
 // numbers (an edge, an axis, a corner, a bar kind, ...). Each family's header says what they
 // mean and offers constexpr makers that spell them out, so that a table row reads as the style.
@@ -34,7 +28,10 @@ struct TEffectParams {
   int32_t A = 0, B = 0, C = 0, D = 0;
 };
 
-// The effect procedure of a family of styles: the contract's arguments, then the member.
+// The effect procedure of a family of styles. Screen: the display bitmap, W x H, holding the
+// old contents; Picture: the new picture, the same size; R: always (0, 0, W, H); Step: the
+// control's step 1..100 (percent per frame); Progress: 1..99; then which member of the family
+// to draw.
 using TFamilyProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                              int32_t Progress, const TEffectParams& Params);
 

@@ -21,7 +21,7 @@ int RunCommand(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Starts a program with extra environment entries; `keep_fd` (when not -1) stays open in it.
+// Starts a program with extra environment entries; `close_fd` (when not -1) is closed in it.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
             int close_fd = -1) {
   const pid_t pid = fork();

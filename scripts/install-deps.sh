@@ -12,15 +12,39 @@ packages=(
   xvfb xauth xdotool x11-utils x11-apps
   fonts-dejavu-core
   chromium
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev
+  wine wine64
 )
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# The Windows player's JPEG library is built from Debian's own libjpeg-turbo sources
+# (apt-get source), which need deb-src entries beside the archive's deb entries.
+sources=/etc/apt/sources.list.d/quenmora-deb-src.sources
+updated=0
+if [ ! -e "$sources" ] && ! apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package:'; then
+  echo "Adding deb-src entries for Debian's archive: $sources"
+  for list in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$list" ] && [ "$list" != "$sources" ] || continue
+    sed -n 's/^Types: deb$/Types: deb-src/; /^Types: deb-src$/,/^$/p' "$list"
+    echo
+  done | $SUDO tee "$sources" >/dev/null
+  if [ ! -s "$sources" ]; then
+    # An older style sources.list: the same lines with deb-src.
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' |
+      $SUDO tee /etc/apt/sources.list.d/quenmora-deb-src.list >/dev/null
+    $SUDO rm -f "$sources"
+  fi
+  $SUDO apt-get update -q
+  updated=1
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
 echo "Installing: ${missing[*]}"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
+[ "$updated" = 1 ] || $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

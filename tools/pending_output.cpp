@@ -64,7 +64,7 @@ PendingOutput::PendingOutput(const std::string& output) : output_(output) {
       ::sigaction(kSignals[k], &previous_[k], nullptr);
     throw std::runtime_error("cannot create a file beside " + output + ": " + std::strerror(cause));
   }
-  stream_ = FileStream::Adopt(path_.get(), fd);
+  stream_ = FileStream::Adopt(path_.get(), NativeFile::Adopt(fd));
   g_pendingPath = path_.get();
 }
 

@@ -1,9 +1,5 @@
 #include "imaging/byte_stream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -13,25 +9,11 @@
 
 #include "imaging/imaging_messages.h"
 #include "platform/exception.h"
+#include "platform/native_files.h"
 
 namespace qm {
 
 namespace {
-
-// Closes the descriptor when the read is done, also on an exception.
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void ThrowOpenError(const std::string& path, int error) {
   throw EFOpenError(
@@ -60,28 +42,22 @@ std::string FormatMessage(const char* format, ...) {
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) ThrowOpenError(path, errno);
-  FileHandle file(fd);
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) ThrowOpenError(path, errno);
-  if (S_ISDIR(info.st_mode)) ThrowOpenError(path, EISDIR);
+  int error = 0;
+  NativeFile file = NativeFile::Open(path, NativeFile::Mode::kRead, error);
+  if (!file.Valid()) ThrowOpenError(path, error);
+  NativeFile::Info info;
+  if (!file.Stat(info, error)) ThrowOpenError(path, error);
+  if (info.directory) ThrowOpenError(path, EISDIR);
 
   std::vector<uint8_t> bytes;
   try {
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-      bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (info.regular && info.size > 0 && info.size < SIZE_MAX)
+      bytes.reserve(static_cast<std::size_t>(info.size));
     // Read until the end, whatever the size said: the file may change while it is read.
     uint8_t block[65536];
     for (;;) {
-      const ssize_t got = ::read(file.get(), block, sizeof block);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        throw EReadError(msg::kStreamReadError);
-      }
+      const int64_t got = file.Read(block, sizeof block, error);
+      if (got < 0) throw EReadError(msg::kStreamReadError);
       if (got == 0) break;
       bytes.insert(bytes.end(), block, block + got);
     }

@@ -29,9 +29,7 @@ std::string FatalErrorText(const std::exception& e, const std::string& module,
 }
 
 void ShowFatalErrorBox(const std::exception& e) {
-  std::string module = OwnExecutablePath();
-  if (const auto slash = module.find_last_of('/'); slash != std::string::npos)
-    module = module.substr(slash + 1);
+  const std::string module = FileNamePart(OwnExecutablePath());
   const void* address = reinterpret_cast<const void*>(&ShowFatalErrorBox);
   ShowErrorBox(kFatalErrorCaption, FatalErrorText(e, module, address));
 }

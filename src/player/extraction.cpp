@@ -1,7 +1,5 @@
 #include "player/extraction.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
@@ -20,14 +18,6 @@ uint32_t TimerPeriodForInterval(int32_t interval) {
   constexpr int32_t kMaxSeconds = 2147483;
   if (interval <= 0) return 0;
   return static_cast<uint32_t>(interval > kMaxSeconds ? kMaxSeconds : interval) * 1000u;
-}
-
-std::string OwnExecutablePath() {
-  std::string path(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0) return "/proc/self/exe";
-  path.resize(static_cast<std::size_t>(n));
-  return path;
 }
 
 void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/native_files.h"
 #include "player/file_stream.h"
 #include "player/payload_format.h"
 #include "player/temp_files.h"
@@ -76,9 +77,6 @@ inline constexpr std::size_t kMaxExtractedNameBytes = 255 - kTempFileNameMaxLeng
 // The slide timer's period for a header interval in seconds: 0 (never fires) for 0 or less,
 // at most 2,147,483 seconds.
 uint32_t TimerPeriodForInterval(int32_t interval);
-
-// Path of the running executable.
-std::string OwnExecutablePath();
 
 // Copies the compressed block with its inflated-size field out of `executable` into
 // `compressedCopy` (temporary file A, empty and open), recording the payload start. Raises

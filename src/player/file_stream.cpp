@@ -1,10 +1,5 @@
 #include "player/file_stream.h"
 
-#include <fcntl.h>
-#include <linux/falloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -15,54 +10,49 @@
 namespace qm {
 
 FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
+  int error = 0;
   switch (mode) {
     case Mode::kOpenRead:
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) throw EFOpenError(FormatFileError(kMsgFileOpenError, path, errno));
+      file_ = NativeFile::Open(path, NativeFile::Mode::kRead, error);
+      if (!file_.Valid()) throw EFOpenError(FormatFileError(kMsgFileOpenError, path, error));
       break;
     case Mode::kCreate:
-      fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-      if (fd_ < 0) throw EFCreateError(FormatFileError(kMsgFileCreateError, path, errno));
+      file_ = NativeFile::Open(path, NativeFile::Mode::kCreateOrTruncate, error);
+      if (!file_.Valid()) throw EFCreateError(FormatFileError(kMsgFileCreateError, path, error));
       break;
   }
 }
 
 std::unique_ptr<FileStream> FileStream::TryCreateNew(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0) return std::unique_ptr<FileStream>(new FileStream(path, fd));
-  if (errno == EEXIST || errno == ELOOP) return nullptr;
-  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, errno));
+  int error = 0;
+  NativeFile file = NativeFile::Open(path, NativeFile::Mode::kCreateNew, error);
+  if (file.Valid()) return std::unique_ptr<FileStream>(new FileStream(path, std::move(file)));
+  if (error == EEXIST) return nullptr;
+  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, error));
 }
 
-std::unique_ptr<FileStream> FileStream::Adopt(std::string path, int fd) {
-  return std::unique_ptr<FileStream>(new FileStream(std::move(path), fd));
+std::unique_ptr<FileStream> FileStream::Adopt(std::string path, NativeFile file) {
+  return std::unique_ptr<FileStream>(new FileStream(std::move(path), std::move(file)));
 }
 
 FileStream::~FileStream() {
-  if (fd_ >= 0) {
+  if (file_.Valid()) {
     ReleaseReserve();
-    ::close(fd_);
+    file_.Close();
   }
 }
 
 void FileStream::Close() {
-  if (fd_ >= 0) {
+  if (file_.Valid()) {
     ReleaseReserve();
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0) {
-      error_ = errno;
-      throw EWriteError(kMsgWriteError);
-    }
+    if (!file_.Close(error_)) throw EWriteError(kMsgWriteError);
   }
 }
 
 void FileStream::ReadBuffer(void* buffer, std::size_t count) {
   auto* p = static_cast<uint8_t*>(buffer);
   while (count > 0) {
-    const ssize_t n = ::read(fd_, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error_ = errno;
+    const int64_t n = file_.Read(p, count, error_);
     if (n <= 0) throw EReadError(kMsgReadError);
     p += n;
     count -= static_cast<std::size_t>(n);
@@ -73,9 +63,7 @@ void FileStream::ReadBuffer(void* buffer, std::size_t count) {
 void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
-    const ssize_t n = ::write(fd_, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error_ = errno;
+    const int64_t n = file_.Write(p, count, error_);
     if (n <= 0) throw EWriteError(kMsgWriteError);
     p += n;
     count -= static_cast<std::size_t>(n);
@@ -84,49 +72,41 @@ void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
 }
 
 void FileStream::Reserve(uint64_t size) {
-  if (size > 0 && size < static_cast<uint64_t>(INT64_MAX) &&
-      ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0)
-    reserved_ = true;
+  if (file_.Reserve(size)) reserved_ = true;
 }
 
 void FileStream::SetMode(unsigned mode) {
-  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) {
-    error_ = errno;
-    throw EWriteError(kMsgWriteError);
-  }
+  if (!file_.SetMode(mode, error_)) throw EWriteError(kMsgWriteError);
 }
 
 void FileStream::ReleaseReserve() {
-  // Truncating a file to its own size frees the blocks reserved past its end.
-  struct stat st {};
-  if (reserved_ && ::fstat(fd_, &st) == 0) (void)::ftruncate(fd_, st.st_size);
+  if (reserved_) file_.ReleaseReserve();
   reserved_ = false;
 }
 
 void FileStream::Seek(uint64_t position) {
-  if (position > static_cast<uint64_t>(INT64_MAX) ||
-      ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
-    throw EReadError(kMsgReadError);
+  if (!file_.Seek(position)) throw EReadError(kMsgReadError);
   position_ = position;
 }
 
 uint64_t FileStream::Size() const {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) throw EReadError(kMsgReadError);
-  return static_cast<uint64_t>(st.st_size);
+  NativeFile::Info info;
+  int error = 0;
+  if (!file_.Stat(info, error)) throw EReadError(kMsgReadError);
+  return info.size;
 }
 
 void FileStream::CopyFrom(FileStream& source, uint64_t count) {
   while (count > 0) {
     const std::size_t chunk =
         count < (std::size_t{1} << 30) ? static_cast<std::size_t>(count) : (std::size_t{1} << 30);
-    const ssize_t n = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, chunk, 0);
-    if (n < 0 && errno == EINTR) continue;
+    int error = 0;
+    const int64_t n = source.file_.CopyTo(file_, chunk, error);
     if (n <= 0) {
       // Not supported between these files (or the source ended): the buffered copy takes over
       // and reports a short source as a read error.
-      if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
-        error_ = errno;
+      if (n < 0 && error != EXDEV && error != ENOSYS && error != EINVAL && error != EOPNOTSUPP) {
+        error_ = error;
         throw EWriteError(kMsgWriteError);
       }
       CopyFrom(static_cast<ByteSource&>(source), count);

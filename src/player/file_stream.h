@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/native_files.h"
+
 namespace qm {
 
 // Something bytes can be read from, exactly: ReadBuffer either fills the whole buffer or
@@ -30,8 +32,8 @@ class FileStream final : public ByteSource {
   // Creates a new file exclusively; returns nothing when the name is already taken (by a file,
   // a directory or a link, which is never followed) and raises EFCreateError for other errors.
   static std::unique_ptr<FileStream> TryCreateNew(const std::string& path);
-  // Takes over `fd`, a file open for reading and writing that was created at `path`.
-  static std::unique_ptr<FileStream> Adopt(std::string path, int fd);
+  // Takes over `file`, open for reading and writing, that was created at `path`.
+  static std::unique_ptr<FileStream> Adopt(std::string path, NativeFile file);
   ~FileStream() override;
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
@@ -62,12 +64,12 @@ class FileStream final : public ByteSource {
   static constexpr std::size_t kCopyBufferSize = 61440;
 
  private:
-  FileStream(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  FileStream(std::string path, NativeFile file) : path_(std::move(path)), file_(std::move(file)) {}
 
   std::string path_;
   void ReleaseReserve();
 
-  int fd_ = -1;
+  NativeFile file_;
   int error_ = 0;
   uint64_t position_ = 0;
   bool reserved_ = false;

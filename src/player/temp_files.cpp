@@ -1,26 +1,26 @@
 #include "player/temp_files.h"
 
+#ifndef _WIN32
 #include <pwd.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "platform/exception.h"
+#include "platform/native_files.h"
 #include "player/player_messages.h"
 
 namespace qm {
 
 std::string GetTempPath() {
-  const char* dir = std::getenv("TMPDIR");
-  std::string path = (dir && *dir) ? dir : "/tmp";
-  if (path.back() != '/') path += '/';
-  return path;
+  return TemporaryDirectory();
 }
 
 namespace {
@@ -34,10 +34,10 @@ void SetTempFileNameStartForTesting(int number) {
 std::unique_ptr<FileStream> CreateTempFile(const std::string& directory) {
   // Start from a number that differs between processes and calls, then walk the 16-bit space.
   static std::atomic<unsigned> counter{0};
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  unsigned start = static_cast<unsigned>(ts.tv_nsec / 1000) ^ static_cast<unsigned>(getpid()) ^
-                   (counter++ * 7919u);
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  unsigned start =
+      static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) ^
+      ProcessId() ^ (counter++ * 7919u);
   if (const int fixed = g_fixedStart; fixed >= 0) start = static_cast<unsigned>(fixed) - 1;
   for (unsigned k = 0; k < 0xFFFF; ++k) {
     const unsigned number = (start + k) % 0xFFFF + 1;  // 1..FFFF, like the platform's names
@@ -56,6 +56,7 @@ std::string GetTempFile() {
   return GetTempFileName(GetTempPath());
 }
 
+#ifndef _WIN32
 namespace {
 
 bool IsPrivateFolder(const std::string& path, uid_t user) {
@@ -88,5 +89,6 @@ bool SetRuntimeFolderWhenUnset() {
   ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
   return made;
 }
+#endif
 
 }  // namespace qm

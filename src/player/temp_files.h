@@ -1,5 +1,5 @@
-// Temporary files of start-up: the directory ($TMPDIR, else /tmp) and fresh names "~tmXXXX.tmp"
-// (up to four hexadecimal digits), each created empty, exclusively and owner-only.
+// Temporary files of start-up: the directory (the user's temporary directory) and fresh names
+// "~tmXXXX.tmp" (up to four hexadecimal digits), each created empty, exclusively and owner-only.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +13,10 @@ namespace qm {
 // The longest name GetTempFileName draws: "~tmFFFF.tmp".
 inline constexpr std::size_t kTempFileNameMaxLength = 11;
 
-// The temporary directory with a trailing "/".
+// The temporary directory with a trailing separator.
 std::string GetTempPath();
 
-// Creates a new empty file "~tm<hex>.tmp" in `directory` (which ends in "/") and returns it
+// Creates a new empty file "~tm<hex>.tmp" in `directory` (which ends in a separator) and returns it
 // open for reading and writing; Path() is its full path. Never reuses or follows an existing
 // name. Raises EFCreateError when all 65,535 names are taken or the directory cannot be
 // written. The file must be written and read only through the stream returned: in a directory
@@ -33,6 +33,7 @@ void SetTempFileNameStartForTesting(int number);
 // GetTempFileName in GetTempPath().
 std::string GetTempFile();
 
+#ifndef _WIN32
 // The framework keeps per-user runtime files in $XDG_RUNTIME_DIR; when that is not set it picks
 // a folder of its own, which lies outside the temporary directory when $TMPDIR is relative or
 // missing. So when it is not set, this sets it to "runtime-<user>" in the temporary directory
@@ -41,5 +42,6 @@ std::string GetTempFile();
 // "runtime-<user>-XXXXXX" is made. Returns false when no folder could be made (the temporary
 // directory is missing or cannot be written); the variable then names the folder anyway.
 bool SetRuntimeFolderWhenUnset();
+#endif
 
 }  // namespace qm

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a build tree, checks its files and dependencies, unpacks it into a
 # temporary root and packs, inspects and renders a presentation with the programs installed
-# there.   deb_test.sh BUILD_DIR SOURCE_DIR VERSION
+# there. With the Windows player built, the package carries it beside the Linux player.
+#   deb_test.sh BUILD_DIR SOURCE_DIR VERSION [WINDOWS_PLAYER]
 set -euo pipefail
-build=$1 source=$2 version=$3
+build=$1 source=$2 version=$3 windows=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -18,7 +19,8 @@ dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sed 's|^\./||' | sort >"$
 cat "$work/files"
 expected="usr/bin/quenmora
 usr/libexec/quenmora/quenmora-player
-usr/share/doc/quenmora/LICENSE
+${windows:+usr/libexec/quenmora/quenmora-player.exe
+}usr/share/doc/quenmora/LICENSE
 usr/share/doc/quenmora/README.md
 usr/share/man/man1/quenmora-player.1
 usr/share/man/man1/quenmora.1"
@@ -35,6 +37,10 @@ dpkg -x "$deb" "$work/root"
 q=$work/root/usr/bin/quenmora
 player=$work/root/usr/libexec/quenmora/quenmora-player
 [ "$("$q" --version)" = "quenmora $version" ] || fail "quenmora --version"
+if [ -n "$windows" ]; then
+  cmp "$windows" "$work/root/usr/libexec/quenmora/quenmora-player.exe" ||
+    fail "the packaged Windows player differs from the build's"
+fi
 
 pictures=$source/tests/data/imaging/pngsuite/primary
 "$q" pack -o "$work/show" --style 84 "$pictures/basn2c08.png=Erstes Bild" \

@@ -1,15 +1,11 @@
-// Frames per second of a threaded transition at Delay 0 under the offscreen platform, against
-// the cost of the frame routine alone on pictures of the same size. The ratio of the two rates
-// is the overhead of the control: pacing by the paint event, the frame lock, the synchronous
-// repaint on the main thread and the copy of the off-screen bitmap to the screen.
+// Frames per second of a threaded transition at Delay 0 in a test window (its screen a bitmap),
+// against the cost of the frame routine alone on pictures of the same size. The ratio of the two
+// rates is the overhead of the control: pacing by the paint event, the frame lock, the
+// synchronous repaint on the main thread and the copy of the off-screen bitmap to the screen.
 //
 // A paced run at Delay 50 checks that the styles keep the player's pace at 4K.
-//
-// Run: QT_QPA_PLATFORM=offscreen picshow_bench (the program sets it when unset).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,6 +14,7 @@
 #include "picshow/frame_routine.h"
 #include "picshow/picshow.h"
 #include "platform/stretch.h"
+#include "tests/picshow/picshow_test_host.h"
 
 namespace qm {
 namespace {
@@ -28,6 +25,13 @@ TBitmap Solid(int w, int h, TColor color) {
   TBitmap b(w, h, PixelFormat::pf32bit);
   FillRect(b, Rect(0, 0, w, h), color);
   return b;
+}
+
+// Handles the window's events until the transition has ended, as the player's sequencer does.
+void WaitForTheEnd(test::PicShowTestHost& host, const TPicShow& show) {
+  do {
+    host.ProcessEvents(test::PicShowTestHost::Clock::now() + std::chrono::seconds(1));
+  } while (show.Busy());
 }
 
 void BM_FrameRoutine(benchmark::State& state) {
@@ -47,18 +51,20 @@ void BM_FrameRoutine(benchmark::State& state) {
 
 void BM_ThreadedRun(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-  TPicShow show;
+  test::PicShowTestHost host;
+  TPicShow show(host);
+  host.Attach(&show);
   show.SetDelay(0);
   show.SetStep(1);  // 100 frames per run
   show.SetStyle(kStyle);
   const TBitmap picture = Solid(w, h, 0x00C0B0A0);
   show.SetPicture(&picture);
-  show.show();
-  QCoreApplication::processEvents();
+  host.Show();
+  WaitForTheEnd(host, show);
   int64_t frames = 0;
   for (auto _ : state) {
     show.Execute();
-    while (show.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    WaitForTheEnd(host, show);
     frames += 100;
   }
   state.counters["frames/s"] =
@@ -75,14 +81,16 @@ void BM_PacedRun(benchmark::State& state) {
   const int style = static_cast<int>(state.range(0));
   const int w = static_cast<int>(state.range(1)), h = static_cast<int>(state.range(2));
   constexpr int kDelay = 50;
-  TPicShow show;
+  test::PicShowTestHost host;
+  TPicShow show(host);
+  host.Attach(&show);
   show.SetDelay(kDelay);
   show.SetStep(4);
   show.SetStyle(style);
   const TBitmap picture = Solid(w, h, 0x00C0B0A0);
   show.SetPicture(&picture);
-  show.show();
-  QCoreApplication::processEvents();
+  host.Show();
+  WaitForTheEnd(host, show);
   using Clock = std::chrono::steady_clock;
   using Ms = std::chrono::duration<double, std::milli>;
   std::vector<Clock::time_point> frames;
@@ -99,7 +107,7 @@ void BM_PacedRun(benchmark::State& state) {
   for (auto _ : state) {
     frames.clear();
     show.Execute();
-    while (show.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    WaitForTheEnd(host, show);
     for (std::size_t i = 1; i < frames.size(); ++i)
       gaps.push_back(Ms(frames[i] - frames[i - 1]).count());
     frame_count += static_cast<int64_t>(frames.size());
@@ -148,12 +156,4 @@ BENCHMARK(BM_PacedRun)
 }  // namespace
 }  // namespace qm
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -1,17 +1,7 @@
 #include "picshow/picshow.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QImage>
-#include <QPainter>
-#include <QSocketNotifier>
-#include <QThread>
 #include <algorithm>
-
-#include <pthread.h>
-#include <sched.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <chrono>
 
 #include "picshow/frame_routine.h"
 #include "picshow/style_catalogue.h"
@@ -23,36 +13,6 @@ namespace qm {
 
 namespace {
 
-// The platform's scheduling of the framework's seven thread priorities: the idle level runs
-// only when nothing else wants the processor; the others spread over the range of the current
-// scheduling policy (a single level under the default time-sharing policy).
-void ApplyPriorityToCurrentThread(TThreadPriority p) {
-  int policy = 0;
-  sched_param param{};
-  if (pthread_getschedparam(pthread_self(), &policy, &param) != 0) return;
-  if (p == TThreadPriority::tpIdle) {
-#ifdef SCHED_IDLE
-    param.sched_priority = 0;
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
-#endif
-    return;
-  }
-  const int lo = sched_get_priority_min(policy), hi = sched_get_priority_max(policy);
-  if (lo < 0 || hi < 0) return;
-  const int level = static_cast<int>(p) - static_cast<int>(TThreadPriority::tpLowest);  // 0..5
-  param.sched_priority = lo + level * (hi - lo) / 5;
-  pthread_setschedparam(pthread_self(), policy, &param);
-}
-
-TColor ToColor(const QColor& c) {
-  return static_cast<TColor>(c.red()) | static_cast<TColor>(c.green()) << 8 |
-         static_cast<TColor>(c.blue()) << 16;
-}
-
-QRect ToQRect(const TRect& r) {
-  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-}
-
 uint64_t NextThreadSerial() {
   static std::atomic<uint64_t> serial{0};
   return ++serial;
@@ -60,12 +20,12 @@ uint64_t NextThreadSerial() {
 
 }  // namespace
 
-// Turns what the frame routine reports into the control's events: OnBeforeNewFrame and
-// OnAfterNewFrame directly, custom drawing through DoCustomDraw, and the changed area into the
-// pending repaint.
-class TCustomPicShow::FrameAdapter : public FrameEvents {
+// Turns what the frame routine reports into the control's events (OnBeforeNewFrame and
+// OnAfterNewFrame directly, custom drawing through DoCustomDraw, the changed area into the
+// pending repaint), and lets the animation thread step the control.
+class TCustomPicShow::Adapter : public FrameEvents, public AnimationSteps {
  public:
-  explicit FrameAdapter(TCustomPicShow& owner) : owner_(owner) {}
+  explicit Adapter(TCustomPicShow& owner) : owner_(owner) {}
   void BeforeNewFrame(TBitmap& picture, TBitmap& screen) override {
     if (owner_.OnBeforeNewFrame) owner_.OnBeforeNewFrame(owner_, picture, screen);
   }
@@ -77,70 +37,26 @@ class TCustomPicShow::FrameAdapter : public FrameEvents {
     if (owner_.OnAfterNewFrame) owner_.OnAfterNewFrame(owner_, picture, screen);
   }
 
+  bool AnimationStep() override { return owner_.DoOneStep(); }
+  std::chrono::milliseconds AnimationDelay() const override {
+    return std::chrono::milliseconds(owner_.delay_.load());
+  }
+  void AnimationEnded(TAnimateThread& thread) override {
+    owner_.link_.ThreadEnded(thread.Serial());
+  }
+
  private:
   TCustomPicShow& owner_;
 };
 
-// --- The animation thread ---
-
-void TAnimateThread::RequestTermination() {
-  {
-    std::lock_guard<std::mutex> lock(owner_.sync_mutex_);
-    terminate_ = true;
-  }
-  owner_.sync_cv_.notify_all();
-}
-
-void TAnimateThread::Start(TThreadPriority priority) {
-  thread_ = std::thread([this, priority] { Run(priority); });
-}
-
-void TAnimateThread::Run(TThreadPriority priority) {
-  ApplyPriorityToCurrentThread(priority);
-  started_ = true;
-  try {
-    while (!terminate_) {
-      const uint32_t t0 = TickCount();
-      owner_.paint_event_.Wait();
-      if (terminate_) continue;
-      owner_.paint_event_.Reset();
-      if (owner_.DoOneStep()) terminate_ = true;
-      if (!terminate_) {
-        const int32_t rest = owner_.delay_.load() - static_cast<int32_t>(TickCount() - t0);
-        if (rest >= 0) {
-          // A pause that a termination request cuts short.
-          std::unique_lock<std::mutex> lock(owner_.sync_mutex_);
-          owner_.sync_cv_.wait_for(lock, std::chrono::milliseconds(rest),
-                                   [this] { return terminate_.load(); });
-        }
-      }
-    }
-  } catch (...) {
-    // An effect or a frame event failed: the transition ends with the last frame drawn and
-    // finishes as a completed one.
-  }
-  owner_.AnimationThreadEnded(this);
-}
-
 // --- Construction and destruction ---
 
-TCustomPicShow::TCustomPicShow(QWidget* parent)
-    : QWidget(parent), frame_adapter_(std::make_unique<FrameAdapter>(*this)) {
-  // Opaque: every paint covers every pixel, so nothing erases the background first.
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setAttribute(Qt::WA_NoSystemBackground);
-  setFocusPolicy(Qt::NoFocus);
-  color_ = ToColor(palette().color(QPalette::Window));
+TCustomPicShow::TCustomPicShow(PicShowHost& host)
+    : host_(host), adapter_(std::make_unique<Adapter>(*this)) {
   display_.SetSize(0, 0, PixelFormat::pf32bit);
   offscreen_.SetSize(0, 0, PixelFormat::pf32bit);
   picture_.OnChange = [this] { PictureChanged(); };
   bg_picture_.OnChange = [this] { BgPictureChanged(); };
-  resize(100, 100);
-  EnsureOffscreenSize();
-  wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake_fd_ < 0) throw EOutOfMemory("no event descriptor for the transition control");
-  wake_notifier_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
-  QObject::connect(wake_notifier_, &QSocketNotifier::activated, this, [this] { OnWake(); });
 }
 
 TCustomPicShow::~TCustomPicShow() {
@@ -148,8 +64,6 @@ TCustomPicShow::~TCustomPicShow() {
   ReleaseTransitionBitmaps();
   picture_.OnChange = nullptr;
   bg_picture_.OnChange = nullptr;
-  delete wake_notifier_;
-  ::close(wake_fd_);
 }
 
 void TCustomPicShow::EndTransitionForDestruction() {
@@ -163,7 +77,7 @@ void TCustomPicShow::EndTransitionForDestruction() {
 void TCustomPicShow::SetBgMode(TBackgroundMode mode) {
   if (mode == bg_mode_) return;
   bg_mode_ = mode;
-  if (bg_picture_.HasGraphic() && !painting_) update();
+  if (bg_picture_.HasGraphic() && !painting_) Invalidate();
 }
 
 void TCustomPicShow::SetAutoSize(bool on) {
@@ -196,7 +110,7 @@ void TCustomPicShow::SetStretchFine(bool on) {
 void TCustomPicShow::SetColor(TColor color) {
   if (color == color_) return;
   color_ = color;
-  if (!painting_) update();
+  if (!painting_) Invalidate();
 }
 
 void TCustomPicShow::SetStep(int step) {
@@ -264,35 +178,38 @@ void TCustomPicShow::PictureChanged() {
 }
 
 void TCustomPicShow::BgPictureChanged() {
-  if (bg_mode_ != TBackgroundMode::bmNone && !painting_) update();
+  if (bg_mode_ != TBackgroundMode::bmNone && !painting_) Invalidate();
 }
 
 void TCustomPicShow::AdjustSize() {
   if (!picture_.HasGraphic() || align_ == TAlign::alClient) return;
-  int w = width(), h = height();
+  int w = ClientWidth(), h = ClientHeight();
   if (align_ != TAlign::alTop && align_ != TAlign::alBottom) w = picture_.Width();
   if (align_ != TAlign::alLeft && align_ != TAlign::alRight) h = picture_.Height();
-  resize(w, h);
-  // A hidden widget hears of its new size only when shown; the off-screen bitmap follows now.
+  host_.SetClientSize(w, h);
+  // A host may report the new size later; the off-screen bitmap follows what it has now.
   EnsureOffscreenSize();
 }
 
 void TCustomPicShow::RecomputePlacement() {
-  placement_ = qm::PlacementRect(placement_, display_.Width(), display_.Height(), center_, width(),
-                                 height());
+  placement_ = qm::PlacementRect(placement_, display_.Width(), display_.Height(), center_,
+                                 ClientWidth(), ClientHeight());
 }
 
 void TCustomPicShow::InvalidateIfShown() {
-  if (!display_.Empty() && !painting_) update();
+  if (!display_.Empty() && !painting_) Invalidate();
+}
+
+void TCustomPicShow::Invalidate() {
+  host_.Invalidate(ClientRect());
 }
 
 void TCustomPicShow::EnsureOffscreenSize() {
-  const int w = width(), h = height();
-  if (offscreen_image_ && offscreen_.Width() == w && offscreen_.Height() == h) return;
+  const int w = std::max(ClientWidth(), 0), h = std::max(ClientHeight(), 0);
+  if (offscreen_.Width() == w && offscreen_.Height() == h) return;
   std::scoped_lock lock(offscreen_.Canvas());
-  if (w <= 0 || h <= 0) {
+  if (w == 0 || h == 0) {
     offscreen_.SetSize(0, 0, PixelFormat::pf32bit);
-    offscreen_image_ = std::make_unique<QImage>();
     return;
   }
   // Keeps the last screen image where old and new size share it: a transition with OverDraw
@@ -302,30 +219,25 @@ void TCustomPicShow::EnsureOffscreenSize() {
   } else {
     offscreen_.Resize(w, h, color_);
   }
-  offscreen_image_ = std::make_unique<QImage>(
-      offscreen_.Bits(), w, h, static_cast<qsizetype>(offscreen_.RowBytes()), QImage::Format_RGB32);
 }
 
-void TCustomPicShow::resizeEvent(QResizeEvent* e) {
-  QWidget::resizeEvent(e);
+void TCustomPicShow::HandleResize() {
   EnsureOffscreenSize();
   if (picture_.HasGraphic()) RecomputePlacement();
   InvalidateIfShown();
 }
 
-void TCustomPicShow::enterEvent(QEnterEvent* e) {
-  QWidget::enterEvent(e);
+void TCustomPicShow::HandleMouseEnter() {
   if (OnMouseEnter) OnMouseEnter(*this);
 }
 
-void TCustomPicShow::leaveEvent(QEvent* e) {
-  QWidget::leaveEvent(e);
+void TCustomPicShow::HandleMouseLeave() {
   if (OnMouseLeave) OnMouseLeave(*this);
 }
 
 // --- Painting ---
 
-void TCustomPicShow::paintEvent(QPaintEvent*) {
+void TCustomPicShow::HandlePaint(const TRect& area) {
   if (painting_) return;  // a paint inside a paint is dropped
   painting_ = true;
   struct Done {
@@ -335,6 +247,7 @@ void TCustomPicShow::paintEvent(QPaintEvent*) {
       self.painting_ = false;
     }
   } done{*this};
+  paint_area_ = area;
   Paint();
 }
 
@@ -365,10 +278,9 @@ void TCustomPicShow::Paint() {
       }
     }
   }
-  if (offscreen_image_ && !offscreen_image_->isNull()) {
-    QPainter painter(this);
-    painter.drawImage(0, 0, *offscreen_image_);
-  }
+  // The whole image goes to the host; the screen takes the part the paint is for.
+  TRect shown;
+  if (IntersectRect(shown, paint_area_, client)) host_.Present(offscreen_, shown);
   nothing_painted_yet_ = false;
 }
 
@@ -404,7 +316,7 @@ void TCustomPicShow::Clear() {
     std::scoped_lock lock(display_.Canvas());
     display_.SetSize(0, 0, PixelFormat::pf32bit);
   }
-  update();
+  Invalidate();
 }
 
 // --- Events through their operations ---
@@ -501,12 +413,8 @@ void TCustomPicShow::StartStepping() {
     RunSteppingLoop();
     return;
   }
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    repaint_requested_ = false;
-    thread_body_ended_ = false;
-  }
-  thread_ = std::make_unique<TAnimateThread>(*this, NextThreadSerial());
+  link_.Reset();
+  thread_ = std::make_unique<TAnimateThread>(*adapter_, paint_event_, NextThreadSerial());
   thread_->Start(thread_priority_);
 }
 
@@ -514,20 +422,19 @@ void TCustomPicShow::RunSteppingLoop() {
   const uint64_t run = run_serial_;
   bool done = false;
   do {
-    const uint32_t t0 = TickCount();
+    const auto frame_start = PicShowHost::Clock::now();
     const bool end = DoOneStep();
     // Stopped from inside a frame event: the run is over, without further frames or events.
     if (!SameRun(run)) return;
     if (end) {
       done = !manual_;
     } else {
+      // Events are handled at least once, and until the frame's Delay has passed.
       for (;;) {
-        QCoreApplication::processEvents();
+        const auto due = frame_start + std::chrono::milliseconds(delay_.load());
+        host_.ProcessEvents(due);
         if (!SameRun(run)) return;  // stopped from inside the event processing
-        const uint32_t elapsed = TickCount() - t0;
-        if (elapsed > static_cast<uint32_t>(delay_.load()) || manual_ || stop_requested_) break;
-        // Poll about once a millisecond instead of keeping a processor busy.
-        if (elapsed + 1 < static_cast<uint32_t>(delay_.load())) QThread::msleep(1);
+        if (PicShowHost::Clock::now() >= due || manual_ || stop_requested_) break;
       }
     }
   } while (!done && !manual_ && !stop_requested_);
@@ -545,7 +452,7 @@ void TCustomPicShow::RunFrame(int progress) {
   if (!new_picture_ || !old_contents_) return;
   ComposeFrame(
       {&display_, new_picture_.get(), old_contents_.get(), picture_width_, picture_height_}, style_,
-      step_, progress, frame_adapter_.get());
+      step_, progress, adapter_.get());
 }
 
 void TCustomPicShow::RepaintFrame() {
@@ -553,62 +460,25 @@ void TCustomPicShow::RepaintFrame() {
     ServeRepaintRequest();
     return;
   }
-  // The animation thread: the main thread paints the frame; wait until it has.
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    repaint_requested_ = true;
-  }
-  sync_cv_.notify_all();  // a main thread waiting for this thread's end paints the frame
-  WakeMainThread();
-  std::unique_lock<std::mutex> lock(sync_mutex_);
-  sync_cv_.wait(lock, [this] { return !repaint_requested_; });
+  // Another thread (the animation thread): the main thread paints the frame; wait until it has.
+  link_.RequestRepaint();
 }
 
 void TCustomPicShow::ServeRepaintRequest() {
-  if (frame_dirty_.exchange(false) && !destroying_ && isVisible() && updatesEnabled()) {
+  if (frame_dirty_.exchange(false) && !destroying_) {
     const TRect area = ScreenArea(Rect(0, 0, picture_width_, picture_height_),
                                   {placement_, ClientRect(), center_, stretch_, stretch_fine_});
-    if (!IsRectEmpty(area)) repaint(ToQRect(area));
+    if (!IsRectEmpty(area)) host_.UpdateNow(area);
   }
   // Nothing to paint, or painted: either way the animation thread may compose the next frame.
   paint_event_.Set();
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    repaint_requested_ = false;
-  }
-  sync_cv_.notify_all();
+  link_.RepaintServed();
 }
 
-void TCustomPicShow::AnimationThreadEnded(TAnimateThread* thread) {
-  // The event only wakes the main thread; which thread ended travels under the mutex.
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    thread_body_ended_ = true;
-    ended_thread_serial_ = thread->Serial();
-  }
-  sync_cv_.notify_all();
-  WakeMainThread();
-}
-
-void TCustomPicShow::WakeMainThread() {
-  const uint64_t one = 1;
-  // Cannot fail short of the counter's overflow, which a wake-up per frame never reaches.
-  [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
-}
-
-void TCustomPicShow::OnWake() {
-  uint64_t count;
-  [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
-  bool repaint, ended;
-  uint64_t serial;
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    repaint = repaint_requested_;
-    ended = thread_body_ended_;
-    serial = ended_thread_serial_;
-  }
-  if (repaint) ServeRepaintRequest();
-  if (ended) HandleCompletion(serial);
+void TCustomPicShow::HandleWake() {
+  const MainThreadLink::Pending pending = link_.Peek();
+  if (pending.repaint) ServeRepaintRequest();
+  if (pending.ended) HandleCompletion(pending.serial);
 }
 
 bool TCustomPicShow::EndAnimationThread() {
@@ -616,13 +486,7 @@ bool TCustomPicShow::EndAnimationThread() {
   thread_->RequestTermination();
   paint_event_.Set();  // a thread waiting for a paint wakes up
   // Wait for the end of the body, painting the frames it asks for meanwhile.
-  for (;;) {
-    std::unique_lock<std::mutex> lock(sync_mutex_);
-    sync_cv_.wait(lock, [this] { return repaint_requested_ || thread_body_ended_; });
-    if (thread_body_ended_) break;
-    lock.unlock();
-    ServeRepaintRequest();
-  }
+  while (!link_.WaitForRepaintOrEnd()) ServeRepaintRequest();
   thread_->Wait();
   // The body has ended (or never started): its completion is handled here and now, so that
   // the caller sees the transition finished when this returns.

@@ -1,5 +1,5 @@
-// The transition control: a widget that shows one picture over a background and changes to a
-// new picture through an animated transition in one of 150 styles.
+// The transition control: shows one picture over a background and changes to a new picture
+// through an animated transition in one of 150 styles.
 //
 // What the control paints is its display bitmap; assigning `Picture` changes nothing on screen
 // until a transition (Execute) brings the new picture into the display bitmap frame by frame.
@@ -7,20 +7,22 @@
 // calling thread that keeps processing events, or under the application's control (Manual,
 // stepping through SetProgress).
 //
+// The control has no window of its own: it composes every paint in its off-screen bitmap and a
+// host (picshow_host.h) shows it, tells it of paints, size changes and the mouse, and wakes the
+// main thread for the animation thread.
+//
 // Threads: the main thread does everything except the steps, the frames and the frame events
 // (OnBeforeNewFrame, OnCustomDraw, OnAfterNewFrame, OnProgress), which run on the stepping
 // thread: the animation thread when Threaded is on. A caller that waits for a threaded
 // transition must keep processing events: each frame is painted synchronously on the main
-// thread, and the end of the transition arrives as an event.
+// thread, and the end of the transition arrives as a wake-up.
 //
 // Locks, always taken in this order: the frame lock (a progress change and its frame), then the
 // drawing locks: new picture before display, off-screen before display. No thread waits for the
 // off-screen lock while holding another.
 #pragma once
 
-#include <QWidget>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,13 +31,12 @@
 #include <string_view>
 #include <thread>
 
+#include "picshow/animate_thread.h"
 #include "picshow/manual_reset_event.h"
+#include "picshow/picshow_host.h"
 #include "picshow/picture.h"
 #include "platform/bitmap.h"
 #include "platform/rect.h"
-
-class QImage;
-class QSocketNotifier;
 
 namespace qm {
 
@@ -43,19 +44,12 @@ class TCustomPicShow;
 
 enum class TBackgroundMode : uint8_t { bmNone, bmTiled, bmStretched, bmCentered };
 
-enum class TThreadPriority : uint8_t {
-  tpIdle,
-  tpLowest,
-  tpLower,
-  tpNormal,
-  tpHigher,
-  tpHighest,
-  tpTimeCritical
-};
-
 // How the control sits in its parent. The parent's layout does the placing; AdjustSize reads it
 // to leave alone the dimension an alignment fixes.
 enum class TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+
+// The default colour of a control: the desktop's standard window colour, white.
+inline constexpr TColor kWindowColor = 0x00FFFFFF;
 
 // The design-time About property's type; it has no run-time effect.
 struct TAbout {};
@@ -64,45 +58,11 @@ using TNotifyEvent = std::function<void(TCustomPicShow& sender)>;
 using TCustomDrawEvent =
     std::function<void(TCustomPicShow& sender, TBitmap& picture, TBitmap& screen)>;
 
-// The animation thread: steps the transition of its owner, paced by the owner's paint event and
-// Delay, and posts the completion event to the owner when its body ends for whatever reason.
-// A standard library thread, so that every hand-off with the main thread goes through
-// synchronisation that race detectors see; its priority maps onto the seven levels of the
-// framework's threads.
-class TAnimateThread {
+class TCustomPicShow {
  public:
-  TAnimateThread(TCustomPicShow& owner, uint64_t serial) : owner_(owner), serial_(serial) {}
-  ~TAnimateThread() { Wait(); }
-  TAnimateThread(const TAnimateThread&) = delete;
-  TAnimateThread& operator=(const TAnimateThread&) = delete;
-
-  // Starts the body, which first takes `priority`.
-  void Start(TThreadPriority priority);
-  // Waits until the body has ended.
-  void Wait() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool Started() const { return started_.load(); }
-  // Tells this thread's completion event from that of an earlier one.
-  uint64_t Serial() const { return serial_; }
-  // Asks the body to end; wakes it from its pause between frames.
-  void RequestTermination();
-  bool TerminationRequested() const { return terminate_.load(); }
-
- private:
-  void Run(TThreadPriority priority);
-
-  TCustomPicShow& owner_;
-  const uint64_t serial_;
-  std::atomic<bool> started_{false};
-  std::atomic<bool> terminate_{false};
-  std::thread thread_;
-};
-
-class TCustomPicShow : public QWidget {
- public:
-  explicit TCustomPicShow(QWidget* parent = nullptr);
-  ~TCustomPicShow() override;
+  // A control shown by `host`, which must outlive it (see PicShowHost).
+  explicit TCustomPicShow(PicShowHost& host);
+  virtual ~TCustomPicShow();
   TCustomPicShow(const TCustomPicShow&) = delete;
   TCustomPicShow& operator=(const TCustomPicShow&) = delete;
 
@@ -151,6 +111,11 @@ class TCustomPicShow : public QWidget {
   void SetReverse(bool on) { reverse_ = on; }  // plain
   bool Busy() const { return busy_.load(); }
 
+  // The client area's size, as the host has it.
+  int ClientWidth() const { return host_.ClientWidth(); }
+  int ClientHeight() const { return host_.ClientHeight(); }
+  PicShowHost& Host() const { return host_; }
+
   // The placement rectangle: where the display bitmap sits in the client area unstretched.
   TRect PlacementRect() const { return placement_; }
   // What the control shows as its picture (read it only while no transition runs).
@@ -180,28 +145,36 @@ class TCustomPicShow : public QWidget {
   // Drops the displayed picture so that only the background shows; ignored while busy.
   virtual void Clear();
 
+  // What the host tells the control, on the main thread (see PicShowHost).
+  // The window needs `area` (client coordinates) drawn: Paint, then Present of that area. A
+  // paint that arrives while another is being handled is dropped.
+  void HandlePaint(const TRect& area);
+  // The client size changed.
+  void HandleResize();
+  void HandleMouseEnter();
+  void HandleMouseLeave();
+  // The answer to the host's wake-up: paints the frame the animation thread asks for, and
+  // finishes the transition after the thread's end.
+  void HandleWake();
+
  protected:
   // Ends a running transition silently (no events) and the animation thread with it. The
   // destructor does it; a descendant that overrides the Do... operations calls it first in its
   // own destructor, so that the animation thread never calls into a half-destroyed object.
   void EndTransitionForDestruction();
 
-  void paintEvent(QPaintEvent* e) override;
-  void resizeEvent(QResizeEvent* e) override;
-  void enterEvent(QEnterEvent* e) override;
-  void leaveEvent(QEvent* e) override;
-
  private:
-  friend class TAnimateThread;
-  class FrameAdapter;
+  class Adapter;
 
   void PictureChanged();
   void BgPictureChanged();
   void AdjustSize();
   void RecomputePlacement();
   void EnsureOffscreenSize();
+  // Asks the host for a paint of the whole client area.
+  void Invalidate();
   void InvalidateIfShown();
-  TRect ClientRect() const { return Rect(0, 0, width(), height()); }
+  TRect ClientRect() const { return Rect(0, 0, ClientWidth(), ClientHeight()); }
 
   void Prepare();
   void StartStepping();
@@ -216,19 +189,14 @@ class TCustomPicShow : public QWidget {
   void Finish();
   void ReleaseTransitionBitmaps();
   bool SameRun(uint64_t run) const { return busy_.load() && run_serial_ == run; }
-  // Called by the animation thread as the last act of its body.
-  void AnimationThreadEnded(TAnimateThread* thread);
-  // The animation thread's wake-up call to the main thread, and the main thread's answer: it
-  // paints a requested frame, or finishes after the thread's end (the completion message).
-  void WakeMainThread();
-  void OnWake();
 
+  PicShowHost& host_;
   TPicture picture_, bg_picture_;
   TBackgroundMode bg_mode_ = TBackgroundMode::bmTiled;
   bool auto_size_ = true;
   TAlign align_ = TAlign::alNone;
   bool center_ = false, stretch_ = false, stretch_fine_ = false;
-  TColor color_ = 0;
+  TColor color_ = kWindowColor;
   bool overdraw_ = true;
   bool threaded_ = true;
   TThreadPriority thread_priority_ = TThreadPriority::tpNormal;
@@ -245,7 +213,7 @@ class TCustomPicShow : public QWidget {
   std::unique_ptr<TAnimateThread> thread_;
   bool painting_ = false;
   TBitmap offscreen_;
-  std::unique_ptr<QImage> offscreen_image_;  // the off-screen pixels as the screen copies them
+  TRect paint_area_;  // what the paint being handled presents
   std::atomic<bool> stop_requested_{false};
   bool nothing_painted_yet_ = true;
   bool destroying_ = false;
@@ -253,47 +221,20 @@ class TCustomPicShow : public QWidget {
   int picture_width_ = 0, picture_height_ = 0;
   std::recursive_mutex frame_lock_;
   ManualResetEvent paint_event_{true};
-  std::unique_ptr<FrameAdapter> frame_adapter_;
+  std::unique_ptr<Adapter> adapter_;
   uint64_t run_serial_ = 0;  // counts Execute calls, so a stepping loop knows its own run
   const std::thread::id main_thread_ = std::this_thread::get_id();
 
-  // Hand-off between the animation thread and the main thread: a pending frame repaint, and
-  // the end of the thread's body. Guarded by sync_mutex_. The thread wakes the main thread's
-  // event loop through an event counter descriptor watched there; the data itself always
-  // travels under the mutex, and nothing is allocated per frame.
-  int wake_fd_ = -1;
-  QSocketNotifier* wake_notifier_ = nullptr;
-  std::mutex sync_mutex_;
-  std::condition_variable sync_cv_;
-  bool repaint_requested_ = false;
-  bool thread_body_ended_ = false;
-  uint64_t ended_thread_serial_ = 0;  // the thread whose body ended last
-  std::atomic<bool> frame_dirty_{false};
+  // The animation thread's requests for the main thread (frame repaints, its end).
+  MainThreadLink link_{host_};
+  std::atomic<bool> frame_dirty_{false};  // the last frame changed the display, unpainted
 };
 
-// The control as placed on forms: every property published (Qt's property system).
+// The control as placed on forms. Its properties are the public members of TCustomPicShow.
 class TPicShow : public TCustomPicShow {
-  Q_OBJECT
-  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
-  Q_PROPERTY(bool Center READ Center WRITE SetCenter)
-  Q_PROPERTY(int Delay READ Delay WRITE SetDelay)
-  Q_PROPERTY(bool Manual READ Manual WRITE SetManual)
-  Q_PROPERTY(bool OverDraw READ OverDraw WRITE SetOverDraw)
-  Q_PROPERTY(bool Reverse READ Reverse WRITE SetReverse)
-  Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
-  Q_PROPERTY(bool StretchFine READ StretchFine WRITE SetStretchFine)
-  Q_PROPERTY(int Step READ Step WRITE SetStep)
-  Q_PROPERTY(int Style READ Style WRITE SetStyle)
-  Q_PROPERTY(QString StyleName READ StyleNameText WRITE SetStyleNameText STORED false)
-  Q_PROPERTY(bool Threaded READ Threaded WRITE SetThreaded)
-
  public:
-  explicit TPicShow(QWidget* parent = nullptr) : TCustomPicShow(parent) {}
+  explicit TPicShow(PicShowHost& host) : TCustomPicShow(host) {}
   ~TPicShow() override { EndTransitionForDestruction(); }
-
- private:
-  QString StyleNameText() const { return QString::fromStdString(StyleName()); }
-  void SetStyleNameText(const QString& name) { SetStyleName(name.toStdString()); }
 };
 
 }  // namespace qm

@@ -1,16 +1,8 @@
 #include "picshow/transition_math.h"
 
-#include <chrono>
-
 #include "platform/arith.h"
 
 namespace qm {
-
-uint32_t TickCount() {
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 TRect PlacementRect(const TRect& current, int bitmap_w, int bitmap_h, bool center, int client_w,
                     int client_h) {

@@ -29,10 +29,6 @@ constexpr int StartProgress(bool reverse) {
   return reverse ? 100 : 0;
 }
 
-// The millisecond tick count: a monotonic clock in milliseconds, 32 bits, wrapping; take
-// differences unsigned.
-uint32_t TickCount();
-
 // Where a display bitmap of bitmap_w x bitmap_h sits in the client area when it is not
 // stretched: at the top left corner, or centred (a larger picture gets negative offsets and is
 // cut off equally on both sides). An empty display bitmap leaves `current` as it was.

@@ -69,7 +69,7 @@ TfrmMain::TfrmMain(const std::string& executable, QWidget* parent) : QWidget(par
   SetFillColor(lblDesc, Qt::white);
   lblDesc->setGeometry(0, 0, 3, 13);
 
-  PicShow1 = new TPicShow(this);
+  PicShow1 = new TPicShowWidget(this);
   PicShow1->setObjectName("PicShow1");
   PicShow1->setGeometry(0, 0, 200, 200);
   PicShow1->SetAutoSize(false);

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "picshow/picshow.h"
 #include "player/extraction.h"
+#include "player/picshow_widget.h"
 
 namespace qm {
 
@@ -36,7 +36,7 @@ class TfrmMain : public QWidget, public GallerySettingsSink {
 
   // Children, named as in the window's description.
   QLabel* lblDesc = nullptr;
-  TPicShow* PicShow1 = nullptr;
+  TPicShowWidget* PicShow1 = nullptr;
   QWidget* panControl = nullptr;
   QLabel* imgPause = nullptr;
   QLabel* imgPlay = nullptr;

@@ -1,11 +1,7 @@
-// The transition control as a widget, under Qt's offscreen platform: properties, placement and
-// painting, transition runs threaded, non-threaded and manual, stopping, and a stress run.
+// The transition control in a test window: properties, placement and painting, transition runs
+// threaded, non-threaded and manual, stopping, destruction, and a stress run.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -18,6 +14,7 @@
 
 #include "picshow/picshow.h"
 #include "platform/stretch.h"
+#include "tests/picshow/picshow_test_host.h"
 #include "tests/support/pixels.h"
 
 namespace qm {
@@ -27,41 +24,15 @@ using test::AllPixels;
 using test::PixelAt;
 using test::Solid;
 
-void EnsureApp() {
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "picshow_widget_tests";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
-}
-
-// Processes events until `done` holds; false after a minute (a hang).
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > limit) return false;
-    QCoreApplication::processEvents();
-    QThread::usleep(200);
-  }
-  return true;
-}
-
-TColor PixelAt(const QImage& image, int x, int y) {
-  const QRgb c = image.pixel(x, y);
-  return static_cast<TColor>(qRed(c)) | static_cast<TColor>(qGreen(c)) << 8 |
-         static_cast<TColor>(qBlue(c)) << 16;
-}
+using Size = std::pair<int, int>;
 
 constexpr TColor kBg = 0x00203040, kNew = 0x00C0B0A0, kOther = 0x00405060;
 
 class PicShowTest : public ::testing::Test {
  protected:
   PicShowTest() {
-    EnsureApp();
-    show = std::make_unique<TPicShow>();
+    show = std::make_unique<TPicShow>(host);
+    host.Attach(show.get());
     show->SetColor(kBg);
     show->SetDelay(0);
     const TBitmap picture = Solid(40, 30, kNew);
@@ -120,6 +91,18 @@ class PicShowTest : public ::testing::Test {
     ASSERT_FALSE(show->Busy());
   }
 
+  ~PicShowTest() override {
+    host.Close();  // destruction calls nothing of the host's
+    show.reset();
+    EXPECT_EQ(host.Violations(), 0);
+  }
+  // Handles the host's events until `done` holds; false when that takes too long (a hang).
+  template <typename Done>
+  bool WaitUntil(Done done) {
+    return host.WaitUntil(done);
+  }
+
+  test::PicShowTestHost host;
   std::unique_ptr<TPicShow> show;
   std::mutex mutex;
   std::vector<std::string> log;
@@ -132,7 +115,8 @@ class PicShowTest : public ::testing::Test {
 // --- Properties ---
 
 TEST_F(PicShowTest, DefaultsOfANewControl) {
-  TPicShow fresh;
+  test::PicShowTestHost fresh_host;
+  TPicShow fresh(fresh_host);
   EXPECT_EQ(fresh.Step(), 4);
   EXPECT_EQ(fresh.Delay(), 40);
   EXPECT_EQ(fresh.Style(), 51);
@@ -143,14 +127,13 @@ TEST_F(PicShowTest, DefaultsOfANewControl) {
   EXPECT_EQ(fresh.ThreadPriority(), TThreadPriority::tpNormal);
   EXPECT_EQ(fresh.BgMode(), TBackgroundMode::bmTiled);
   EXPECT_EQ(fresh.Progress(), 0);
-  EXPECT_EQ(fresh.width(), 100);
-  EXPECT_EQ(fresh.height(), 100);
+  EXPECT_EQ(fresh.ClientWidth(), 100);
+  EXPECT_EQ(fresh.ClientHeight(), 100);
+  EXPECT_EQ(fresh.Color(), kWindowColor);
   EXPECT_TRUE(fresh.DisplayBitmap().Empty());
   EXPECT_FALSE(fresh.Picture().HasGraphic() || fresh.BgPicture().HasGraphic());
-  // Published through Qt's property system as well.
-  EXPECT_EQ(fresh.property("StyleName").toString(), "Appear and Contract to middle");
-  fresh.setProperty("StyleName", "fade");
-  EXPECT_EQ(fresh.property("Style").toInt(), 118);
+  fresh.SetStyleName("fade");
+  EXPECT_EQ(fresh.Style(), 118);
 }
 
 TEST_F(PicShowTest, StepAndStyleSetters) {
@@ -181,37 +164,37 @@ TEST_F(PicShowTest, AssigningAPictureChangesNothingOnScreen) {
   show->SetPicture(&picture);
   EXPECT_EQ(changes, 1);
   EXPECT_TRUE(show->DisplayBitmap().Empty());
-  EXPECT_EQ(show->size(), QSize(64, 48));  // AutoSize
+  EXPECT_EQ(host.Size(), Size(64, 48));  // AutoSize
   show->SetPicture(nullptr);
   EXPECT_EQ(changes, 2);
   EXPECT_FALSE(show->Picture().HasGraphic());
-  EXPECT_EQ(show->size(), QSize(64, 48));
+  EXPECT_EQ(host.Size(), Size(64, 48));
 }
 
 TEST_F(PicShowTest, AutoSizeRespectsAlign) {
   const TBitmap picture = Solid(70, 50, kOther);
-  show->resize(200, 200);
+  host.Resize(200, 200);
   show->SetAlign(TAlign::alTop);
   show->SetPicture(&picture);
-  EXPECT_EQ(show->size(), QSize(200, 50));
+  EXPECT_EQ(host.Size(), Size(200, 50));
   show->SetAlign(TAlign::alLeft);
   show->SetPicture(&picture);
-  EXPECT_EQ(show->size(), QSize(70, 50));
-  show->resize(200, 200);
+  EXPECT_EQ(host.Size(), Size(70, 50));
+  host.Resize(200, 200);
   show->SetAlign(TAlign::alClient);
   show->SetPicture(&picture);
-  EXPECT_EQ(show->size(), QSize(200, 200));
+  EXPECT_EQ(host.Size(), Size(200, 200));
   show->SetAlign(TAlign::alNone);
   show->SetAutoSize(false);
   show->SetPicture(&picture);
-  EXPECT_EQ(show->size(), QSize(200, 200));
+  EXPECT_EQ(host.Size(), Size(200, 200));
   show->SetAutoSize(true);
-  EXPECT_EQ(show->size(), QSize(70, 50));
+  EXPECT_EQ(host.Size(), Size(70, 50));
 }
 
 TEST_F(PicShowTest, CentredPlacementOfALargerPicture) {
   show->SetAutoSize(false);
-  show->resize(800, 600);
+  host.Resize(800, 600);
   const TBitmap picture = Solid(1000, 800, kOther);
   show->SetPicture(&picture);
   show->SetCenter(true);
@@ -228,20 +211,20 @@ TEST_F(PicShowTest, StretchFineDrawsTheAspectFitAndStretchFillsTheClient) {
   show->SetPicture(&picture);
   RunToPicture();
   show->SetAutoSize(false);
-  show->resize(1000, 1000);
+  host.Resize(1000, 1000);
   show->SetStretch(true);
   show->SetStretchFine(true);
-  QImage image = show->grab().toImage();
+  const TBitmap& image = host.Grab();
   EXPECT_EQ(PixelAt(image, 500, 124), kBg);
   EXPECT_EQ(PixelAt(image, 500, 125), kOther);
   EXPECT_EQ(PixelAt(image, 0, 874), kOther);
   EXPECT_EQ(PixelAt(image, 999, 875), kBg);
   show->SetStretchFine(false);
-  image = show->grab().toImage();
+  (void)host.Grab();
   EXPECT_EQ(PixelAt(image, 0, 0), kOther);
   EXPECT_EQ(PixelAt(image, 999, 999), kOther);
   show->SetStretch(false);
-  image = show->grab().toImage();
+  (void)host.Grab();
   EXPECT_EQ(PixelAt(image, 399, 299), kOther);
   EXPECT_EQ(PixelAt(image, 400, 300), kBg);
 }
@@ -362,14 +345,14 @@ TEST_F(PicShowTest, CustomStyleWithoutHandlerShowsOldContentsUntilTheEnd) {
 
 TEST_F(PicShowTest, OverDrawStartsFromTheScreenOrTheBareBackground) {
   RunToPicture();
-  (void)show->grab();  // a paint: the screen now shows the picture
+  (void)host.Grab();  // a paint: the screen now shows the picture
   const TBitmap other = Solid(40, 30, kOther);
   show->SetPicture(&other);
   show->SetOverDraw(true);
   show->Execute();
   EXPECT_EQ(start_screen, kNew);
   EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kOther));
-  (void)show->grab();
+  (void)host.Grab();
   show->SetOverDraw(false);
   show->SetPicture(&other);
   show->Execute();
@@ -421,7 +404,7 @@ TEST_F(PicShowTest, AnEmptyPictureRunsToItsEndWithoutDrawing) {
   EXPECT_FALSE(show->Busy());
   EXPECT_EQ(Count("complete"), 1);
   EXPECT_TRUE(show->DisplayBitmap().Empty());
-  (void)show->grab();  // AutoSize made the client empty: painting it draws nothing
+  (void)host.Grab();  // AutoSize made the client empty: painting it draws nothing
 }
 
 TEST_F(PicShowTest, ManualBeforeExecuteDrawsOneFramePerWrite) {
@@ -503,13 +486,13 @@ TEST_F(PicShowTest, ClearDropsThePictureOnlyWhenIdle) {
   show->Clear();
   EXPECT_TRUE(show->DisplayBitmap().Empty());
   EXPECT_TRUE(show->Picture().HasGraphic());
-  EXPECT_TRUE(PixelAt(show->grab().toImage(), 0, 0) == kBg);
+  EXPECT_TRUE(PixelAt(host.Grab(), 0, 0) == kBg);
 }
 
 // --- Threaded runs ---
 
 TEST_F(PicShowTest, ThreadedRunCompletesThroughTheCompletionEvent) {
-  show->show();
+  host.Show();
   show->Execute();
   EXPECT_TRUE(show->Busy());
   ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); }));
@@ -520,7 +503,7 @@ TEST_F(PicShowTest, ThreadedRunCompletesThroughTheCompletionEvent) {
   EXPECT_EQ(entries.back(), "stop");
   EXPECT_TRUE(progress_off_main);
   EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kNew));
-  EXPECT_EQ(PixelAt(show->grab().toImage(), 39, 29), kNew);
+  EXPECT_EQ(PixelAt(host.Grab(), 39, 29), kNew);
 }
 
 TEST_F(PicShowTest, StopDuringAThreadedRunKeepsTheLastFrame) {
@@ -546,7 +529,7 @@ TEST_F(PicShowTest, StopDuringAThreadedRunKeepsTheLastFrame) {
   ASSERT_EQ(display.Width(), last_frame.Width());
   for (int x = 0; x < 40; ++x) EXPECT_EQ(PixelAt(display, x, 0), PixelAt(last_frame, x, 0));
   // Nothing arrives late.
-  QCoreApplication::processEvents();
+  host.ProcessEvents(test::PicShowTestHost::Clock::now());
   EXPECT_EQ(Count("stop"), 1);
   EXPECT_EQ(Count("complete"), 0);
 }
@@ -563,7 +546,7 @@ TEST_F(PicShowTest, ManualFreezesAThreadedRunAndResumesIt) {
   EXPECT_TRUE(show->Busy());
   const int frozen = show->Progress();
   EXPECT_LT(frozen, 100);
-  QCoreApplication::processEvents();
+  host.ProcessEvents(test::PicShowTestHost::Clock::now());
   EXPECT_EQ(show->Progress(), frozen);
   EXPECT_EQ(Count("complete"), 0);
   show->SetProgress(frozen + 1);
@@ -589,6 +572,7 @@ TEST_F(PicShowTest, FailureOnTheAnimationThreadFinishesAsCompleted) {
 // A descendant whose overridden operation the animation thread calls on every frame.
 class CountingPicShow : public TPicShow {
  public:
+  using TPicShow::TPicShow;
   std::atomic<int> progress_calls{0};
   void DoProgress() override {
     ++progress_calls;
@@ -598,25 +582,30 @@ class CountingPicShow : public TPicShow {
 };
 
 TEST_F(PicShowTest, DestroyingARunningControlStopsSilently) {
-  show->show();
+  host.Show();
   show->SetDelay(20);
   show->Execute();
   ASSERT_TRUE(show->Busy());
+  host.Close();
   show.reset();
   EXPECT_EQ(Count("stop"), 0);
   EXPECT_EQ(Count("complete"), 0);
   // Destroyed while the thread is busy with frames that call into the descendant.
   for (int i = 0; i < 20; ++i) {
-    auto counting = std::make_unique<CountingPicShow>();
+    test::PicShowTestHost counting_host;
+    auto counting = std::make_unique<CountingPicShow>(counting_host);
+    counting_host.Attach(counting.get());
     const TBitmap picture = Solid(64, 64, kNew);
     counting->SetPicture(&picture);
     counting->SetDelay(0);
     counting->SetStep(1);
     counting->OnStop = [this](TCustomPicShow&) { Log("stop"); };
-    if (i % 2) counting->show();
+    if (i % 2) counting_host.Show();
     counting->Execute();
-    while (counting->progress_calls < i) QCoreApplication::processEvents();
+    ASSERT_TRUE(counting_host.WaitUntil([&] { return counting->progress_calls >= i; }));
+    counting_host.Close();
     counting.reset();
+    EXPECT_EQ(counting_host.Violations(), 0);
   }
   EXPECT_EQ(Count("stop"), 0);
 }
@@ -632,14 +621,15 @@ TEST_F(PicShowTest, StressStopAtRandomMoments) {
   show->OnProgress = nullptr;
   constexpr int kRuns = 300;
   for (int run = 0; run < kRuns; ++run) {
-    if (run == kRuns / 2) show->show();  // the second half paints every frame
+    if (run == kRuns / 2) host.Show();  // the second half paints every frame
     show->SetDelay(static_cast<int>(random() % 3));
     show->Execute();
     ASSERT_TRUE(show->Busy());
     const int rounds = static_cast<int>(random() % 12);
     for (int i = 0; i < rounds && show->Busy(); ++i) {
-      QCoreApplication::processEvents();
-      if (random() % 2) QThread::usleep(static_cast<unsigned>(random() % 500));
+      // Sometimes only what is pending, sometimes waiting a little for more.
+      const auto wait = std::chrono::microseconds(random() % 2 ? random() % 500 : 0);
+      host.ProcessEvents(test::PicShowTestHost::Clock::now() + wait);
     }
     show->Stop();
     ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); })) << run;

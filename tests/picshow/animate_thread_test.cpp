@@ -1,0 +1,94 @@
+// The animation thread's pacing on its own, driven by a stand-in for the control: frames never
+// come sooner than Delay after the previous one began, the pause is only what the frame's work
+// left of Delay, and a termination request ends even a long pause at once.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "picshow/animate_thread.h"
+#include "tests/picshow/picshow_test_host.h"
+
+namespace qm {
+namespace {
+
+using Clock = TAnimateThread::Clock;
+using Ms = std::chrono::duration<double, std::milli>;
+
+// Steps `frames` times, each taking `work`, and paints at once (sets the paint event).
+class FakeSteps : public AnimationSteps {
+ public:
+  FakeSteps(int frames, std::chrono::milliseconds delay, std::chrono::milliseconds work)
+      : frames_(frames), delay_(delay), work_(work) {}
+  bool AnimationStep() override {
+    const auto start = Clock::now();
+    std::this_thread::sleep_until(start + work_);  // the frame's composition
+    std::lock_guard<std::mutex> lock(mutex_);
+    starts_.push_back(start);
+    paint_event.Set();
+    return static_cast<int>(starts_.size()) == frames_;
+  }
+  std::chrono::milliseconds AnimationDelay() const override { return delay_; }
+  void AnimationEnded(TAnimateThread&) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    cv_.notify_all();
+  }
+  // Waits until the body ends or until `frames` steps were made; false on a time-out.
+  bool WaitFor(bool end, std::size_t frames = 0) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, test::PicShowTestHost::ScaledSeconds(10),
+                        [&] { return end ? ended_ : starts_.size() >= frames; });
+  }
+  std::vector<double> GapsMs() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < starts_.size(); ++i)
+      gaps.push_back(Ms(starts_[i] - starts_[i - 1]).count());
+    return gaps;
+  }
+
+  ManualResetEvent paint_event{true};
+
+ private:
+  const int frames_;
+  const std::chrono::milliseconds delay_, work_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Clock::time_point> starts_;
+  bool ended_ = false;
+};
+
+TEST(AnimateThreadTest, FramesKeepTheirPaceAndNeverComeSooner) {
+  constexpr int kDelay = 100, kWork = 90;
+  FakeSteps steps(8, std::chrono::milliseconds(kDelay), std::chrono::milliseconds(kWork));
+  TAnimateThread thread(steps, steps.paint_event, 1);
+  thread.Start(TThreadPriority::tpNormal);
+  ASSERT_TRUE(steps.WaitFor(true));
+  thread.Wait();
+  std::vector<double> gaps = steps.GapsMs();
+  ASSERT_EQ(gaps.size(), 7u);
+  for (double gap : gaps) EXPECT_GE(gap, kDelay) << "a frame came sooner than Delay";
+  // The pause is what the work left of Delay: a pause of the whole Delay after the work would
+  // put the frames kDelay + kWork apart.
+  std::sort(gaps.begin(), gaps.end());
+  EXPECT_LT(gaps[gaps.size() / 2], kDelay + kWork / 2.0);
+}
+
+TEST(AnimateThreadTest, TerminationEndsALongPauseAtOnce) {
+  FakeSteps steps(1000, std::chrono::milliseconds(60000), std::chrono::milliseconds(0));
+  TAnimateThread thread(steps, steps.paint_event, 1);
+  thread.Start(TThreadPriority::tpLowest);
+  ASSERT_TRUE(steps.WaitFor(false, 1));
+  thread.RequestTermination();
+  ASSERT_TRUE(steps.WaitFor(true)) << "the pause of a minute went on";
+  thread.Wait();
+  EXPECT_EQ(steps.GapsMs().size(), 0u);
+  EXPECT_TRUE(thread.Started());
+}
+
+}  // namespace
+}  // namespace qm

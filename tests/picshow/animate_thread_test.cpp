@@ -28,6 +28,7 @@ class FakeSteps : public AnimationSteps {
     std::this_thread::sleep_until(start + work_);  // the frame's composition
     std::lock_guard<std::mutex> lock(mutex_);
     starts_.push_back(start);
+    cv_.notify_all();
     paint_event.Set();
     return static_cast<int>(starts_.size()) == frames_;
   }

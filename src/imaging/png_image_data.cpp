@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,6 +10,7 @@
 #include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "imaging/png_image.h"
+#include "imaging/png_rows.h"
 
 namespace qm {
 
@@ -29,9 +30,9 @@ class IdatReader {
   IdatReader(const IdatReader&) = delete;
   IdatReader& operator=(const IdatReader&) = delete;
 
-  // Fills `out` with the next `count` bytes of image data. Returns false when the data ends
-  // before that: the compressed stream is complete, or the file ends.
-  bool Read(uint8_t* out, std::size_t count) {
+  // Fills `out` with the next `count` bytes of image data and returns `count`, or fewer when the
+  // data ends before that: the compressed stream is complete, or the file ends.
+  std::size_t Read(uint8_t* out, std::size_t count) {
     z_.next_out = out;
     z_.avail_out = static_cast<uInt>(count);
     while (z_.avail_out > 0 && !ended_) {
@@ -44,7 +45,7 @@ class IdatReader {
       if (result == Z_STREAM_END || result == Z_NEED_DICT) ended_ = true;
       if (z_.avail_in == in_before && z_.avail_out == out_before) ended_ = true;
     }
-    return z_.avail_out == 0;
+    return count - z_.avail_out;
   }
 
   // Reads the rest of the chunk being read into the checksum, then its checksum, and compares.
@@ -111,6 +112,9 @@ class IdatReader {
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kBufferSize);
 };
 
+// Size of the buffer that rows are inflated into (more when two rows need more).
+constexpr std::size_t kStageBytes = 512 * 1024;
+
 // ---- row copies into the image ----
 
 // Where a row's pixels go: column x0 + i * dx of image row `row` for pixel i of the row.
@@ -123,8 +127,13 @@ struct RowTarget {
 // The colour-to-image copy for one colour type and bit depth.
 class RowCopier {
  public:
-  RowCopier(const TChunkIHDR& header, const std::array<uint8_t, 256>& gamma, bool identity)
-      : type_(header.ColorType), depth_(header.BitDepth), gamma_(gamma), identity_(identity) {}
+  RowCopier(const TChunkIHDR& header, const std::array<uint8_t, 256>& gamma, bool identity,
+            const png::TRowKernels& kernels)
+      : type_(header.ColorType),
+        depth_(header.BitDepth),
+        gamma_(gamma),
+        identity_(identity),
+        kernels_(kernels) {}
 
   void Copy(const uint8_t* src, const RowTarget& t) const {
     switch (type_) {
@@ -139,6 +148,10 @@ class RowCopier {
           CopyRgb<6>(src, t);
         break;
       case 6:
+        if (depth_ == 8 && identity_ && t.dx == 1 && t.alpha) {
+          kernels_.RgbaToBgr(src, t.dest + std::size_t{t.x0} * 3, t.alpha + t.x0, t.count);
+          return;
+        }
         if (depth_ == 8)
           CopyRgb<4>(src, t);
         else
@@ -178,7 +191,9 @@ class RowCopier {
     uint8_t* d = t.dest + static_cast<std::size_t>(t.x0) * 3;
     const std::size_t dstep = static_cast<std::size_t>(t.dx) * 3;
     const uint32_t n = t.count;
-    if (identity_) {
+    if (identity_ && kStep == 3 && t.dx == 1) {
+      kernels_.RgbToBgr(src, d, n);
+    } else if (identity_) {
       for (uint32_t i = 0; i < n; ++i, src += kStep, d += dstep) {
         d[0] = src[2 * kChannel];
         d[1] = src[kChannel];
@@ -202,6 +217,7 @@ class RowCopier {
   int type_, depth_;
   const std::array<uint8_t, 256>& gamma_;
   bool identity_;
+  const png::TRowKernels& kernels_;
 };
 
 // Raw row length in bytes of `width` pixels.
@@ -235,61 +251,7 @@ std::size_t FilterDistance(int type, int depth) {
   }
 }
 
-// ---- filters ----
-
-inline uint8_t Paeth(int a, int b, int c) {
-  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-  return static_cast<uint8_t>(pb <= pc ? b : c);
-}
-
-template <std::size_t kDistance>
-void UnfilterFixed(uint8_t filter, uint8_t* row, const uint8_t* prev, std::size_t length) {
-  constexpr std::size_t d = kDistance;
-  const std::size_t head = length < d ? length : d;
-  switch (filter) {
-    case 1:
-      for (std::size_t i = d; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - d]);
-      break;
-    case 2:
-      for (std::size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-      break;
-    case 3:
-      for (std::size_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + (prev[i] >> 1));
-      for (std::size_t i = d; i < length; ++i)
-        row[i] = static_cast<uint8_t>(row[i] + ((row[i - d] + prev[i]) >> 1));
-      break;
-    case 4:
-      for (std::size_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-      for (std::size_t i = d; i < length; ++i)
-        row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - d], prev[i], prev[i - d]));
-      break;
-    default:
-      break;
-  }
-}
-
 }  // namespace
-
-void UnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* previous, std::size_t length,
-                 std::size_t distance) {
-  switch (distance) {
-    case 1:
-      return UnfilterFixed<1>(filter, row, previous, length);
-    case 2:
-      return UnfilterFixed<2>(filter, row, previous, length);
-    case 3:
-      return UnfilterFixed<3>(filter, row, previous, length);
-    case 4:
-      return UnfilterFixed<4>(filter, row, previous, length);
-    case 6:
-      return UnfilterFixed<6>(filter, row, previous, length);
-    case 8:
-      return UnfilterFixed<8>(filter, row, previous, length);
-    default:
-      return;
-  }
-}
 
 void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
   TChunkIHDR& header = *png.Header();
@@ -307,14 +269,17 @@ void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
   }
 
   const std::size_t distance = FilterDistance(type, depth);
-  const std::size_t max_row = RawRowBytes(type, depth, width);
-  // One filter-type byte and the row, twice: the current and the previous row.
-  std::vector<uint8_t> current(max_row + 1), previous(max_row + 1);
-  const RowCopier copier(header, png.GammaTable, png.GammaIsIdentity());
+  const png::TRowKernels& kernels = png::RowKernels();
+  const png::TUnfilter* fixed = distance == 3   ? kernels.Unfilter3
+                                : distance == 4 ? kernels.Unfilter4
+                                                : nullptr;
+  const RowCopier copier(header, png.GammaTable, png.GammaIsIdentity(), kernels);
   IdatReader reader(stream, length);
 
   struct Pass {
     uint32_t x0, y0, dx, dy;
+    uint32_t Width(uint32_t width) const { return (width - x0 + dx - 1) / dx; }
+    uint32_t Height(uint32_t height) const { return (height - y0 + dy - 1) / dy; }
   };
   static constexpr Pass kWholeImage[] = {{0, 0, 1, 1}};
   static constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
@@ -322,27 +287,67 @@ void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
   const std::span<const Pass> passes =
       png.InterlaceMethod == 1 ? std::span<const Pass>(kAdam7) : std::span<const Pass>(kWholeImage);
 
-  bool more = true;
+  // The image data holds exactly this many bytes: every row of every pass that has pixels, each
+  // with its filter-type byte. Nothing past it is ever asked of inflate, so the input read (and
+  // the checks made on the way) is the same however the requests are cut.
+  uint64_t data_left = 0;
+  for (const Pass& pass : passes)
+    if (pass.x0 < width && pass.y0 < height)
+      data_left +=
+          uint64_t{pass.Height(height)} * (RawRowBytes(type, depth, pass.Width(width)) + 1);
+
+  // Rows are inflated many at a time into a staging buffer and unfiltered where they land: one
+  // inflate call per block of rows keeps zlib on its fast path, which a call per row leaves
+  // near every row's end. The buffer holds at least the row above and the row being decoded.
+  const std::size_t max_row = RawRowBytes(type, depth, width) + 1;
+  std::vector<uint8_t> stage(std::max<std::size_t>(kStageBytes, 2 * max_row));
+  const std::vector<uint8_t> zeros(max_row);  // the row above the first row of a pass
+  std::size_t pos = 0, filled = 0;            // next row's start, end of the inflated bytes
+  bool ended = false, stopped = false;
+
   for (const Pass& pass : passes) {
-    if (!more) break;
+    if (stopped) break;
     if (pass.x0 >= width || pass.y0 >= height) continue;  // the pass has no pixels
-    const uint32_t pass_width = (width - pass.x0 + pass.dx - 1) / pass.dx;
-    const uint32_t pass_height = (height - pass.y0 + pass.dy - 1) / pass.dy;
-    const std::size_t row_bytes = RawRowBytes(type, depth, pass_width);
-    std::memset(previous.data(), 0, row_bytes + 1);
+    const uint32_t pass_width = pass.Width(width), pass_height = pass.Height(height);
+    const std::size_t row_bytes = RawRowBytes(type, depth, pass_width), need = row_bytes + 1;
+    const uint8_t* previous = zeros.data();
     for (uint32_t r = 0; r < pass_height; ++r) {
-      if (!reader.Read(current.data(), row_bytes + 1)) {
-        more = false;
+      if (filled - pos < need && !ended) {
+        if (stage.size() - pos < need) {
+          // Keep the row above (when it is in the buffer) and the partial row: move them to
+          // the front.
+          const std::size_t keep = previous == zeros.data() ? pos : pos - need;
+          std::memmove(stage.data(), stage.data() + keep, filled - keep);
+          if (previous != zeros.data()) previous = stage.data();
+          pos -= keep;
+          filled -= keep;
+        }
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<uint64_t>(stage.size() - filled, data_left));
+        const std::size_t got = reader.Read(stage.data() + filled, want);
+        filled += got;
+        data_left -= got;
+        ended = got < want;
+      }
+      if (filled - pos < need) {
+        // The data ended inside this row: it and every row after it stay zero.
+        stopped = true;
         break;
       }
-      UnfilterRow(current[0], current.data() + 1, previous.data() + 1, row_bytes, distance);
+      uint8_t* row = stage.data() + pos;
+      const uint8_t filter = row[0];
+      if (fixed && filter >= 1 && filter <= 4)
+        fixed[filter](row + 1, previous + 1, row_bytes);
+      else
+        UnfilterRow(filter, row + 1, previous + 1, row_bytes, distance);
       const uint32_t y = pass.y0 + r * pass.dy;
       RowTarget target{
           image.ScanLine(static_cast<int>(y)),
           header.Alpha.empty() ? nullptr : header.Alpha.data() + std::size_t{y} * width, pass.x0,
           pass.dx, pass_width};
-      copier.Copy(current.data() + 1, target);
-      current.swap(previous);
+      copier.Copy(row + 1, target);
+      previous = row;
+      pos += need;
     }
   }
   reader.Finish();

@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
+#include <span>
 
 #include "imaging/png_image.h"
-#include "imaging/png_image_data.h"
+#include "imaging/png_rows.h"
 #include "tests/imaging/test_pictures.h"
 
 namespace qm {
@@ -114,6 +116,58 @@ TEST(PngDecode, EveryAcceptedFormatInterlacedOrNotGivesItsSamples) {
   }
 }
 
+TEST(PngDecode, PicturesDecodeAsFarAsTheirDataGoes) {
+  // Pictures whose rows take several times the decoder's inflate buffer, and a small interlaced
+  // one cut inside a pass whose next pass has shorter rows, their data cut (kept: a fraction of
+  // the filtered bytes, or above 1 a count of them) inside a row or whole, over three IDAT
+  // chunks. Rows the data covers completely are decoded; the cut row and every row after it
+  // stay zero.
+  struct Row {
+    int type, depth, interlace;
+    uint32_t width, height;
+    double kept;
+  } rows[] = {{2, 8, 0, 600, 300, 0.77},
+              {2, 8, 1, 600, 300, 1.0},
+              {2, 8, 1, 600, 300, 0.6},
+              {6, 8, 0, 600, 300, 0.9},
+              {2, 8, 1, 5, 40, 52}};
+  struct Pass {
+    uint32_t x0, y0, dx, dy;
+  };
+  const Pass adam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                        {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  const Pass whole[] = {{0, 0, 1, 1}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "type " << r.type << " interlace " << r.interlace
+                                    << " width " << r.width << " kept " << r.kept);
+    PngImage img = test::RandomPngImage(r.width, r.height, r.type, r.depth, 3);
+    img.interlace = r.interlace;
+    const Bytes filtered = img.FilteredData();
+    const std::size_t kept = static_cast<std::size_t>(
+        r.kept > 1 ? r.kept : static_cast<double>(filtered.size()) * r.kept);
+    uLongf size = compressBound(static_cast<uLong>(kept));
+    Bytes compressed(size);
+    ASSERT_EQ(compress(compressed.data(), &size, filtered.data(), static_cast<uLong>(kept)), Z_OK);
+    compressed.resize(size);
+    std::vector<test::PngChunk> chunks{test::IhdrChunk(img)};
+    for (auto& c : test::IdatChunks(compressed, 3)) chunks.push_back(c);
+    chunks.push_back({"IEND", {}});
+
+    Bytes expected = ExpectedRgb(img, {}), reached(expected.size(), 0);
+    const int bytes_per_pixel = img.Channels() * r.depth / 8;
+    std::size_t at = 0;
+    for (const Pass& p : r.interlace ? std::span<const Pass>(adam7) : std::span<const Pass>(whole))
+      for (uint32_t y = p.y0; y < img.height; y += p.dy) {
+        const std::size_t pixels = (img.width - p.x0 + p.dx - 1) / p.dx;
+        at += 1 + pixels * bytes_per_pixel;
+        for (uint32_t x = p.x0; x < img.width && at <= kept; x += p.dx)
+          std::fill_n(reached.begin() + (std::size_t{y} * img.width + x) * 3, 3, 1);
+      }
+    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = reached[i] ? expected[i] : 0;
+    EXPECT_EQ(test::BitmapRgb(Decode(test::AssemblePng(chunks))), expected);
+  }
+}
+
 TEST(PngDecode, GreyAndPaletteBitmapsKeepTheirIndicesAndOwnColours) {
   // Two-bit grey becomes four-bit ramp index v * 5 of a 16-entry ramp (levels k * 17).
   PngImage grey = test::RandomPngImage(8, 2, 0, 2, 7);
@@ -177,6 +231,46 @@ TEST(PngDecode, UnfilterRowMatchesThePredictors) {
   UnfilterRow(2, wrap, up, 2, 1);  // sums wrap modulo 256
   EXPECT_EQ(wrap[0], 44);
   EXPECT_EQ(wrap[1], 44);
+}
+
+TEST(PngDecode, EveryRowKernelAgreesWithThePortableOne) {
+  const auto kernels = png::AvailableRowKernels();
+  std::mt19937 rng(11);
+  auto random_bytes = [&](std::size_t n) {
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(rng());
+    return v;
+  };
+  // Rows of every length up to a few pixels past the vector width, and long ones; a guard byte
+  // past the row must stay as it was.
+  std::vector<std::size_t> lengths{1000, 5763};
+  for (std::size_t n = 0; n <= 70; ++n) lengths.push_back(n);
+  for (const auto& k : kernels)
+    for (int bpp : {3, 4})
+      for (int filter = 1; filter <= 4; ++filter)
+        for (std::size_t n : lengths) {
+          const std::vector<uint8_t> prev = random_bytes(n), raw = random_bytes(n + 1);
+          std::vector<uint8_t> want = raw, got = raw;
+          const auto& model = bpp == 3 ? kernels[0].Unfilter3 : kernels[0].Unfilter4;
+          const auto& tried = bpp == 3 ? k.Unfilter3 : k.Unfilter4;
+          model[filter](want.data(), prev.data(), n);
+          tried[filter](got.data(), prev.data(), n);
+          ASSERT_EQ(got, want) << k.Name << " filter " << filter << " at " << bpp << " bytes, "
+                               << n;
+        }
+  for (const auto& k : kernels)
+    for (std::size_t count : lengths) {
+      const std::vector<uint8_t> rgba = random_bytes(4 * count);
+      std::vector<uint8_t> want(3 * count + 1, 7), got = want, want_alpha(count + 1, 7),
+                                                   got_alpha = want_alpha;
+      kernels[0].RgbToBgr(rgba.data(), want.data(), count);
+      k.RgbToBgr(rgba.data(), got.data(), count);
+      ASSERT_EQ(got, want) << k.Name << " RGB, " << count;
+      kernels[0].RgbaToBgr(rgba.data(), want.data(), want_alpha.data(), count);
+      k.RgbaToBgr(rgba.data(), got.data(), got_alpha.data(), count);
+      ASSERT_EQ(got, want) << k.Name << " RGBA, " << count;
+      ASSERT_EQ(got_alpha, want_alpha) << k.Name << " alpha, " << count;
+    }
 }
 
 // ---- gamma ----

@@ -15,5 +15,6 @@ int RunDecode(const Args& args);
 int RunRender(const Args& args);
 int RunStyles(const Args& args);
 int RunGallery(const Args& args);
+int RunVideo(const Args& args);
 
 }  // namespace qm::tool

@@ -25,6 +25,8 @@ const Command kCommands[] = {
      "styles                                       list the transition styles"},
     {"gallery", qm::tool::RunGallery,
      "gallery -o DIR [...] [OLD NEW]               a page showing every style as it plays"},
+    {"video", qm::tool::RunVideo,
+     "video -o OUT.mp4 [options] SHOW|PICTURE...   a show as a video file"},
 };
 
 void PrintUsage(FILE* out) {

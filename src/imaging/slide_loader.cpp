@@ -1,6 +1,7 @@
 #include "imaging/slide_loader.h"
 
 #include "imaging/bmp_reader.h"
+#include "imaging/byte_stream.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/png_image.h"
 
@@ -25,28 +26,41 @@ TSlideDecoder SlideDecoderFor(const std::string& path) {
   return TSlideDecoder::sdNone;
 }
 
-std::optional<TBitmap> LoadSlidePicture(const std::string& path, TSlideDecoder decoder) {
+namespace {
+
+std::optional<TBitmap> Decode(TSlideDecoder decoder, std::vector<uint8_t> bytes) {
   switch (decoder) {
     case TSlideDecoder::sdJPEG: {
       TJPEGImage jpeg;
-      jpeg.LoadFromFile(path);
+      jpeg.LoadFromBytes(std::move(bytes));
       return jpeg.TakeBitmap();
     }
     case TSlideDecoder::sdPNG: {
       TPNGObject png;
-      png.LoadFromFile(path);
+      png.LoadFromBytes(bytes);
       return png.TakeBitmap();
     }
     case TSlideDecoder::sdBMP:
-      return LoadBitmapFile(path);
+      return DecodeBitmap(bytes);
     case TSlideDecoder::sdNone:
       break;
   }
   return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<TBitmap> LoadSlidePicture(const std::string& path, TSlideDecoder decoder) {
+  if (decoder == TSlideDecoder::sdNone) return std::nullopt;
+  return Decode(decoder, ReadFileBytes(path));
+}
+
 std::optional<TBitmap> LoadSlidePicture(const std::string& path) {
   return LoadSlidePicture(path, SlideDecoderFor(path));
+}
+
+std::optional<TBitmap> DecodeSlidePicture(const std::string& name, std::vector<uint8_t> bytes) {
+  return Decode(SlideDecoderFor(name), std::move(bytes));
 }
 
 std::string ErrorBoxText(const std::string& message) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/bitmap.h"
 
@@ -25,6 +26,9 @@ TSlideDecoder SlideDecoderFor(const std::string& path);
 std::optional<TBitmap> LoadSlidePicture(const std::string& path, TSlideDecoder decoder);
 // The same with the decoder chosen by the file's extension.
 std::optional<TBitmap> LoadSlidePicture(const std::string& path);
+// The same for a picture file's bytes already in memory, the decoder chosen by the extension of
+// `name`.
+std::optional<TBitmap> DecodeSlidePicture(const std::string& name, std::vector<uint8_t> bytes);
 
 // The text the error box shows for an exception's message: a period is appended when the last
 // character comes after "." in character order.

@@ -1,0 +1,317 @@
+// `quenmora video`: a presentation, or a show made from pictures, as a video file: what the
+// player shows on a screen of the chosen size, frame-exact on the show's own timeline.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/slide_loader.h"
+#include "player/cp1252.h"
+#include "player/payload_errors.h"
+#include "tools/commands.h"
+#include "tools/pending_output.h"
+#include "tools/show_options.h"
+#include "tools/tool_files.h"
+#include "tools/tool_options.h"
+#include "video/show_video.h"
+#include "video/video_encoder.h"
+
+namespace qm::tool {
+
+namespace {
+
+constexpr char kUsageHead[] =
+    "usage: quenmora video -o OUT [options] SHOW\n"
+    "       quenmora video -o OUT [options] [show options] PICTURE[=CAPTION]...\n"
+    "\n"
+    "Makes a video of the presentation SHOW as its player shows it on a screen of --size: every\n"
+    "slide's transition at the player's pace (4 % of the way every 50 ms), then the slide for\n"
+    "the interval, the last slide too; a looping show is played once. Given pictures instead, it\n"
+    "makes the show from them as 'quenmora pack' would. The extension of OUT picks the\n"
+    "container: .mp4 (H.264, plays everywhere), .webm (VP9 or AV1) or .mkv. The same command\n"
+    "always writes the same file.\n"
+    "\n"
+    "options:\n"
+    "  -o, --output OUT           the video to write (required)\n"
+    "  --size WxH                 the screen, even width and height (default 1920x1080)\n"
+    "  --fps N                    frames per second, 1..120 (default 30)\n"
+    "  --codec CODEC              h264, vp9 or av1 (default h264; vp9 for .webm)\n"
+    "  --crf Q                    quality, lower is better: 0..51 for h264 (default 18), 0..63\n"
+    "                             for vp9 and av1 (default 30)\n"
+    "  --seed K                   the random generator's seed when the show starts,\n"
+    "                             0..4294967295 (default 0), as for 'quenmora render'\n"
+    "\n"
+    "show options (with SHOW they replace the presentation's own settings):\n";
+
+struct VideoOptions {
+  std::string output;
+  video::VideoSettings video;
+  std::optional<video::VideoCodec> codec;
+  std::optional<int> crf;
+  uint32_t seed = 0;
+  ShowOptions show;
+  std::vector<std::string> inputs;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "quenmora video: %s\n(see 'quenmora video --help')\n", message.c_str());
+  return 2;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quenmora video: %s\n", message.c_str());
+  return 1;
+}
+
+std::optional<int> ParseInRange(const std::string& text, int low, int high) {
+  const auto n = ParseInt32(text);
+  if (!n || *n < low || *n > high) return std::nullopt;
+  return *n;
+}
+
+// "WxH" with even sides of 16 to 8192 pixels.
+bool ParseSize(const std::string& text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  const auto w = ParseInRange(text.substr(0, x), 16, 8192);
+  const auto h = ParseInRange(text.substr(x + 1), 16, 8192);
+  if (!w || !h || *w % 2 || *h % 2) return false;
+  width = *w;
+  height = *h;
+  return true;
+}
+
+std::optional<uint32_t> ParseSeed(const std::string& text) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const unsigned long long v = std::stoull(text);
+  if (v > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<uint32_t>(v);
+}
+
+// Parses the command line; returns an error text or "".
+std::string ParseArguments(const Args& args, VideoOptions& o) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string error;
+    if (o.show.Take(args, i, error)) {
+      if (!error.empty()) return error;
+      continue;
+    }
+    const bool takes_value = a == "-o" || a == "--output" || a == "--size" || a == "--fps" ||
+                             a == "--codec" || a == "--crf" || a == "--seed";
+    if (!takes_value) {
+      struct stat st {};
+      if (a.size() > 1 && a[0] == '-' && ::stat(a.c_str(), &st) != 0) return "unknown option " + a;
+      o.inputs.push_back(a);
+      continue;
+    }
+    if (i + 1 >= args.size()) return a + " needs a value";
+    const std::string& v = args[++i];
+    if (a == "-o" || a == "--output") {
+      o.output = v;
+    } else if (a == "--size") {
+      if (!ParseSize(v, o.video.width, o.video.height))
+        return "--size takes WxH with even sides of 16 to 8192 pixels, not " + v;
+    } else if (a == "--fps") {
+      const auto n = ParseInRange(v, 1, 120);
+      if (!n) return "--fps takes 1..120, not " + v;
+      o.video.fps = *n;
+    } else if (a == "--codec") {
+      o.codec = video::CodecByName(v);
+      if (!o.codec) return "--codec takes h264, vp9 or av1, not " + v;
+    } else if (a == "--crf") {
+      o.crf = ParseInRange(v, 0, 63);
+      if (!o.crf) return "--crf takes a quality of 0..63, not " + v;
+    } else {
+      const auto k = ParseSeed(v);
+      if (!k) return "--seed takes 0..4294967295, not " + v;
+      o.seed = *k;
+    }
+  }
+  if (o.output.empty()) return "no output file given (-o OUT)";
+  if (o.inputs.empty()) return "give a presentation or pictures";
+  return "";
+}
+
+// The show to film: a presentation's, or one made of the pictures given. Returns an error text
+// or "".
+std::string LoadShow(VideoOptions& o, video::Show& show,
+                     std::unique_ptr<video::SlidePictures>& pictures) {
+  const bool presentation =
+      o.inputs.size() == 1 && SlideDecoderFor(o.inputs[0]) == TSlideDecoder::sdNone;
+  if (presentation) {
+    const std::string& path = o.inputs[0];
+    if (!o.show.CaptionsFile().empty())
+      return "--captions gives captions to pictures; " + path + " has its own";
+    if (const auto why = NotARegularFile(path, "presentation")) return *why;
+    bool no_payload = false;
+    try {
+      show = video::ReadShow(path, &no_payload);
+    } catch (const EPayloadDamaged& e) {
+      return path + (no_payload ? ": not a presentation (" : ": damaged gallery payload (") +
+             e.what() + ")";
+    } catch (const std::exception& e) {
+      return path + ": " + e.what();
+    }
+    pictures = video::PicturesOfShow(path);
+  } else {
+    show.header = DefaultShowHeader();
+    std::vector<std::string> paths;
+    std::vector<std::optional<std::string>> captions;
+    for (const std::string& arg : o.inputs) {
+      std::string path;
+      std::optional<std::string> caption;
+      SplitPictureArgument(arg, path, caption);
+      if (const auto why = NotARegularFile(path, "picture")) return *why;
+      if (::access(path.c_str(), R_OK) != 0) return "cannot read the picture " + path;
+      if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
+        return path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures";
+      paths.push_back(path);
+      captions.push_back(caption);
+    }
+    if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), captions); !e.empty()) return e;
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      std::string error;
+      const auto caption = ToShortString(captions[k].value_or(""), "caption", error);
+      if (!caption) return error;
+      show.slides.push_back({paths[k], *caption});
+    }
+    show.header.count = static_cast<int32_t>(show.slides.size());
+    pictures = video::PicturesOfFiles(std::move(paths));
+  }
+  if (std::string e = o.show.ApplyTo(show.header); !e.empty()) return e;
+  if (show.slides.empty()) return "the show has no slides";
+  if (show.header.interval <= 0)
+    return "the show never leaves its first slide (interval " +
+           std::to_string(show.header.interval) + "); give --interval SECONDS";
+  return "";
+}
+
+// Whether `output` may be written: never an input, nor anything but a regular file.
+std::string CheckOutput(const VideoOptions& o) {
+  struct stat out {};
+  if (::stat(o.output.c_str(), &out) != 0) return "";
+  if (!S_ISREG(out.st_mode)) {
+    if (const auto why = NotARegularFile(o.output, "output")) return *why;
+  }
+  std::vector<std::string> read = o.inputs;
+  if (!o.show.CaptionsFile().empty()) read.push_back(o.show.CaptionsFile());
+  for (const std::string& arg : read) {
+    std::string path;
+    std::optional<std::string> caption;
+    SplitPictureArgument(arg, path, caption);
+    struct stat in {};
+    if (::stat(path.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+      return "the output " + o.output + " is also an input (" + path + ")";
+  }
+  return "";
+}
+
+// Encodes the screens and shows how far it has come on a terminal: frames, share, speed as a
+// multiple of real time and the time left.
+class EncodingSink final : public video::FrameSink {
+ public:
+  EncodingSink(video::VideoEncoder& encoder, int64_t total, int fps)
+      : encoder_(encoder), total_(total), fps_(fps), bar_(::isatty(STDERR_FILENO) != 0) {}
+
+  void Frames(const TBitmap& screen, int64_t frames) override {
+    encoder_.Encode(screen, frames, [this] {
+      ++done_;
+      if (bar_) Report(false);
+    });
+  }
+
+  void Done() {
+    if (bar_) Report(true);
+  }
+  double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+  double Speed() const {
+    const double s = Seconds();
+    return s > 0 ? static_cast<double>(done_) / fps_ / s : 0;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Report(bool last) {
+    const auto now = Clock::now();
+    if (!last && now - shown_ < std::chrono::milliseconds(100)) return;
+    shown_ = now;
+    const int width = 30;
+    const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
+    const double seconds = Seconds();
+    const double left = done_ ? seconds * static_cast<double>(total_ - done_) / done_ : 0;
+    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames %3d%%  %.1fx real time  %d:%02d left ",
+                 std::string(filled, '#').c_str(), std::string(width - filled, '-').c_str(),
+                 static_cast<long long>(done_), static_cast<long long>(total_),
+                 total_ ? static_cast<int>(done_ * 100 / total_) : 100, Speed(),
+                 static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+    if (last) std::fputc('\n', stderr);
+  }
+
+  video::VideoEncoder& encoder_;
+  int64_t total_, done_ = 0;
+  int fps_;
+  bool bar_;
+  Clock::time_point start_ = Clock::now(), shown_{};
+};
+
+}  // namespace
+
+int RunVideo(const Args& args) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsageHead, stdout);
+      std::fputs(kShowOptionsHelp, stdout);
+      return 0;
+    }
+  }
+  VideoOptions o;
+  if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
+  const auto container = video::ContainerForPath(o.output);
+  if (!container) return UsageError("the output's name must end in .mp4, .webm or .mkv");
+  o.video.codec = o.codec.value_or(video::DefaultCodec(*container));
+  if (!video::ContainerCarries(*container, o.video.codec))
+    return UsageError(std::string("a .webm video holds vp9 or av1, not ") +
+                      video::CodecName(o.video.codec));
+  o.video.crf = o.crf.value_or(video::DefaultCrf(o.video.codec));
+  if (o.video.crf > video::MaxCrf(o.video.codec))
+    return UsageError("--crf takes 0.." + std::to_string(video::MaxCrf(o.video.codec)) + " for " +
+                      video::CodecName(o.video.codec));
+  if (std::string e = CheckOutput(o); !e.empty()) return Fail(e);
+
+  video::Show show;
+  std::unique_ptr<video::SlidePictures> pictures;
+  if (std::string e = LoadShow(o, show, pictures); !e.empty()) return Fail(e);
+  const video::ShowTimeline timeline = video::TimelineOf(show);
+  const int64_t total = video::FirstFrameAt(timeline.DurationMs(), o.video.fps);
+
+  std::optional<PendingOutput> out;
+  try {
+    out.emplace(o.output);
+    video::VideoEncoder encoder(out->Stream().Path(), *container, o.video);
+    EncodingSink sink(encoder, total, o.video.fps);
+    video::ShowVideoSettings settings{o.video.width, o.video.height, o.video.fps, o.seed};
+    video::PlayShow(show, *pictures, settings, nullptr, sink);
+    encoder.Finish();
+    sink.Done();
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    out->Commit(0666 & ~mask);
+    std::printf("%s: %lld frames, %.2f s at %d fps, %s %dx%d (%.1fx real time)\n", o.output.c_str(),
+                static_cast<long long>(encoder.FramesEncoded()),
+                static_cast<double>(timeline.DurationMs()) / 1000, o.video.fps,
+                video::CodecName(o.video.codec), o.video.width, o.video.height, sink.Speed());
+  } catch (const std::exception& e) {
+    out.reset();
+    return Fail(e.what());
+  }
+  return 0;
+}
+
+}  // namespace qm::tool

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libpng-dev libpixman-1-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   xvfb xauth xdotool x11-utils x11-apps
   fonts-dejavu-core
   chromium

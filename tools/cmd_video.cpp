@@ -279,6 +279,9 @@ int RunVideo(const Args& args) {
   if (!video::ContainerCarries(*container, o.video.codec))
     return UsageError(std::string("a .webm video holds vp9 or av1, not ") +
                       video::CodecName(o.video.codec));
+  // SVT-AV1 takes no smaller pictures, and libaom's are no use to anyone.
+  if (o.video.codec == video::VideoCodec::kAV1 && (o.video.width < 64 || o.video.height < 64))
+    return UsageError("av1 needs a size of at least 64x64");
   o.video.crf = o.crf.value_or(video::DefaultCrf(o.video.codec));
   if (o.video.crf > video::MaxCrf(o.video.codec))
     return UsageError("--crf takes 0.." + std::to_string(video::MaxCrf(o.video.codec)) + " for " +

@@ -12,16 +12,16 @@ namespace qm::video {
 namespace {
 
 // The bitmaps of one transition as the control prepares them with OverDraw off: the old
-// contents are the bare background, the new picture is in the screen's format.
+// contents are the bare background, the new picture is `picture`, already in the screen's
+// format (held once, not copied: a photograph may be large).
 struct Transition {
-  TBitmap old_contents, picture, display;
+  TBitmap old_contents, display;
   TransitionBitmaps bitmaps;
 
-  Transition(const TBitmap& graphic, TColor background) : picture(graphic) {
-    const int w = graphic.Width(), h = graphic.Height();
+  Transition(TBitmap& picture, TColor background) {
+    const int w = picture.Width(), h = picture.Height();
     old_contents.SetSize(w, h, PixelFormat::pf32bit);
     FillRect(old_contents, Rect(0, 0, w, h), background);
-    picture.ConvertTo(PixelFormat::pf32bit);
     display.SetSize(w, h, PixelFormat::pf32bit);
     bitmaps = {&display, &picture, &old_contents, w, h};
   }
@@ -69,7 +69,11 @@ void PlayShow(const Show& show, SlidePictures& pictures, const ShowVideoSettings
   for (int k = 0; k < timeline.SlideCount(); ++k) {
     const ShowSlide& slide = show.slides[k];
     try {
-      if (std::optional<TBitmap> decoded = pictures.Next()) picture = std::move(decoded);
+      if (std::optional<TBitmap> decoded = pictures.Next()) {
+        // The screen's format changes no pixel's colour.
+        decoded->ConvertTo(PixelFormat::pf32bit);
+        picture = std::move(decoded);
+      }
     } catch (const std::exception& e) {
       throw SlideError(k, slide.name, e.what());
     }

@@ -20,11 +20,20 @@ namespace {
 
 // Feeds inflate from the run of IDAT chunks through an input buffer of 65535 bytes. Every byte
 // read from a chunk, and the chunk's name, go into the running checksum.
+//
+// Given a faster Adler-32 sum, the reader switches inflate's own check of the stream's sum off
+// and makes it here over every byte inflate gives: when the stream ends, the sum must match the
+// 4 bytes that inflate read last, or the data is in error as inflate itself would report it.
 class IdatReader {
  public:
-  IdatReader(TByteReader& stream, uint32_t length) : stream_(stream), remaining_(length) {
+  using TAdler32 = uint32_t (*)(uint32_t adler, const uint8_t* data, std::size_t length);
+
+  IdatReader(TByteReader& stream, uint32_t length, TAdler32 adler32)
+      : stream_(stream), remaining_(length), adler32_(adler32) {
     crc_ = crc32(0L, reinterpret_cast<const Bytef*>("IDAT"), 4);
     if (inflateInit(&z_) != Z_OK) throw EPNGZLIBError(ZlibMessage(Z_MEM_ERROR));
+    if (adler32_ && inflateValidate(&z_, 0) != Z_OK)
+      throw EPNGZLIBError(ZlibMessage(Z_STREAM_ERROR));
   }
   ~IdatReader() { inflateEnd(&z_); }
   IdatReader(const IdatReader&) = delete;
@@ -40,6 +49,12 @@ class IdatReader {
       const uInt in_before = z_.avail_in, out_before = z_.avail_out;
       const int result = inflate(&z_, Z_NO_FLUSH);
       if (result < 0) throw EPNGZLIBError(ZlibMessage(result));
+      if (adler32_) {
+        const uInt produced = out_before - z_.avail_out;
+        adler_ = adler32_(adler_, z_.next_out - produced, produced);
+        if (result == Z_STREAM_END && StoredSum() != adler_)
+          throw EPNGZLIBError(ZlibMessage(Z_DATA_ERROR));
+      }
       // The stream is complete (or asks for a preset dictionary, which no PNG has): no further
       // input can produce output.
       if (result == Z_STREAM_END || result == Z_NEED_DICT) ended_ = true;
@@ -94,7 +109,9 @@ class IdatReader {
       remaining_ = ReadBigEndian32(head);
       crc_ = crc32(0L, head + 4, 4);
     }
+    Remember(last_, buffer_.data(), in_buffer_);
     const std::size_t got = ReadChunkBytes();
+    in_buffer_ = got;
     if (got == 0) {
       ended_ = true;
       return false;
@@ -104,12 +121,32 @@ class IdatReader {
     return true;
   }
 
+  // Moves the last (up to) 4 of `count` bytes into `last`, the 4 bytes read before them.
+  static void Remember(uint8_t* last, const uint8_t* data, std::size_t count) {
+    for (std::size_t i = count > 4 ? count - 4 : 0; i < count; ++i) {
+      std::memmove(last, last + 1, 3);
+      last[3] = data[i];
+    }
+  }
+
+  // The stream's stored sum: the 4 bytes inflate has read last, big-endian.
+  uint32_t StoredSum() const {
+    uint8_t last[4];
+    std::memcpy(last, last_, 4);
+    Remember(last, buffer_.data(), static_cast<std::size_t>(z_.next_in - buffer_.data()));
+    return ReadBigEndian32(last);
+  }
+
   TByteReader& stream_;
   uint32_t remaining_;
   uLong crc_;
   z_stream z_{};
   bool ended_ = false;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(kBufferSize);
+  std::size_t in_buffer_ = 0;  // bytes the last refill put into the buffer
+  uint8_t last_[4] = {};       // the last 4 bytes of the input before the buffer's
+  TAdler32 adler32_;
+  uint32_t adler_ = 1;
 };
 
 // Size of the buffer that rows are inflated into (more when two rows need more).
@@ -251,9 +288,10 @@ std::size_t FilterDistance(int type, int depth) {
   }
 }
 
-}  // namespace
+// How the image data is inflated: many rows a call, or one row a call.
+enum class Pace { kBlocks, kRows };
 
-void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
+void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace) {
   TChunkIHDR& header = *png.Header();
   const int type = header.ColorType, depth = header.BitDepth;
   const uint32_t width = header.Width, height = header.Height;
@@ -274,7 +312,7 @@ void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
                                 : distance == 4 ? kernels.Unfilter4
                                                 : nullptr;
   const RowCopier copier(header, png.GammaTable, png.GammaIsIdentity(), kernels);
-  IdatReader reader(stream, length);
+  IdatReader reader(stream, length, pace == Pace::kBlocks ? kernels.Adler32 : nullptr);
 
   struct Pass {
     uint32_t x0, y0, dx, dy;
@@ -323,7 +361,9 @@ void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
           filled -= keep;
         }
         const std::size_t want =
-            static_cast<std::size_t>(std::min<uint64_t>(stage.size() - filled, data_left));
+            pace == Pace::kRows
+                ? need - (filled - pos)
+                : static_cast<std::size_t>(std::min<uint64_t>(stage.size() - filled, data_left));
         const std::size_t got = reader.Read(stage.data() + filled, want);
         filled += got;
         data_left -= got;
@@ -351,6 +391,26 @@ void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
     }
   }
   reader.Finish();
+}
+
+}  // namespace
+
+void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
+  const std::size_t start = stream.Position();
+  try {
+    DecodeRows(png, stream, length, Pace::kBlocks);
+  } catch (const EPNGZLIBError&) {
+    // Damaged compressed data. Inflating many rows a call can meet the damage before a check
+    // that inflating row by row makes first (a chunk's checksum, the next chunk's name, the end
+    // of the file), so the data is read again row by row from its start, and whichever failure
+    // that meets first is the one reported.
+    TChunkIHDR& header = *png.Header();
+    TBitmap& image = header.Image;
+    std::fill_n(image.ScanLine(0), image.RowBytes() * static_cast<std::size_t>(image.Height()), 0);
+    std::fill(header.Alpha.begin(), header.Alpha.end(), 0);
+    stream.Seek(start);
+    DecodeRows(png, stream, length, Pace::kRows);
+  }
 }
 
 }  // namespace qm

@@ -1,5 +1,7 @@
 #include "imaging/png_rows.h"
 
+#include <zlib.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -95,6 +97,10 @@ void RgbaToBgrPortable(const uint8_t* src, uint8_t* dst, uint8_t* alpha, std::si
     dst[2] = src[0];
     alpha[i] = src[3];
   }
+}
+
+uint32_t Adler32Portable(uint32_t adler, const uint8_t* data, std::size_t length) {
+  return static_cast<uint32_t>(adler32_z(adler, data, length));
 }
 
 #ifdef QM_X86
@@ -215,24 +221,63 @@ __attribute__((target("ssse3"))) void RgbaToBgrSsse3(const uint8_t* src, uint8_t
   }
   RgbaToBgrPortable(src + 4 * i, dst + 3 * i, alpha + i, count - i);
 }
+// ---- SSSE3 Adler-32 ----
+
+// 16 bytes a step: s1 gains their sum, s2 gains 16 times s1 before the step plus the bytes
+// weighted 16 down to 1. Sums are reduced modulo 65521 every 5552 bytes, the longest run whose
+// sums cannot overflow 32 bits.
+__attribute__((target("ssse3"))) uint32_t Adler32Ssse3(uint32_t adler, const uint8_t* data,
+                                                       std::size_t length) {
+  constexpr uint32_t kBase = 65521;
+  constexpr std::size_t kRun = 5552;
+  uint64_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+  const __m128i weights = _mm_setr_epi8(16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+  const __m128i ones = _mm_set1_epi16(1), zero = _mm_setzero_si128();
+  auto total = [](__m128i v) {
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(v)));
+  };
+  while (length >= 16) {
+    const std::size_t run = (length < kRun ? length : kRun) & ~std::size_t{15};
+    length -= run;
+    __m128i sum = zero, before = zero, weighted = zero;
+    for (std::size_t i = 0; i < run; i += 16, data += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+      before = _mm_add_epi32(before, sum);
+      sum = _mm_add_epi32(sum, _mm_sad_epu8(bytes, zero));
+      weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_maddubs_epi16(bytes, weights), ones));
+    }
+    s2 = (s2 + s1 * run + 16 * total(before) + total(weighted)) % kBase;
+    s1 = (s1 + total(sum)) % kBase;
+  }
+  for (; length > 0; --length, ++data) {
+    s1 += *data;
+    s2 += s1;
+  }
+  return static_cast<uint32_t>(((s2 % kBase) << 16) | (s1 % kBase));
+}
 #endif
 
 constexpr TRowKernels kPortable{"portable",
                                 {nullptr, Sub<3>, Up, Average<3>, PaethAll<3>},
                                 {nullptr, Sub<4>, Up, Average<4>, PaethAll<4>},
                                 RgbToBgrPortable,
-                                RgbaToBgrPortable};
+                                RgbaToBgrPortable,
+                                Adler32Portable};
 #ifdef QM_X86
 constexpr TRowKernels kSse2{"sse2",
                             {nullptr, SubSse2<3>, Up, AverageSse2<3>, PaethSse2<3>},
                             {nullptr, SubSse2<4>, Up, AverageSse2<4>, PaethSse2<4>},
                             RgbToBgrPortable,
-                            RgbaToBgrPortable};
+                            RgbaToBgrPortable,
+                            Adler32Portable};
 constexpr TRowKernels kSsse3{"ssse3",
                              {nullptr, SubSse2<3>, Up, AverageSse2<3>, PaethSse2<3>},
                              {nullptr, SubSse2<4>, Up, AverageSse2<4>, PaethSse2<4>},
                              RgbToBgrSsse3,
-                             RgbaToBgrSsse3};
+                             RgbaToBgrSsse3,
+                             Adler32Ssse3};
 #endif
 
 const TRowKernels& Choose() {

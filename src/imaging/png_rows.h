@@ -1,5 +1,6 @@
-// Row kernels of the PNG decoder: reversing a row's filter, and turning 8-bit RGB and RGBA rows
-// into the image's blue-green-red pixels (and the alpha plane). Each has a portable version and,
+// Row kernels of the PNG decoder: reversing a row's filter, turning 8-bit RGB and RGBA rows into
+// the image's blue-green-red pixels (and the alpha plane), and the Adler-32 sum of the
+// inflated data. Each has a portable version and,
 // where the processor offers them, vectorised versions that give the same bytes.
 #pragma once
 
@@ -29,6 +30,8 @@ struct TRowKernels {
   void (*RgbToBgr)(const uint8_t* src, uint8_t* dst, std::size_t count);
   // `count` pixels of red, green, blue, alpha bytes to blue, green, red, and the alpha bytes.
   void (*RgbaToBgr)(const uint8_t* src, uint8_t* dst, uint8_t* alpha, std::size_t count);
+  // The Adler-32 sum `adler` (1 for no data) continued over `length` bytes.
+  uint32_t (*Adler32)(uint32_t adler, const uint8_t* data, std::size_t length);
 };
 
 // The fastest kernels this processor can run.

@@ -271,6 +271,17 @@ TEST(PngDecode, EveryRowKernelAgreesWithThePortableOne) {
       ASSERT_EQ(got, want) << k.Name << " RGBA, " << count;
       ASSERT_EQ(got_alpha, want_alpha) << k.Name << " alpha, " << count;
     }
+  // The Adler-32 sum over runs of every length around the reduction step, of random bytes and of
+  // bytes of 255 (the largest sums), from a start sum of 1 and of a large one.
+  const std::vector<uint8_t> random = random_bytes(12000), full(12000, 255);
+  for (const auto& k : kernels)
+    for (const auto* data : {&random, &full})
+      for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16},
+                            std::size_t{17}, std::size_t{5551}, std::size_t{5552},
+                            std::size_t{5568}, std::size_t{11111}, std::size_t{12000}})
+        for (uint32_t start : {1u, 0xFFF0FFF0u % 65521u * 65537u})
+          ASSERT_EQ(k.Adler32(start, data->data(), n), adler32_z(start, data->data(), n))
+              << k.Name << " sum of " << n;
 }
 
 // ---- gamma ----
@@ -538,6 +549,9 @@ TEST(PngErrors, EachFailureRaisesItsClassWithItsText) {
   const PngChunk idat = {"IDAT", z};
   const PngChunk iend = {"IEND", {}};
   const Bytes good = test::AssemblePng({ihdr, idat, iend});
+  const PngChunk grey32 = test::IhdrChunk(32, 32, 8, 0);
+  const Bytes damaged = {0x78, 0x9C, 0x63, 0x64, 0x60, 0x24, 0x00, 0x14, 0x08,
+                         0xC8, 0xB3, 0x0C, 0x05, 0x92, 0x92, 0x92, 0x92};
   const ErrorCase cases[] = {
       {"signature",
        [&] {
@@ -674,6 +688,27 @@ TEST(PngErrors, EachFailureRaisesItsClassWithItsText) {
          return test::AssemblePng({ihdr, {"IDAT", bad}, iend});
        },
        "EPNGZLIBError", kZlib + "data error (-3)"},
+      // A stream for 32 x 32 grey whose input ends right after its 7th row and whose next
+      // match reaches back before the data's start: reading row by row, the chunk's checksum
+      // and the next chunk's name are checked before inflate meets the damage.
+      {"damage after a row that ends the chunk, checksum wrong",
+       [&] {
+         return test::AssemblePng({grey32, {"IDAT", damaged, true}, iend});
+       },
+       "EPngInvalidCRC",
+       "This \"Portable Network Graphics\" image is not valid because it contains invalid "
+       "pieces of data (crc error)"},
+      {"damage after a row that ends the chunk, no IDAT after it",
+       [&] {
+         return test::AssemblePng({grey32, {"IDAT", damaged}, iend});
+       },
+       "EPNGMissingMultipleIDAT",
+       "This \"Portable Network Graphics\" image is invalid because it has missing image parts."},
+      {"damage after a row that ends the chunk, more IDAT after it",
+       [&] {
+         return test::AssemblePng({grey32, {"IDAT", damaged}, {"IDAT", {0}}, iend});
+       },
+       "EPNGZLIBError", kZlib + "data error (-3)"},
       {"no image data",
        [&] {
          return test::AssemblePng({ihdr, iend});
@@ -717,6 +752,43 @@ TEST(PngErrors, EachFailureRaisesItsClassWithItsText) {
        "it."},
   };
   for (const ErrorCase& c : cases) ExpectError(c);
+}
+
+TEST(PngErrors, TheStreamsStoredSumIsCheckedWhereverItsBytesLie) {
+  // The last 4 bytes of the compressed stream hold the sum of the inflated data; they are read
+  // (and any of them changed is a data error) when they follow the picture's last data in a
+  // chunk, and when the stream ends before the picture does, here holding 10 of its 30 rows,
+  // wherever they lie: in one chunk with the rest, or spread one byte a chunk.
+  const PngImage img = test::RandomPngImage(40, 30, 2, 8, 77);
+  PngImage part = img;
+  part.height = 10;
+  part.samples.resize(40 * 10 * 3);
+  Bytes expected_part = ExpectedRgb(img, {});
+  std::fill(expected_part.begin() + 40 * 10 * 3, expected_part.end(), 0);
+  struct Row {
+    const PngImage* data;
+    std::size_t spread;
+    Bytes expected;
+  } rows[] = {
+      {&img, 0, ExpectedRgb(img, {})}, {&part, 0, expected_part}, {&part, 5, expected_part}};
+  for (const Row& r : rows)
+    for (std::size_t changed : {0, 1, 4}) {  // the byte that many from the end, 0 for none
+      SCOPED_TRACE(testing::Message() << "rows " << r.data->height << " spread " << r.spread
+                                      << " changed " << changed);
+      Bytes z = r.data->Compressed();
+      if (changed) z[z.size() - changed] ^= 0x20;
+      std::vector<PngChunk> chunks{test::IhdrChunk(img),
+                                   {"IDAT", Bytes(z.begin(), z.end() - r.spread)}};
+      for (std::size_t i = z.size() - r.spread; i < z.size(); ++i)
+        chunks.push_back({"IDAT", {z[i]}});
+      chunks.push_back({"IEND", {}});
+      const Bytes file = test::AssemblePng(chunks);
+      if (!changed)
+        EXPECT_EQ(test::BitmapRgb(Decode(file)), r.expected);
+      else
+        ExpectError({"stored sum changed", [&] { return file; }, "EPNGZLIBError",
+                     kZlib + "data error (-3)"});
+    }
 }
 
 TEST(PngErrors, AreBaseExceptionsButNotEachOther) {

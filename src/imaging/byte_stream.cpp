@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "imaging/imaging_messages.h"
@@ -23,9 +22,7 @@ namespace {
 }  // namespace
 
 std::string FullFileName(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.lexically_normal().string();
+  return FullPath(path);
 }
 
 std::string FormatMessage(const char* format, ...) {

@@ -101,6 +101,9 @@ class NativeFile {
 
 // The full path of the running program's own file.
 std::string OwnExecutablePath();
+// `path` made absolute against the working directory and normalised ("a/../b.png" in /tmp:
+// "/tmp/b.png"); `path` itself when that fails.
+std::string FullPath(const std::string& path);
 // The file name part of a path (after the last separator).
 std::string FileNamePart(const std::string& path);
 // The user's temporary directory, ending in the system's separator: $TMPDIR or /tmp on Linux,

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/native_files.h"
 
@@ -119,6 +120,12 @@ std::string OwnExecutablePath() {
   if (n <= 0) return "/proc/self/exe";
   path.resize(static_cast<std::size_t>(n));
   return path;
+}
+
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
 }
 
 std::string FileNamePart(const std::string& path) {

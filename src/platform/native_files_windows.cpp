@@ -201,6 +201,21 @@ std::string OwnExecutablePath() {
   }
 }
 
+std::string FullPath(const std::string& path) {
+  // GetFullPathNameW rather than the C++ library's paths, which would bring its whole locale
+  // machinery into the player.
+  const std::wstring wide = WideFromUtf8(path);
+  std::wstring full(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return path;
+    if (n < full.size()) return Utf8(full.data(), n);
+    full.resize(n + 1);
+  }
+  return path;
+}
+
 std::string FileNamePart(const std::string& path) {
   const auto separator = path.find_last_of("/\\");
   return separator == std::string::npos ? path : path.substr(separator + 1);

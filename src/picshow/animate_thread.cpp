@@ -35,6 +35,8 @@ void ApplyPriorityToCurrentThread(TThreadPriority p) {
 // termination request during it is still answered at once.
 constexpr auto kFinalStretch = std::chrono::milliseconds(1);
 
+thread_local TAnimateThread* current_thread = nullptr;
+
 }  // namespace
 
 // --- The animation thread ---
@@ -51,24 +53,35 @@ void TAnimateThread::RequestTermination() {
   pause_cv_.notify_all();
 }
 
+TAnimateThread* TAnimateThread::Current() {
+  return current_thread;
+}
+
 void TAnimateThread::Run(TThreadPriority priority) {
   ApplyPriorityToCurrentThread(priority);
+  current_thread = this;
   started_ = true;
   try {
     while (!terminate_) {
-      // The frame's time: the next one is due Delay after it, never sooner.
-      const Clock::time_point frame_start = Clock::now();
       paint_event_.Wait();
       if (terminate_) continue;
       paint_event_.Reset();
       if (owner_.AnimationStep()) terminate_ = true;
-      if (!terminate_) PauseUntil(frame_start + owner_.AnimationDelay());
     }
   } catch (...) {
     // An effect or a frame event failed: the transition ends with the last frame drawn and
     // finishes as a completed one.
   }
+  current_thread = nullptr;
   owner_.AnimationEnded(*this);
+}
+
+void TAnimateThread::AwaitFrameTime() {
+  // Pacing the frames' times on screen rather than the starts of their composition keeps the
+  // gaps even when one frame takes longer to compose than the next.
+  if (shown_any_) PauseUntil(last_shown_ + owner_.AnimationDelay());
+  last_shown_ = Clock::now();
+  shown_any_ = true;
 }
 
 bool TAnimateThread::PauseUntil(Clock::time_point deadline) {

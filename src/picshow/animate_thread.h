@@ -1,10 +1,10 @@
 // The animation thread of the transition control and its hand-off with the main thread.
 //
 // The thread steps a transition one frame at a time. A frame is composed only after the previous
-// one has been painted (the paint event), and no sooner than Delay after the previous frame
-// began: each frame's start is an absolute deadline on the monotonic clock, slept to precisely,
-// so the frames keep their pace instead of drifting by a tick count's rounding. A termination
-// request cuts any pause short.
+// one has been painted (the paint event), and it goes to the screen no sooner than Delay after
+// the previous one did: each frame's time is an absolute deadline on the monotonic clock, slept
+// to precisely, so the frames keep their pace on screen whatever each one took to compose. A
+// termination request cuts any pause short.
 //
 // Each frame is painted on the main thread: the thread asks for the repaint through the
 // MainThreadLink, which wakes the main thread through the control's host, and waits until the
@@ -40,9 +40,10 @@ enum class TThreadPriority : uint8_t {
 class AnimationSteps {
  public:
   virtual ~AnimationSteps() = default;
-  // One step of the transition, its frame painted; true when the end is reached.
+  // One step of the transition; true when the end is reached. Between composing the frame and
+  // painting it, the step calls AwaitFrameTime of the thread.
   virtual bool AnimationStep() = 0;
-  // The minimum time per frame, read after every step.
+  // The minimum time per frame, read for every frame.
   virtual std::chrono::milliseconds AnimationDelay() const = 0;
   // The last act of the thread's body, on the thread, however the body ended.
   virtual void AnimationEnded(TAnimateThread& thread) = 0;
@@ -74,6 +75,14 @@ class TAnimateThread {
   void RequestTermination();
   bool TerminationRequested() const { return terminate_.load(); }
 
+  // On this thread, between composing a frame and painting it: waits until Delay after the
+  // previous frame went to the screen (the first frame goes at once), or until termination is
+  // requested; the frame's time is then now.
+  void AwaitFrameTime();
+  // The animation thread running on the calling thread, or nullptr.
+  static TAnimateThread* Current();
+  const AnimationSteps& Owner() const { return owner_; }
+
  private:
   void Run(TThreadPriority priority);
   // Sleeps until `deadline` on the monotonic clock; false when termination was requested.
@@ -86,6 +95,8 @@ class TAnimateThread {
   std::atomic<bool> terminate_{false};
   std::mutex pause_mutex_;
   std::condition_variable pause_cv_;
+  bool shown_any_ = false;        // a frame went to the screen (this thread only)
+  Clock::time_point last_shown_;  // when
   std::thread thread_;
 };
 

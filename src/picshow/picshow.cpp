@@ -370,9 +370,10 @@ void TCustomPicShow::Prepare() {
   const int w = graphic.Width(), h = graphic.Height();
   picture_width_ = w;
   picture_height_ = h;
+  const bool fresh_display = display_.Empty();
   {
     std::scoped_lock lock(display_.Canvas());
-    if (display_.Empty() || w <= 0 || h <= 0) {
+    if (fresh_display || w <= 0 || h <= 0) {
       display_.SetSize(w, h, PixelFormat::pf32bit);
     } else {
       display_.ConvertTo(PixelFormat::pf32bit);
@@ -392,6 +393,13 @@ void TCustomPicShow::Prepare() {
     // The screen area the new picture will cover, at the picture's own resolution.
     StretchBlt(*old_contents_, 0, 0, w, h, offscreen_, source.Left, source.Top,
                source.Right - source.Left, source.Bottom - source.Top);
+  }
+  if (fresh_display) {
+    // A new display bitmap starts as the old contents, which the first frame draws anyway: a
+    // paint before it shows the screen as it was, and the new memory is touched here rather
+    // than within the first frame, which would then come late against its pace.
+    std::scoped_lock lock(display_.Canvas());
+    Draw(display_, 0, 0, *old_contents_);
   }
 
   // The new picture in the screen's format: the effects then read 32-bit pixels whatever the
@@ -460,7 +468,11 @@ void TCustomPicShow::RepaintFrame() {
     ServeRepaintRequest();
     return;
   }
-  // Another thread (the animation thread): the main thread paints the frame; wait until it has.
+  // Another thread: the main thread paints the frame; wait until it has. This control's animation
+  // thread first waits for the frame's time.
+  if (TAnimateThread* thread = TAnimateThread::Current();
+      thread && &thread->Owner() == adapter_.get())
+    thread->AwaitFrameTime();
   link_.RequestRepaint();
 }
 

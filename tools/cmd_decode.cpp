@@ -2,13 +2,16 @@
 // writes the result as a 24-bit PNG.
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "imaging/imaging_messages.h"
 #include "imaging/png_writer.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
 #include "tools/commands.h"
+#include "tools/pending_output.h"
 #include "tools/tool_files.h"
+#include "tools/tool_messages.h"
 
 namespace qm::tool {
 
@@ -32,10 +35,7 @@ int RunDecode(const Args& args) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (args.size() != 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  if (args.size() != 2) return UsageError("expected FILE OUT.png");
   const std::string& input = args[0];
   const std::string& output = args[1];
   if (const auto why = NotARegularFile(input, "picture")) {
@@ -49,14 +49,16 @@ int RunDecode(const Args& args) {
                "\": the player decodes .jpg, .jpeg, .png and .bmp files");
     return 1;
   }
+  // The output is checked, and its file made, before the picture is decoded.
+  std::optional<PendingOutput> out;
   try {
-    const std::optional<TBitmap> picture = LoadSlidePicture(input, decoder);
-    // An empty picture (an empty bitmap file) has no PNG form.
-    if (picture->Empty())
-      std::fprintf(stderr, "The picture is empty; %s was not written.\n", output.c_str());
-    else
-      WritePng24(*picture, output);
-    std::printf("%dx%d %d\n", picture->Width(), picture->Height(), picture->BitsPerPixel());
+    out.emplace(output, PictureInputs({input}));
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+  std::optional<TBitmap> picture;
+  try {
+    picture = LoadSlidePicture(input, decoder);
   } catch (const Exception& e) {
     PrintError(e.Message());
     return 1;
@@ -64,6 +66,18 @@ int RunDecode(const Args& args) {
     PrintError(msg::kOutOfMemory);
     return 1;
   }
+  try {
+    // An empty picture (an empty bitmap file) has no PNG form.
+    if (picture->Empty()) {
+      std::fprintf(stderr, "The picture is empty; %s was not written.\n", output.c_str());
+    } else {
+      WritePng24(*picture, out->Sink());
+      out->Commit();
+    }
+  } catch (const std::exception& e) {
+    return Fail(out->WriteError(e));
+  }
+  std::printf("%dx%d %d\n", picture->Width(), picture->Height(), picture->BitsPerPixel());
   return 0;
 }
 

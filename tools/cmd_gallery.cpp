@@ -5,9 +5,12 @@
 //
 // The styles are rendered in worker processes, not threads: some styles draw from the program's
 // one random generator, whose sequence must run on undisturbed within each transition.
+#include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,20 +24,23 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "imaging/apng_writer.h"
 #include "imaging/png_writer.h"
 #include "picshow/render.h"
 #include "picshow/style_catalogue.h"
-#include "platform/exception.h"
 #include "platform/stretch.h"
 #include "tools/commands.h"
+#include "tools/pending_output.h"
 #include "tools/sheet_text.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 #include "tools/transition_animation.h"
 
@@ -54,13 +60,15 @@ constexpr const char kUsage[] =
     "  DIR/sheet.png       all styles half-way through (progress 50), labelled, on one sheet\n"
     "The previews go from OLD to NEW (two pictures of equal size, scaled and cut to the preview\n"
     "size), or between two pictures the tool paints. DIR must be new, empty or an earlier\n"
-    "gallery, which is replaced; on an error nothing is left behind.\n"
+    "gallery, which is replaced only when it holds nothing but the files that run made (listed\n"
+    "in DIR/.quenmora-gallery); on an error or an interruption nothing is left behind.\n"
     "  --size WxH     size of the previews (default 320x180)\n"
     "  --step S       progress per frame in percent, 1..100 (default 4, as in the player)\n"
     "  --delay MS     milliseconds per frame, 0..65535 (default 50, the player's)\n"
-    "  --jobs N       styles rendered at once (default: one per processor)\n";
+    "  --jobs N       styles rendered at once (default: one per processor; fewer when the\n"
+    "                 memory would not hold them)\n";
 
-// Marks index.html as ours, so that a later run may replace the folder.
+// Names the program that made the page.
 constexpr const char kGeneratorMark[] = "<meta name=\"generator\" content=\"quenmora gallery\">";
 
 constexpr int kSheetColumns = 10;
@@ -78,17 +86,6 @@ struct Options {
   int jobs = 0;
   std::vector<std::string> pictures;
 };
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "quenmora gallery: %s\n(quenmora gallery --help describes the options)\n",
-               message.c_str());
-  return 2;
-}
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quenmora gallery: %s\n", message.c_str());
-  return 1;
-}
 
 std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
   const std::size_t x = text.find('x');
@@ -437,7 +434,8 @@ struct Work {
   int report_fd;  // one byte per style done
 };
 
-// A worker's loop: takes styles until none are left; writes each preview and its sheet tile.
+// A worker's loop: takes styles until none are left; writes each preview, frame by frame as it
+// is composed, and its sheet tile.
 void RenderStyles(const Work& w) {
   const std::size_t tile_bytes = static_cast<std::size_t>(w.layout.tile_w) * w.layout.tile_h * 4;
   TBitmap frame, tile(w.layout.tile_w, w.layout.tile_h, PixelFormat::pf32bit);
@@ -446,8 +444,9 @@ void RenderStyles(const Work& w) {
     if (style > kMaxStyle) return;
     RenderSettings settings = w.settings;
     settings.style = style;
-    WriteBytesToFile(AnimateTransition(*w.old_picture, *w.new_picture, settings, w.delay_ms),
-                     w.styles_dir + "/" + StyleFileName(style));
+    FileSink preview(w.styles_dir + "/" + StyleFileName(style));
+    AnimateTransition(*w.old_picture, *w.new_picture, settings, w.delay_ms, preview);
+    preview.Close();
     RenderFrame(*w.old_picture, *w.new_picture, settings, kSheetProgress, frame);
     StretchCopyRect(tile, Rect(0, 0, w.layout.tile_w, w.layout.tile_h), frame,
                     Rect(0, 0, frame.Width(), frame.Height()));
@@ -457,41 +456,51 @@ void RenderStyles(const Work& w) {
   }
 }
 
-// While the workers run, these make the tool stop them and remove the unfinished folder.
-constexpr int kInterruptions[3] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) {
-  g_interrupted = 1;
-}
-
 int ProcessorCount() {
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
   return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
 }
 
-// Runs `jobs` workers and shows their progress on a terminal. Returns an error message, or
-// nothing when every style was rendered.
-std::optional<std::string> RenderInWorkers(Work work, int jobs) {
+// The memory a worker needs for previews of w x h: the bitmaps of the transition being composed
+// and the frames the animation writer compares, about ten 32-bit frames, and its program.
+uint64_t WorkerBytes(int w, int h) {
+  return 10 * static_cast<uint64_t>(w) * h * 4 + (32u << 20);
+}
+
+// The memory the workers may take together: what the system reports available, or half of
+// the physical memory where it does not say.
+uint64_t MemoryForWorkers() {
+  std::ifstream meminfo("/proc/meminfo");
+  std::string key;
+  uint64_t kilobytes = 0;
+  while (meminfo >> key >> kilobytes) {
+    if (key == "MemAvailable:") return kilobytes * 1024 * 3 / 4;
+    meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  }
+  return static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE) / 2;
+}
+
+// Runs `jobs` workers and shows their progress on a terminal; an interruption stops them.
+// Raises ToolError when a style could not be rendered, Interrupted on an interruption.
+void RenderInWorkers(Work work, int jobs, const InterruptWatch& watch) {
   int report[2];
-  if (pipe(report) != 0) return std::string("cannot start the workers: ") + std::strerror(errno);
+  if (pipe2(report, O_CLOEXEC) != 0)
+    throw ToolError(std::string("cannot start the workers: ") + std::strerror(errno));
   std::fflush(stdout);
   std::fflush(stderr);
   std::vector<pid_t> workers;
   for (int i = 0; i < jobs; ++i) {
     const pid_t pid = fork();
     if (pid == 0) {
-      for (int sig : kInterruptions) signal(sig, SIG_DFL);
+      for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
       close(report[0]);
       work.report_fd = report[1];
       int status = 0;
       try {
         RenderStyles(work);
-      } catch (const Exception& e) {
-        std::fprintf(stderr, "quenmora gallery: %s\n", e.Message().c_str());
-        status = 1;
       } catch (const std::exception& e) {
-        std::fprintf(stderr, "quenmora gallery: %s\n", e.what());
+        Fail(Describe(e));
         status = 1;
       }
       _exit(status);
@@ -499,26 +508,34 @@ std::optional<std::string> RenderInWorkers(Work work, int jobs) {
     if (pid < 0) break;
     workers.push_back(pid);
   }
+  const int fork_error = errno;
   close(report[1]);
-  std::optional<std::string> error;
-  if (workers.empty()) error = std::string("cannot start the workers: ") + std::strerror(errno);
 
+  // Waits for the workers' reports and for an interruption, whichever comes first.
   const bool terminal = isatty(STDERR_FILENO);
   int done = 0;
-  for (;;) {
+  bool interrupted = false;
+  while (!workers.empty()) {
+    pollfd waits[2] = {{report[0], POLLIN, 0}, {watch.Fd(), POLLIN, 0}};
+    if (poll(waits, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (waits[1].revents) {
+      interrupted = true;
+      break;
+    }
     uint8_t buffer[256];
     const ssize_t n = read(report[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR && !g_interrupted) continue;
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<int>(n);
     if (terminal) std::fprintf(stderr, "\rquenmora gallery: %d of %d styles", done, kMaxStyle);
   }
   close(report[0]);
   if (terminal && done > 0) std::fputc('\n', stderr);
-  if (g_interrupted) {
-    for (pid_t pid : workers) kill(pid, SIGTERM);
-    error = "interrupted";
-  }
+  if (interrupted)
+    for (pid_t pid : workers) kill(pid, SIGKILL);
   bool failed = false;
   for (pid_t pid : workers) {
     int status = 0;
@@ -526,20 +543,64 @@ std::optional<std::string> RenderInWorkers(Work work, int jobs) {
     }
     failed |= !WIFEXITED(status) || WEXITSTATUS(status) != 0;
   }
-  if (!error && (failed || done != kMaxStyle))
-    error = "rendering the styles failed (" + std::to_string(done) + " of " +
-            std::to_string(kMaxStyle) + " done)";
-  return error;
+  watch.Check();
+  if (workers.empty())
+    throw ToolError(std::string("cannot start the workers: ") + std::strerror(fork_error));
+  if (failed || done != kMaxStyle)
+    throw ToolError("rendering the styles failed (" + std::to_string(done) + " of " +
+                    std::to_string(kMaxStyle) + " done)");
 }
 
 // ---- the output folder ----
 
-bool IsEarlierGallery(const fs::path& dir) {
-  std::ifstream in(dir / "index.html");
-  std::string head(4096, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return head.find(kGeneratorMark) != std::string::npos;
+// The list of the files a gallery run made, in its folder. A later run replaces the folder
+// only when it holds nothing else, so that no file of the user's is ever removed with it.
+constexpr const char kManifestName[] = ".quenmora-gallery";
+constexpr const char kManifestHead[] = "quenmora gallery: the files this gallery consists of";
+
+// The entries of a gallery folder, relative to it, folders ending in "/"; the manifest last.
+std::vector<std::string> GalleryEntries() {
+  std::vector<std::string> entries = {"index.html", "sheet.png", "styles/"};
+  for (int style = 1; style <= kMaxStyle; ++style)
+    entries.push_back("styles/" + StyleFileName(style));
+  entries.push_back(kManifestName);
+  return entries;
+}
+
+// The entries the manifest in `dir` lists, or none when it is missing or not one. It is opened
+// only when it is a regular file, never through a link, and read to a bounded length.
+std::set<std::string> ReadManifest(const fs::path& dir) {
+  const int fd =
+      open((dir / kManifestName).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat st {};
+  std::string text;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < (1 << 16)) {
+    text.resize(static_cast<std::size_t>(st.st_size));
+    if (read(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) text.clear();
+  }
+  close(fd);
+  std::set<std::string> entries;
+  std::istringstream lines(text);
+  std::string line;
+  if (!std::getline(lines, line) || line != kManifestHead) return {};
+  while (std::getline(lines, line)) entries.insert(line);
+  entries.insert(kManifestName);
+  return entries;
+}
+
+// The first entry of `dir` that is not one its manifest lists, as that kind of entry (a folder
+// or a regular file; links and special files never are), or nothing.
+std::optional<fs::path> ForeignEntry(const fs::path& dir) {
+  const std::set<std::string> own = ReadManifest(dir);
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
+       ++it) {
+    const fs::file_status st = it->symlink_status();
+    std::string name = it->path().lexically_relative(dir).generic_string();
+    if (fs::is_directory(st)) name += '/';
+    if (!own.count(name) || !(fs::is_directory(st) || fs::is_regular_file(st))) return it->path();
+  }
+  return std::nullopt;
 }
 
 // Why the gallery cannot go to `dir`, or nothing.
@@ -548,8 +609,10 @@ std::optional<std::string> CheckDestination(const fs::path& dir) {
   const fs::file_status st = fs::symlink_status(dir, ec);
   if (!fs::exists(st)) return std::nullopt;
   if (!fs::is_directory(st)) return dir.string() + " exists and is not a folder";
-  if (fs::is_empty(dir, ec) || IsEarlierGallery(dir)) return std::nullopt;
-  return dir.string() + " holds files that are not a gallery; give a new or empty folder";
+  if (const auto foreign = ForeignEntry(dir))
+    return dir.string() + " holds " + foreign->string() +
+           ", which is not a file of a gallery made here; give a new or empty folder";
+  return std::nullopt;
 }
 
 // A fresh folder beside `dir`, hidden, named after it.
@@ -562,17 +625,43 @@ std::optional<fs::path> MakeSiblingFolder(const fs::path& dir, const char* kind)
   return fs::path(templ);
 }
 
-// Moves the finished folder to `dir`, replacing an empty folder or an earlier gallery there.
-void Publish(const fs::path& built, const fs::path& dir) {
+// Removes the files of the gallery in `dir` that its manifest lists, and the folder once it is
+// empty. Anything else stays; says so when that keeps the folder.
+void RemoveGallery(const fs::path& dir) {
+  const std::set<std::string> own = ReadManifest(dir);
   std::error_code ec;
-  if (fs::exists(fs::symlink_status(dir, ec)) && !fs::is_empty(dir, ec)) {
+  for (auto it = own.rbegin(); it != own.rend(); ++it) {  // "styles/" after "styles/001.png"
+    const fs::path path = dir / *it;
+    if (it->back() == '/')
+      rmdir(path.c_str());
+    else if (fs::is_regular_file(fs::symlink_status(path, ec)))
+      unlink(path.c_str());
+  }
+  if (rmdir(dir.c_str()) != 0 && errno != ENOENT)
+    Fail("kept " + dir.string() + ", which holds files the earlier gallery did not");
+}
+
+// Moves the finished folder to `dir`, replacing an empty folder or an earlier gallery there,
+// checked again now: what came meanwhile is never replaced.
+void Publish(const fs::path& built, const fs::path& dir) {
+  if (const auto why = CheckDestination(dir)) throw ToolError(*why);
+  std::error_code ec;
+  if (rename(built.c_str(), dir.c_str()) != 0) {
+    // Only an empty folder is renamed over; an earlier gallery is moved aside first.
+    if (errno != ENOTEMPTY && errno != EEXIST)
+      throw ToolError("cannot move the gallery into place at " + dir.string() + ": " +
+                      std::strerror(errno));
     const auto old = MakeSiblingFolder(dir, ".old-XXXXXX");
-    if (!old) throw EFCreateError("cannot move the earlier gallery " + dir.string() + " aside");
-    fs::rename(dir, *old);
-    fs::rename(built, dir);
-    fs::remove_all(*old, ec);
-  } else {
-    fs::rename(built, dir);
+    if (!old || rename(dir.c_str(), old->c_str()) != 0)
+      throw ToolError("cannot move the earlier gallery " + dir.string() +
+                      " aside: " + std::strerror(errno));
+    if (rename(built.c_str(), dir.c_str()) != 0) {
+      const int cause = errno;
+      rename(old->c_str(), dir.c_str());
+      throw ToolError("cannot move the gallery into place at " + dir.string() + ": " +
+                      std::strerror(cause));
+    }
+    RemoveGallery(*old);
   }
   // mkdtemp made the folder private; a gallery is for viewing like any other document.
   fs::permissions(dir,
@@ -590,28 +679,29 @@ std::string Megabytes(const fs::path& dir) {
   return text;
 }
 
-int MakeGallery(const Options& o) {
+void WriteText(const std::string& text, const fs::path& path) {
+  FileSink file(path.string());
+  file.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  file.Close();
+}
+
+int MakeGallery(const Options& o, const InterruptWatch& watch) {
   const auto start = std::chrono::steady_clock::now();
   fs::path dir = fs::path(o.out).lexically_normal();
   if (dir.filename().empty()) dir = dir.parent_path();
+  std::string last = o.out;
+  while (last.size() > 1 && last.back() == '/') last.pop_back();
+  last.erase(0, last.find_last_of('/') + 1);
+  // "." and ".." (by any path) cannot be renamed over, and would take the user's files along.
+  if (last == "." || last == ".." || dir.filename().empty() || dir.filename() == "." ||
+      dir.filename() == "..")
+    return Fail("the gallery needs a folder of its own, not " + o.out +
+                " (give a new name such as " + (fs::path(o.out) / "gallery").string() + ")");
   if (dir.parent_path().empty()) dir = fs::path(".") / dir;
   if (const auto why = CheckDestination(dir)) return Fail(*why);
 
-  TBitmap old_picture, new_picture;
-  if (o.pictures.empty()) {
-    old_picture = PaintEvening(o.width, o.height);
-    new_picture = PaintDay(o.width, o.height);
-  } else {
-    const TBitmap a = LoadTransitionPicture(o.pictures[0]);
-    const TBitmap b = LoadTransitionPicture(o.pictures[1]);
-    if (a.Width() != b.Width() || a.Height() != b.Height())
-      return Fail("the pictures differ in size: " + std::to_string(a.Width()) + "x" +
-                  std::to_string(a.Height()) + " and " + std::to_string(b.Width()) + "x" +
-                  std::to_string(b.Height()));
-    old_picture = Fit(a, o.width, o.height);
-    new_picture = Fit(b, o.width, o.height);
-  }
-
+  // The folder is built beside its place, which also shows before any work that the place
+  // takes new files.
   const auto built = MakeSiblingFolder(dir, ".partial-XXXXXX");
   if (!built)
     return Fail("cannot create the gallery in " + dir.parent_path().string() + ": " +
@@ -625,12 +715,25 @@ int MakeGallery(const Options& o) {
     }
   } cleanup{*built};
 
+  TBitmap old_picture, new_picture;
+  if (o.pictures.empty()) {
+    old_picture = PaintEvening(o.width, o.height);
+    new_picture = PaintDay(o.width, o.height);
+  } else {
+    const TBitmap a = LoadTransitionPicture(o.pictures[0]);
+    const TBitmap b = LoadTransitionPicture(o.pictures[1]);
+    CheckSameSize(a, b);
+    old_picture = Fit(a, o.width, o.height);
+    new_picture = Fit(b, o.width, o.height);
+  }
+  watch.Check();
+
   const SheetLayout layout = LayoutSheet(o.width, o.height);
   const std::size_t tile_bytes = static_cast<std::size_t>(layout.tile_w) * layout.tile_h * 4;
   const std::size_t shared_bytes = sizeof(SharedWork) + kMaxStyle * tile_bytes;
   void* memory =
       mmap(nullptr, shared_bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) throw EOutOfMemory("not enough memory");
+  if (memory == MAP_FAILED) throw std::bad_alloc();
   struct Unmap {
     void* p;
     std::size_t n;
@@ -641,20 +744,22 @@ int MakeGallery(const Options& o) {
   fs::create_directory(*built / "styles");
   RenderSettings settings;
   settings.step = o.step;
-  const int jobs = std::min(o.jobs > 0 ? o.jobs : ProcessorCount(), kMaxStyle);
-  struct sigaction action = {}, previous[3] = {};
-  action.sa_handler = OnInterrupt;  // no SA_RESTART: the wait for the workers must wake up
-  for (int i = 0; i < 3; ++i) sigaction(kInterruptions[i], &action, &previous[i]);
-  const auto error = RenderInWorkers(Work{&old_picture, &new_picture, settings, o.delay_ms,
-                                          (*built / "styles").string(), layout, shared, -1},
-                                     jobs);
-  for (int i = 0; i < 3; ++i) sigaction(kInterruptions[i], &previous[i], nullptr);
-  if (error) return Fail(*error);
+  const int wanted = std::min(o.jobs > 0 ? o.jobs : ProcessorCount(), kMaxStyle);
+  const int jobs = static_cast<int>(std::clamp<uint64_t>(
+      MemoryForWorkers() / WorkerBytes(o.width, o.height), 1, static_cast<uint64_t>(wanted)));
+  if (jobs < wanted)
+    std::fprintf(stderr, "quenmora gallery: rendering %d styles at once, as the memory holds\n",
+                 jobs);
+  RenderInWorkers(Work{&old_picture, &new_picture, settings, o.delay_ms,
+                       (*built / "styles").string(), layout, shared, -1},
+                  jobs, watch);
 
   WritePng24(AssembleSheet(layout, shared->Tiles(), o.step), (*built / "sheet.png").string());
-  const std::string page = BuildPage(o.width, o.height, o.step);
-  WriteBytesToFile(std::vector<uint8_t>(page.begin(), page.end()),
-                   (*built / "index.html").string());
+  WriteText(BuildPage(o.width, o.height, o.step), *built / "index.html");
+  std::string manifest = std::string(kManifestHead) + "\n";
+  for (const std::string& entry : GalleryEntries()) manifest += entry + "\n";
+  WriteText(manifest, *built / kManifestName);
+  watch.Check();
   Publish(*built, dir);
   cleanup.keep = true;
 
@@ -709,13 +814,18 @@ int RunGallery(const Args& args) {
   if (!o.pictures.empty() && o.pictures.size() != 2)
     return UsageError("give two pictures, OLD and NEW, or none");
   try {
-    return MakeGallery(o);
-  } catch (const Exception& e) {
-    return Fail(e.Message());
+    // An interruption undoes the work as a failure does; the watch then ends the process by
+    // the signal.
+    const InterruptWatch watch;
+    try {
+      return MakeGallery(o, watch);
+    } catch (const Interrupted&) {
+      return Fail("interrupted; no gallery was written");
+    }
   } catch (const fs::filesystem_error& e) {
-    return Fail(e.what());
-  } catch (const std::bad_alloc&) {
-    return Fail("not enough memory");
+    return Fail(e.path1().string() + ": " + e.code().message());
+  } catch (const std::exception& e) {
+    return Fail(Describe(e));
   }
 }
 

@@ -9,18 +9,41 @@
 #include "tools/commands.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {
 
-int RunInfo(const Args& args) {
-  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
-    std::fputs("usage: quenmora info SHOW\n\nShows the settings and slides of a presentation.\n",
-               args.size() == 1 ? stdout : stderr);
-    return args.size() == 1 ? 0 : 2;
+namespace {
+
+// A stored text (Windows-1252) for the terminal: control characters, which a presentation may
+// hold to move the cursor, recolour or retitle the terminal, are shown as \xNN instead.
+std::string Shown(const std::string& stored) {
+  std::string out;
+  for (const char c : Cp1252ToUtf8(stored)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    out += escaped;
   }
+  return out;
+}
+
+}  // namespace
+
+int RunInfo(const Args& args) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs("usage: quenmora info SHOW\n\nShows the settings and slides of a presentation.\n",
+               stdout);
+    return 0;
+  }
+  if (args.size() != 1) return UsageError("expected one presentation, SHOW");
   const std::string& path = args[0];
-  if (const auto why = NotARegularFile(path, "presentation")) {
+  if (const auto why = CannotRead(path, "presentation")) {
     std::fprintf(stderr, "%s\n", why->c_str());
     return 1;
   }
@@ -35,7 +58,7 @@ int RunInfo(const Args& args) {
       std::fprintf(stderr, "%s: damaged gallery payload: %s\n", path.c_str(), e.what());
     return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), Describe(e).c_str());
     return 1;
   }
   const GalleryHeader& h = s.header;
@@ -52,7 +75,7 @@ int RunInfo(const Args& args) {
               h.loop ? "starts again" : "ends after the last slide");
   std::printf("caption position:  %d (%s)\n", h.captionPosition,
               CaptionPositionName(h.captionPosition).c_str());
-  std::printf("font:              \"%s\"%s\n", Cp1252ToUtf8(h.fontName).c_str(),
+  std::printf("font:              \"%s\"%s\n", Shown(h.fontName).c_str(),
               h.fontName.empty() ? " (default face)" : "");
   std::printf("font colour:       %s%s\n", FormatColor(h.fontColor).c_str(),
               h.fontColor == 0x00FFFFFF ? " (white: black strip)" : "");
@@ -64,8 +87,8 @@ int RunInfo(const Args& args) {
   std::printf("reserved byte:     0x%02X\n", h.reserved);
   for (std::size_t k = 0; k < s.slides.size(); ++k) {
     const SlideRecordHead& r = s.slides[k];
-    std::printf("slide %zu: %s, %u bytes, caption \"%s\"\n", k + 1,
-                Cp1252ToUtf8(r.fileName).c_str(), r.dataSize, Cp1252ToUtf8(r.caption).c_str());
+    std::printf("slide %zu: %s, %u bytes, caption \"%s\"\n", k + 1, Shown(r.fileName).c_str(),
+                r.dataSize, Shown(r.caption).c_str());
   }
   if (s.trailingBytes)
     std::printf("note: %llu bytes after the last slide record (ignored by the player)\n",

@@ -14,11 +14,13 @@
 #include "player/cp1252.h"
 #include "player/extraction.h"
 #include "player/payload_format.h"
+#include "player/payload_reader.h"
 #include "player/payload_writer.h"
 #include "tools/commands.h"
 #include "tools/pending_output.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {
@@ -32,7 +34,9 @@ constexpr char kUsage[] =
     "Captions and the font name are UTF-8 and must fit Windows-1252 (255 bytes at most).\n"
     "\n"
     "options:\n"
-    "  -o, --output SHOW          the presentation to write (required)\n"
+    "  -o, --output SHOW          the presentation to write (required); an existing file there\n"
+    "                             is replaced only when it is a presentation\n"
+    "  --force                    replace SHOW even when it is a file that is not a presentation\n"
     "  --player PATH              the player to copy (default: quenmora-player beside this tool,\n"
     "                             else the one installed with it)\n"
     "  --interval SECONDS         time from the end of one transition to the next slide\n"
@@ -58,12 +62,8 @@ struct PackOptions {
   GalleryHeader header;
   std::vector<std::string> pictures;
   std::vector<std::optional<std::string>> captions;
+  bool force = false;
 };
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quenmora pack: %s\n", message.c_str());
-  return 1;
-}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -146,6 +146,8 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
       auto c = value(v) ? ParseColor(v) : std::nullopt;
       if (!c) return a + " needs a colour such as #1E2A44";
       (a == "--background" ? o.header.backgroundColor : o.header.fontColor) = *c;
+    } else if (a == "--force") {
+      o.force = true;
     } else if (a == "--loop") {
       o.header.loop = 1;
     } else if (a == "--caption-position") {
@@ -221,6 +223,21 @@ std::string ApplyCaptionsFile(PackOptions& o) {
   return error;
 }
 
+// Whether `path` ends in a payload trailer that points at a zlib stream: a presentation, even
+// a damaged one, as opposed to a photo or a document that a mistyped -o would destroy.
+bool IsPresentation(const std::string& path) {
+  try {
+    FileStream file(path, FileStream::Mode::kOpenRead);
+    const uint32_t start = ReadPayloadStart(file, file.Size());
+    uint8_t zlib[2];
+    file.Seek(start);
+    file.ReadBuffer(zlib, sizeof zlib);
+    return (zlib[0] & 0x0F) == 8 && ((zlib[0] << 8) | zlib[1]) % 31 == 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 class TerminalProgress {
  public:
   void operator()(uint64_t done, uint64_t total) {
@@ -245,33 +262,28 @@ int RunPack(const Args& args) {
     }
   }
   PackOptions o;
-  if (std::string e = ParseArguments(args, o); !e.empty()) {
-    std::fprintf(stderr, "quenmora pack: %s\n\n%s", e.c_str(), kUsage);
-    return 2;
-  }
-  if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
+  if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
   if (o.player.empty()) o.player = DefaultPlayer();
-  if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
-  if (const auto why = NotARegularFile(o.player, "player")) return Fail(*why);
 
-  // The presentation replaces whatever the output names, which must never be a file it reads:
-  // the same file by identity, whichever name or link leads to it.
-  struct stat outStat {};
-  const bool outputExists = ::stat(o.output.c_str(), &outStat) == 0;
-  const auto isOutput = [&](const std::string& path) {
-    struct stat st {};
-    return outputExists && ::stat(path.c_str(), &st) == 0 && st.st_dev == outStat.st_dev &&
-           st.st_ino == outStat.st_ino;
-  };
-  if (isOutput(o.player)) return Fail("the output " + o.output + " is the player " + o.player);
-  if (!o.captionsFile.empty() && isOutput(o.captionsFile))
-    return Fail("the output " + o.output + " is the captions file " + o.captionsFile);
+  // The presentation replaces whatever the output names, which must never be a special file or
+  // a file the pack reads: the same file by identity, whichever name or link leads to it. A
+  // file there that is not a presentation is kept unless the user says otherwise.
+  std::vector<Input> inputs = PictureInputs(o.pictures);
+  inputs.push_back({o.player, "the player " + o.player});
+  if (!o.captionsFile.empty())
+    inputs.push_back({o.captionsFile, "the captions file " + o.captionsFile});
+  if (const auto why = CheckOutput(o.output, inputs)) return Fail(*why);
+  if (!o.force && Exists(o.output) && !IsPresentation(o.output))
+    return Fail(o.output + " exists and is not a presentation; it is kept (--force replaces it)");
+
+  if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
+  if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
+  if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
   std::vector<PackSlide> slides;
   for (std::size_t k = 0; k < o.pictures.size(); ++k) {
     const std::string& path = o.pictures[k];
     if (!Exists(path)) return Fail("no such picture: " + path);
-    if (const auto why = NotARegularFile(path, "picture")) return Fail(*why);
-    if (isOutput(path)) return Fail("the output " + o.output + " is also an input");
+    if (const auto why = CannotRead(path, "picture")) return Fail(*why);
     if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
       return Fail(path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures");
     const auto slash = path.find_last_of('/');
@@ -291,7 +303,7 @@ int RunPack(const Args& args) {
   // Write beside the target and rename, so a failure never leaves half a presentation.
   std::optional<PendingOutput> out;
   try {
-    out.emplace(o.output);
+    out.emplace(o.output, inputs);
     TerminalProgress progress;
     WritePresentation(o.player, o.header, slides, out->Stream(),
                       [&](uint64_t d, uint64_t t) { progress(d, t); });
@@ -299,10 +311,7 @@ int RunPack(const Args& args) {
     ::umask(mask);
     out->Commit(0777 & ~mask);
   } catch (const std::exception& e) {
-    // The stream's text ("Stream-Schreibfehler") does not say why writing failed; the system does.
-    const int cause = out ? out->Stream().SystemError() : 0;
-    out.reset();
-    return Fail(cause ? "cannot write " + o.output + ": " + std::strerror(cause) : e.what());
+    return Fail(out ? out->WriteError(e) : Describe(e));
   }
   std::printf("%s: %zu slide%s\n", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");
   return 0;

@@ -6,14 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "imaging/apng_writer.h"
 #include "imaging/png_writer.h"
 #include "picshow/render.h"
 #include "picshow/style_catalogue.h"
 #include "picshow/transition_math.h"
-#include "platform/exception.h"
 #include "tools/commands.h"
+#include "tools/pending_output.h"
 #include "tools/style_lookup.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 #include "tools/transition_animation.h"
 
@@ -50,12 +50,6 @@ std::optional<uint32_t> ParseSeed(const std::string& text) {
   }
   if (value > 0xFFFFFFFFu) return std::nullopt;
   return static_cast<uint32_t>(value);
-}
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "quenmora render: %s\n(quenmora render --help describes the options)\n",
-               message.c_str());
-  return 2;
 }
 
 std::string FramePath(const std::string& dir, int progress) {
@@ -124,33 +118,47 @@ int RunRender(const Args& args) {
   if (files.size() != 3) return UsageError("expected OLD NEW OUT.png");
   settings.style = *style;
 
+  // The output is checked, and its file made, before any work; the frames likewise.
+  const std::vector<Input> inputs = PictureInputs({files[0], files[1]});
+  std::vector<std::string> frame_paths;
+  if (frames_dir) {
+    for (int p = StartProgress(false); !ProgressAtEnd(p, false);) {
+      p = NextProgress(p, ClampStep(settings.step), false);
+      frame_paths.push_back(FramePath(*frames_dir, p));
+      if (auto why = CheckOutput(frame_paths.back(), inputs)) return Fail(*why);
+    }
+  }
+  std::optional<PendingOutput> out;
   try {
+    out.emplace(files[2], inputs);
     const TBitmap old_picture = LoadTransitionPicture(files[0]);
     const TBitmap new_picture = LoadTransitionPicture(files[1]);
+    CheckSameSize(old_picture, new_picture);
     if (progress) {
       TBitmap frame;
       RenderFrame(old_picture, new_picture, settings, *progress, frame);
-      WritePng24(frame, files[2]);
+      WritePng24(frame, out->Sink());
     } else if (animate) {
-      WriteBytesToFile(AnimateTransition(old_picture, new_picture, settings, delay_ms), files[2]);
+      AnimateTransition(old_picture, new_picture, settings, delay_ms, out->Sink());
     } else {
       std::filesystem::create_directories(*frames_dir);
-      std::optional<TBitmap> last;
+      std::size_t k = 0;
       RenderTransition(old_picture, new_picture, settings, [&](int p, const TBitmap& frame) {
-        WritePng24(frame, FramePath(*frames_dir, p));
-        if (ProgressAtEnd(p, false)) last.emplace(frame);
+        PendingOutput frame_file(frame_paths[k++], inputs);
+        try {
+          WritePng24(frame, frame_file.Sink());
+          frame_file.Commit();
+        } catch (const std::exception& e) {
+          throw ToolError(frame_file.WriteError(e));
+        }
+        if (ProgressAtEnd(p, false)) WritePng24(frame, out->Sink());
       });
-      WritePng24(*last, files[2]);
     }
-  } catch (const Exception& e) {
-    std::fprintf(stderr, "quenmora render: %s\n", e.Message().c_str());
-    return 1;
+    out->Commit();
   } catch (const std::filesystem::filesystem_error& e) {
-    std::fprintf(stderr, "quenmora render: %s\n", e.what());
-    return 1;
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "quenmora render: not enough memory\n");
-    return 1;
+    return Fail("cannot create the folder " + e.path1().string() + ": " + e.code().message());
+  } catch (const std::exception& e) {
+    return Fail(out ? out->WriteError(e) : Describe(e));
   }
   return 0;
 }

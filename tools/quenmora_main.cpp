@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/commands.h"
+#include "tools/tool_messages.h"
 
 namespace {
 
@@ -53,9 +54,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   for (const Command& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(qm::tool::Args(argv + 2, argv + argc));
+    if (std::strcmp(argv[1], c.name) != 0) continue;
+    qm::tool::SetCommandName(c.name);
+    return c.run(qm::tool::Args(argv + 2, argv + argc));
   }
-  std::fprintf(stderr, "quenmora: unknown command '%s'\n\n", argv[1]);
-  PrintUsage(stderr);
+  std::fprintf(stderr, "quenmora: unknown command '%s'\nsee 'quenmora --help'\n", argv[1]);
   return 2;
 }

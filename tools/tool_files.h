@@ -12,4 +12,8 @@ namespace qm::tool {
 // file, or for a path that cannot be looked up: its reader then names that error itself.
 std::optional<std::string> NotARegularFile(const std::string& path, const std::string& what);
 
+// Why `path` cannot be read as the `what`: it is not a regular file (above), or it cannot be
+// opened: "cannot read the picture a.jpg: Permission denied". Nothing when it can.
+std::optional<std::string> CannotRead(const std::string& path, const std::string& what);
+
 }  // namespace qm::tool

@@ -12,9 +12,6 @@ inline constexpr const char kFileOpenError[] = "Datei %s kann nicht geöffnet we
 inline constexpr const char kStreamReadError[] = "Stream-Lesefehler";
 inline constexpr const char kInvalidBitmap[] = "Bitmap ist ungültig";
 inline constexpr const char* kOutOfMemory = kMsgOutOfMemory;
-// Writing the PNG output of `quenmora decode`.
-inline constexpr const char kFileCreateError[] = "Datei %s kann nicht erstellt werden. %s";
-inline constexpr const char kStreamWriteError[] = "Stream-Schreibfehler";
 
 // JPEG: the number is the JPEG library's message code.
 inline constexpr const char kJpegError[] = "JPEG-Fehler #%d";

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
+#include "platform/exception.h"
 
 namespace qm {
 
@@ -84,6 +86,82 @@ uint32_t ChunkCrc(const char* name, const uint8_t* data, std::size_t size) {
   uLong crc = crc32_z(0L, reinterpret_cast<const Bytef*>(name), 4);
   if (size > 0) crc = crc32_z(crc, data, size);
   return static_cast<uint32_t>(crc);
+}
+
+void WritePngSignature(ByteSink& out) {
+  static constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  out.Write(kSignature, sizeof kSignature);
+}
+
+void WriteChunk(ByteSink& out, const char* name, const uint8_t* data, std::size_t size) {
+  std::vector<uint8_t> head;
+  PutBigEndian32(head, static_cast<uint32_t>(size));
+  head.insert(head.end(), name, name + 4);
+  out.Write(head.data(), head.size());
+  if (size > 0) out.Write(data, size);
+  std::vector<uint8_t> tail;
+  PutBigEndian32(tail, ChunkCrc(name, data, size));
+  out.Write(tail.data(), tail.size());
+}
+
+void WriteRgbHeader(ByteSink& out, int width, int height) {
+  std::vector<uint8_t> header;
+  PutBigEndian32(header, static_cast<uint32_t>(width));
+  PutBigEndian32(header, static_cast<uint32_t>(height));
+  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, adaptive, none
+  WriteChunk(out, "IHDR", header.data(), header.size());
+}
+
+namespace {
+constexpr std::size_t kImageChunkBytes = 64 * 1024;
+}
+
+DeflatedImageData::DeflatedImageData(ByteSink& out, std::size_t row_bytes, uint32_t* sequence)
+    : out_(out),
+      sequence_(sequence),
+      prefix_(sequence ? 4 : 0),
+      previous_(row_bytes, 0),
+      filtered_(row_bytes + 1),
+      trial_(row_bytes + 1),
+      chunk_(prefix_ + kImageChunkBytes) {
+  if (deflateInit(&z_, 6) != Z_OK) throw EOutOfMemory(msg::kOutOfMemory);
+}
+
+DeflatedImageData::~DeflatedImageData() {
+  deflateEnd(&z_);
+}
+
+void DeflatedImageData::AddRow(const uint8_t* rgb) {
+  FilterRow(rgb, previous_.data(), previous_.size(), filtered_.data(), trial_);
+  std::memcpy(previous_.data(), rgb, previous_.size());
+  Deflate(filtered_.data(), filtered_.size(), Z_NO_FLUSH);
+}
+
+void DeflatedImageData::Finish() {
+  Deflate(nullptr, 0, Z_FINISH);
+}
+
+void DeflatedImageData::Deflate(const uint8_t* data, std::size_t size, int flush) {
+  z_.next_in = const_cast<Bytef*>(data);
+  z_.avail_in = static_cast<uInt>(size);
+  for (;;) {
+    z_.next_out = chunk_.data() + prefix_ + used_;
+    z_.avail_out = static_cast<uInt>(kImageChunkBytes - used_);
+    const int rc = deflate(&z_, flush);
+    if (rc == Z_STREAM_ERROR) throw EOutOfMemory(msg::kOutOfMemory);
+    used_ = kImageChunkBytes - z_.avail_out;
+    if (used_ == kImageChunkBytes || (rc == Z_STREAM_END && used_ > 0)) WriteOut();
+    if (flush == Z_FINISH ? rc == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0) return;
+  }
+}
+
+void DeflatedImageData::WriteOut() {
+  if (sequence_) {
+    const uint32_t n = (*sequence_)++;
+    for (int k = 0; k < 4; ++k) chunk_[k] = static_cast<uint8_t>(n >> (24 - 8 * k));
+  }
+  WriteChunk(out_, sequence_ ? "fdAT" : "IDAT", chunk_.data(), prefix_ + used_);
+  used_ = 0;
 }
 
 }  // namespace qm

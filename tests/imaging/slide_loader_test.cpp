@@ -11,6 +11,7 @@
 #include "platform/exception.h"
 #include "tests/imaging/test_pictures.h"
 #include "tools/commands.h"
+#include "tools/tool_messages.h"
 
 namespace qm {
 namespace {
@@ -160,18 +161,25 @@ TEST(DecodeTool, FailuresPrintTheErrorBoxText) {
             "This \"Portable Network Graphics\" image is not valid because it contains invalid "
             "pieces of data (crc error)\n");  // ends with ')': no period
 
-  // The output cannot be created: nothing is printed on standard output.
+  // The output cannot be created, or is a device: the tool says so in English, with the
+  // system's reason, before decoding; nothing is printed on standard output.
   const std::string good = test::TempPath("good.bmp");
   test::WriteFile(good, test::AssembleBmp(test::BmpInfoHeader(40, 1, 1, 24), {}, Bytes(4, 1)));
-  const ToolRun create = RunDecodeTool({good, "/nonexistent/out.png"});
-  EXPECT_EQ(create.code, 1);
-  EXPECT_EQ(create.out, "");
-  EXPECT_EQ(create.err, std::string("Datei /nonexistent/out.png kann nicht erstellt werden. ") +
-                            std::strerror(ENOENT) + ".\n");
-  // Writing fails: the system's reason, not only the framework's "Stream-Schreibfehler".
-  const ToolRun full = RunDecodeTool({good, "/dev/full"});
-  EXPECT_EQ(full.code, 1);
-  EXPECT_EQ(full.err, std::string("Cannot write /dev/full: ") + std::strerror(ENOSPC) + ".\n");
+  const std::pair<const char*, std::string> refusals[] = {
+      {"/nonexistent/out.png", std::string("quenmora decode: cannot create a file beside "
+                                           "/nonexistent/out.png: ") +
+                                   std::strerror(ENOENT) + "\n"},
+      {"/dev/full",
+       "quenmora decode: the output /dev/full is a character device, not a regular "
+       "file\n"},
+  };
+  tool::SetCommandName("decode");
+  for (const auto& [output, message] : refusals) {
+    const ToolRun run = RunDecodeTool({good, output});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, message);
+  }
   std::filesystem::remove(good);
 
   const ToolRun gif = RunDecodeTool({test::TempPath("x.gif"), out});

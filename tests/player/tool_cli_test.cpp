@@ -12,12 +12,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "player/extraction.h"
 #include "player/payload_reader.h"
 #include "show_builder.h"
+#include "tests/support/bmp_files.h"
 #include "tests/support/shell.h"
 
 namespace qm {
@@ -289,37 +292,47 @@ TEST_F(ToolTest, FileNamesThePlayerCannotExtractAreRefused) {
   }
 }
 
-// Interrupted while it writes, pack removes its unfinished file and ends by the signal.
-TEST_F(ToolTest, InterruptedPackLeavesNothingBehind) {
-  // A sparse picture of 3 GiB of zeros: seconds of deflating, yet no disk.
+// Interrupted while it writes, a command removes its unfinished file and ends by the signal.
+TEST_F(ToolTest, InterruptedCommandsLeaveNothingBehind) {
+  // A sparse picture of 3 GiB of zeros: seconds of deflating, yet no disk; a bitmap whose header
+  // declares 2000x2000 pixels: seconds of composing and compressing frames.
   test::WriteFile(dir_ + "/big.jpg", {});
   std::filesystem::resize_file(dir_ + "/big.jpg", 3ull << 30);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal);
-    const int watch = inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
-    const pid_t pid =
-        StartTool({"pack", "--player", dir_ + "/player", "-o", dir_ + "/show", dir_ + "/big.jpg"});
-    ASSERT_GT(pid, 0);
-    // Waits until the unfinished presentation exists beside the output.
-    bool created = false;
-    alignas(inotify_event) char buffer[4096];
-    for (pollfd p{watch, POLLIN, 0}; !created && poll(&p, 1, 60000) == 1;) {
-      const ssize_t n = read(watch, buffer, sizeof buffer);
-      for (ssize_t at = 0; at < n;) {
-        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        created |= event->len && std::string(event->name).rfind("show.", 0) == 0;
+  test::WriteFile(dir_ + "/big.bmp",
+                  test::AssembleBmp(test::BmpInfoHeader(40, 2000, 2000, 24), {}, {}));
+  const std::pair<std::string, std::vector<std::string>> commands[] = {
+      {"show", {"pack", "--player", dir_ + "/player", "-o", dir_ + "/show", dir_ + "/big.jpg"}},
+      {"anim.png",
+       {"render", "--style", "118", "--step", "1", "--animate", dir_ + "/big.bmp",
+        dir_ + "/big.bmp", dir_ + "/anim.png"}},
+  };
+  for (const auto& [output, args] : commands) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      SCOPED_TRACE(output + " " + std::to_string(signal));
+      const int watch = inotify_init1(IN_CLOEXEC);
+      ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_CREATE), 0);
+      const pid_t pid = StartTool(args);
+      ASSERT_GT(pid, 0);
+      // Waits until the unfinished file exists beside the output.
+      bool created = false;
+      alignas(inotify_event) char buffer[4096];
+      for (pollfd p{watch, POLLIN, 0}; !created && poll(&p, 1, 60000) == 1;) {
+        const ssize_t n = read(watch, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < n;) {
+          const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+          at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+          created |= event->len && std::string(event->name).rfind(output + ".", 0) == 0;
+        }
       }
+      close(watch);
+      EXPECT_TRUE(created);
+      kill(pid, signal);
+      const std::optional<int> status = test::WaitForExit(pid, 10);
+      ASSERT_TRUE(status.has_value());
+      EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal) << *status;
+      EXPECT_EQ(tmp_.Entries(), (std::vector<std::string>{"B.PNG", "a.jpg", "big.bmp", "big.jpg",
+                                                          "c.bmp", "player"}));
     }
-    close(watch);
-    EXPECT_TRUE(created);
-    kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    EXPECT_EQ(tmp_.Entries(),
-              (std::vector<std::string>{"B.PNG", "a.jpg", "big.jpg", "c.bmp", "player"}));
   }
 }
 
@@ -366,6 +379,143 @@ TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
   ASSERT_GT(png.size(), 24u);
   EXPECT_EQ(test::Bytes(png.begin() + 12, png.begin() + 24),
             (test::Bytes{'I', 'H', 'D', 'R', 0, 0, 0x09, 0x60, 0, 0, 0x09, 0x60}));
+}
+
+// Every file in the test's folder: its kind and, for a regular file or a link, its contents.
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    const auto kind = e.symlink_status().type();
+    std::string what = std::to_string(static_cast<int>(kind)) + ":";
+    if (kind == std::filesystem::file_type::symlink) {
+      what += std::filesystem::read_symlink(e.path()).string();
+    } else if (kind == std::filesystem::file_type::regular) {
+      const test::Bytes bytes = test::ReadFile(e.path().string());
+      what.append(bytes.begin(), bytes.end());
+    }
+    files[e.path().filename().string()] = what;
+  }
+  return files;
+}
+
+// Every command that writes a file checks its output before any work: never a device or a
+// pipe (links followed), never one of its inputs by any name, and for pack never a file that is
+// not a presentation unless --force is given. Every file stays as it was.
+TEST_F(ToolTest, OutputsThatWouldDestroyAFileAreRefusedBeforeAnyWork) {
+  test::WriteFile(dir_ + "/old.bmp", test::SolidBmp(8, 6, 10, 20, 30));
+  test::WriteFile(dir_ + "/new.bmp", test::SolidBmp(8, 6, 200, 100, 0));
+  test::WriteFile(dir_ + "/photo.jpg", test::Pattern(500, 7));
+  ASSERT_EQ(mkfifo((dir_ + "/pipe.png").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/null", (dir_ + "/null.png").c_str()), 0);
+  ASSERT_EQ(link((dir_ + "/old.bmp").c_str(), (dir_ + "/old-again.bmp").c_str()), 0);
+  const std::string d = dir_ + "/", render = "render --style 5 --progress 50 ";
+  const std::string pack = "pack --player " + d + "player -o ";
+  const std::pair<std::string, std::string> cases[] = {
+      {pack + d + "pipe.png " + d + "a.jpg", "the output " + d + "pipe.png is a named pipe"},
+      {pack + d + "null.png " + d + "a.jpg", "the output " + d + "null.png is a character device"},
+      {pack + d + "photo.jpg " + d + "a.jpg",
+       d + "photo.jpg exists and is not a presentation; it is kept (--force replaces it)"},
+      {render + d + "old.bmp " + d + "new.bmp " + d + "old.bmp", "is also an input"},
+      {render + d + "old.bmp " + d + "new.bmp " + d + "old-again.bmp", "is also an input"},
+      {"render --style 5 --animate " + d + "old.bmp " + d + "new.bmp " + d + "pipe.png",
+       "is a named pipe"},
+      {"decode " + d + "old.bmp " + d + "null.png", "is a character device"},
+      {"decode " + d + "old.bmp " + d + "old-again.bmp", "is also an input (" + d + "old.bmp)"},
+  };
+  const auto before = Snapshot(dir_);
+  for (const auto& [args, message] : cases) {
+    const RunResult r = Shell(Bounded(std::string(QM_BIN_DIR) + "/quenmora " + args));
+    EXPECT_EQ(r.status, 1) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find(message), std::string::npos) << args << "\n" << r.out;
+    EXPECT_EQ(Snapshot(dir_), before) << args;
+  }
+  // Told to, pack replaces the file; a presentation it replaces without being told.
+  for (const char* force : {"--force ", ""}) {
+    const RunResult r = Quenmora(std::string("pack ") + force + "--player " + d + "player -o " + d +
+                                 "photo.jpg " + d + "a.jpg");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(ReadPayloadSummary(d + "photo.jpg").slides.size(), 1u);
+  }
+}
+
+// Written beside its place and moved there when complete: a write that fails (a file size
+// limit standing in for a full disk) keeps the earlier output whole and leaves nothing else.
+TEST_F(ToolTest, AFailedWriteKeepsTheEarlierOutput) {
+  test::Bytes noise = test::Pattern(3 * 200 * 200, 5);
+  test::WriteFile(dir_ + "/noise.bmp",
+                  test::AssembleBmp(test::BmpInfoHeader(40, 200, 200, 24), {}, noise));
+  test::WriteFile(dir_ + "/out.png", test::Pattern(100, 6));
+  const std::string in = dir_ + "/noise.bmp ";
+  for (const std::string& args :
+       {"render --style 118 --progress 100 " + in + in,
+        "render --style 118 --step 50 --animate " + in + in, "decode " + in}) {
+    const RunResult r = Shell("trap '' XFSZ; ulimit -f 16; exec " + std::string(QM_BIN_DIR) +
+                              "/quenmora " + args + dir_ + "/out.png");
+    EXPECT_EQ(r.status, 1) << args << "\n" << r.out;
+    EXPECT_NE(r.out.find("cannot write " + dir_ + "/out.png: " + std::strerror(EFBIG)),
+              std::string::npos)
+        << args << "\n"
+        << r.out;
+    EXPECT_EQ(test::ReadFile(dir_ + "/out.png"), test::Pattern(100, 6)) << args;
+    EXPECT_EQ(tmp_.Entries(), (std::vector<std::string>{"B.PNG", "a.jpg", "c.bmp", "noise.bmp",
+                                                        "out.png", "player"}));
+  }
+}
+
+// The tool speaks English, naming the file and the system's reason; a command line it cannot
+// run gets one line and where the options are described, not the whole usage.
+TEST_F(ToolTest, MessagesAreEnglishAndBadOptionsGetOneLine) {
+  const std::string d = dir_ + "/";
+  test::WriteFile(d + "old.bmp", test::SolidBmp(8, 6));
+  // Declares 20000x20000 pixels of 24 bits: 1.2 GB, which the memory limit below does not hold.
+  test::WriteFile(d + "huge.bmp",
+                  test::AssembleBmp(test::BmpInfoHeader(40, 20000, 20000, 24), {}, {}));
+  struct Case {
+    std::string args;
+    int status;
+    std::string message;
+    bool memoryLimit = false;  // 400 MB of address space
+  } cases[] = {
+      {Pack("--interval soon " + d + "a.jpg"), 2,
+       "--interval needs a whole number of seconds\n"
+       "see 'quenmora pack --help'\n"},
+      {"render --style 5 --step x " + d + "old.bmp " + d + "old.bmp " + d + "o.png", 2,
+       "--step takes 1..100, not x\nsee 'quenmora render --help'\n"},
+      {"gallery -o " + d + "g --jobs 0", 2, "not 0\nsee 'quenmora gallery --help'\n"},
+      {"decode " + d + "old.bmp", 2, "see 'quenmora decode --help'\n"},
+      {"info", 2, "see 'quenmora info --help'\n"},
+      {"render --style 5 --progress 9 " + d + "old.bmp " + d + "old.bmp /nonexistent/o.png", 1,
+       std::string("cannot create a file beside /nonexistent/o.png: ") + std::strerror(ENOENT)},
+      {"render --style 5 --progress 9 " + d + "huge.bmp " + d + "huge.bmp " + d + "o.png", 1,
+       "quenmora render: not enough memory", true},
+  };
+  for (const Case& c : cases) {
+    if (kSanitized && c.memoryLimit) continue;  // the sanitizers reserve more address space
+    const std::string command = std::string(QM_BIN_DIR) + "/quenmora " + c.args;
+    const RunResult r =
+        Shell(c.memoryLimit ? "ulimit -v 400000; exec " + command : Bounded(command));
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+    for (const char* other : {"usage:", "Datei", "Arbeitsspeicher", "Fehler"})
+      EXPECT_EQ(r.out.find(other), std::string::npos) << c.args << "\n" << r.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(d + "o.png"));
+}
+
+// Captions and names are the presentation's, not the user's: their control characters, which
+// would recolour, retitle or clear the terminal, are shown escaped.
+TEST_F(ToolTest, InfoShowsControlCharactersEscaped) {
+  const std::string name = "b\x1b[1m.jpg";
+  test::WriteFile(dir_ + "/" + name, test::Pattern(10, 1));
+  ASSERT_EQ(
+      Quenmora(Pack("'" + dir_ + "/a.jpg=\x1b]0;owned\x07\x1b[2J' '" + dir_ + "/" + name + "'"))
+          .status,
+      0);
+  const RunResult r = Quenmora("info " + dir_ + "/show");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("caption \"\\x1b]0;owned\\x07\\x1b[2J\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("slide 2: b\\x1b[1m.jpg,"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos);
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
 #include "tests/support/shell.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace qm::test {
 
@@ -16,6 +22,22 @@ RunResult Shell(const std::string& command) {
   const int status = pclose(p);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+std::optional<int> WaitForExit(pid_t pid, double seconds) {
+  const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
+  const double factor = scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0;
+  // The process's descriptor becomes readable when it ends.
+  const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  pollfd p{fd, POLLIN, 0};
+  const bool ended = fd >= 0 && poll(&p, 1, static_cast<int>(seconds * factor * 1000)) == 1;
+  if (fd >= 0) close(fd);
+  if (!ended) kill(pid, SIGKILL);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!ended) return std::nullopt;
+  return status;
 }
 
 }  // namespace qm::test

@@ -1,6 +1,9 @@
 // Command lines run from tests, as a user runs them in a shell.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 namespace qm::test {
@@ -12,5 +15,9 @@ struct RunResult {
 
 // Runs a shell command line, capturing standard output and error together.
 RunResult Shell(const std::string& command);
+
+// Waits at most `seconds`, times QUENMORA_TEST_TIMEOUT_SCALE, for the child `pid` to end and
+// returns its wait status; nothing when it did not end in time (it is then killed and reaped).
+std::optional<int> WaitForExit(pid_t pid, double seconds);
 
 }  // namespace qm::test

@@ -216,7 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
         test::RefusalRow{"@/a.png @/b.png @/out.png", "differ in size: 32x18 and 32x20"},
         test::RefusalRow{"@/a.png @/broken.png @/out.png", "Portable Network Graphics"},
         test::RefusalRow{"@/a.png @/missing.png @/out.png", "missing.png"},
-        test::RefusalRow{"@/a.png @/a.png @/no/such/dir/out.png", "out.png"}));
+        test::RefusalRow{"@/a.png @/a.png @/no/such/dir/out.png", "out.png"},
+        // The output is checked before the pictures are read.
+        test::RefusalRow{"@/a.png @/broken.png @/no/such/dir/out.png",
+                         "cannot create a file beside"}));
 
 }  // namespace
 }  // namespace qm

@@ -1,13 +1,17 @@
 // `quenmora gallery`: the page in a real browser (headless Chromium), the files it shows, and
 // the refusals that must leave nothing behind.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -271,11 +275,83 @@ TEST(GalleryInterrupted, StopsItsWorkersAndLeavesNothingBehind) {
     if (!rendering) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_TRUE(rendering);
+  // To the tool alone, as a service manager or kill sends it: it ends within a second.
   ASSERT_EQ(kill(pid, SIGINT), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  const std::optional<int> status = test::WaitForExit(pid, 1);
+  ASSERT_TRUE(status.has_value()) << "still running a second after the signal";
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGINT) << *status;
   EXPECT_TRUE(fs::is_empty(dir));
+}
+
+// Runs the gallery into `out`, whose folder `dir` gets `meanwhile` done to it once rendering
+// has begun; returns what the tool said.
+test::RunResult GalleryWhile(const std::string& dir, const std::string& out,
+                             const std::function<void()>& meanwhile) {
+  const std::string tool = std::string(QM_BIN_DIR) + "/quenmora";
+  const std::vector<std::string> args = {tool,     "gallery", "-o",     out,
+                                         "--size", "160x90",  "--jobs", "1"};
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {-1, "pipe"};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipe_fds[1]);
+  if (spawned != 0) return {-1, "spawn"};
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (bool rendering = false; !rendering && std::chrono::steady_clock::now() < give_up;) {
+    for (const auto& e : fs::directory_iterator(dir))
+      rendering |= fs::exists(e.path() / "styles" / "001.png");
+    if (!rendering) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  meanwhile();
+  test::RunResult r{-1, ""};
+  const std::optional<int> status = test::WaitForExit(pid, 60);
+  if (status && WIFEXITED(*status)) r.status = WEXITSTATUS(*status);
+  // What it said fits the pipe, which is read once it has ended.
+  fcntl(pipe_fds[0], F_SETFL, O_NONBLOCK);
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) r.out.append(buffer, n);
+  close(pipe_fds[0]);
+  return r;
+}
+
+// A folder is replaced only when it holds nothing but the files an earlier run made, checked
+// again at the moment of replacing: a user's file added to a gallery, or a folder that appears
+// with a user's file while the gallery renders, is never deleted.
+TEST(GalleryReplaces, OnlyAFolderHoldingNothingButItsOwnFiles) {
+  test::TempFolder tmp;
+  const std::string dir = tmp.Path(), out = dir + "/g";
+  ASSERT_EQ(test::Quenmora("gallery -o " + out + " --size 16x9 --step 100").status, 0);
+  test::WriteFile(out + "/styles/notes.txt", {'x'});
+  test::RunResult r = test::Quenmora("gallery -o " + out + " --size 16x9 --step 100");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(out + "/styles/notes.txt, which is not a file of a gallery"),
+            std::string::npos)
+      << r.out;
+  fs::remove(out + "/styles/notes.txt");
+  r = test::Quenmora("gallery -o " + out + " --size 16x9 --step 100");
+  EXPECT_EQ(r.status, 0) << r.out;
+
+  const std::string later = dir + "/later";
+  r = GalleryWhile(dir, later, [&] {
+    fs::create_directory(later);
+    test::WriteFile(later + "/letter.txt", {'x'});
+  });
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find(later + "/letter.txt, which is not a file of a gallery"), std::string::npos)
+      << r.out;
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(later)) names.insert(e.path().string());
+  EXPECT_EQ(names, std::set<std::string>{later + "/letter.txt"});
+  for (const auto& e : fs::directory_iterator(dir))  // nothing left aside
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 }
 
 class GalleryRefuses : public ::testing::TestWithParam<test::RefusalRow> {};
@@ -288,6 +364,15 @@ TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
   fs::create_directory(dir + "/notes");
   fs::create_directory(dir + "/folder.png");
   test::WriteFile(dir + "/notes/todo.txt", {'x'});
+  // Folders an earlier version took for galleries: a page with the generator's tag beside a
+  // document, a link named index.html, a pipe named index.html (which would never open).
+  for (const char* name : {"tagged", "linked", "piped"}) fs::create_directory(dir + "/" + name);
+  const std::string tag = "<meta name=\"generator\" content=\"quenmora gallery\">";
+  test::WriteFile(dir + "/tagged/index.html", test::Bytes(tag.begin(), tag.end()));
+  test::WriteFile(dir + "/tagged/letter.txt", {'x'});
+  test::WriteFile(dir + "/page.html", test::Bytes(tag.begin(), tag.end()));
+  fs::create_symlink("../page.html", dir + "/linked/index.html");
+  ASSERT_EQ(mkfifo((dir + "/piped/index.html").c_str(), 0600), 0);
   const auto listing = [&] {
     std::set<std::string> names;
     for (const auto& e : fs::recursive_directory_iterator(dir)) names.insert(e.path().string());
@@ -295,9 +380,10 @@ TEST_P(GalleryRefuses, WithAClearMessageAndLeavesNothingBehind) {
   };
   const std::set<std::string> before = listing();
   const test::RunResult r =
-      test::Quenmora("gallery --size 16x9 " + test::InFolder(GetParam().args, dir));
+      test::Shell("timeout 20 " + std::string(QM_BIN_DIR) + "/quenmora gallery --size 16x9 " +
+                  test::InFolder(GetParam().args, dir));
   EXPECT_EQ(r.status, 1) << r.out;
-  EXPECT_NE(r.out.find(GetParam().message), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(test::InFolder(GetParam().message, dir)), std::string::npos) << r.out;
   EXPECT_EQ(listing(), before);
 }
 
@@ -309,7 +395,13 @@ INSTANTIATE_TEST_SUITE_P(
                       test::RefusalRow{"-o @/g @/a.png @/folder.png", "not a regular file"},
                       test::RefusalRow{"-o @/file/g", "cannot create the gallery in"},
                       test::RefusalRow{"-o @/file", "exists and is not a folder"},
-                      test::RefusalRow{"-o @/notes", "holds files that are not a gallery"}));
+                      test::RefusalRow{"-o @/notes", "holds @/notes/todo.txt, which is not"},
+                      test::RefusalRow{"-o @/tagged", "which is not a file of a gallery"},
+                      test::RefusalRow{"-o @/linked", "holds @/linked/index.html, which is not"},
+                      test::RefusalRow{"-o @/piped", "holds @/piped/index.html, which is not"},
+                      test::RefusalRow{"-o .", "needs a folder of its own, not ."},
+                      test::RefusalRow{"-o ..", "needs a folder of its own, not .."},
+                      test::RefusalRow{"-o @/notes/..", "needs a folder of its own"}));
 
 }  // namespace
 }  // namespace qm

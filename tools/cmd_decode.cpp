@@ -20,8 +20,8 @@ namespace {
 constexpr const char kUsage[] =
     "usage: quenmora decode FILE OUT.png\n"
     "Decodes FILE (.jpg, .jpeg, .png or .bmp, chosen by its extension) as the player does, writes\n"
-    "the picture to OUT.png as a 24-bit PNG and prints WIDTHxHEIGHT BITS-PER-PIXEL. On failure\n"
-    "prints the text of the player's error box and exits with 1.\n";
+    "the picture to OUT.png as a 24-bit PNG and prints WIDTHxHEIGHT BITS-PER-PIXEL. When the\n"
+    "picture cannot be decoded, prints the text of the player's error box and exits with 1.\n";
 
 // What the player's error box would show.
 void PrintError(const std::string& message) {

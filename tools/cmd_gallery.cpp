@@ -641,28 +641,34 @@ void RemoveGallery(const fs::path& dir) {
     Fail("kept " + dir.string() + ", which holds files the earlier gallery did not");
 }
 
-// Moves the finished folder to `dir`, replacing an empty folder or an earlier gallery there,
-// checked again now: what came meanwhile is never replaced.
-void Publish(const fs::path& built, const fs::path& dir) {
+// Moves the finished folder `built` to `dir`, replacing an empty folder or an earlier gallery
+// there, checked again now: what came meanwhile is never replaced. `built_is_new` says whether
+// `built` still names the new gallery, which the caller may then remove.
+void Publish(const fs::path& built, const fs::path& dir, bool& built_is_new) {
   if (const auto why = CheckDestination(dir)) throw ToolError(*why);
-  std::error_code ec;
+  const auto cannot = [&](const char* what, int cause) {
+    return ToolError(std::string("cannot ") + what + " " + dir.string() + ": " +
+                     std::strerror(cause));
+  };
+  // A new name, or an empty folder, is taken in one step; a folder with anything in it is not.
   if (rename(built.c_str(), dir.c_str()) != 0) {
-    // Only an empty folder is renamed over; an earlier gallery is moved aside first.
     if (errno != ENOTEMPTY && errno != EEXIST)
-      throw ToolError("cannot move the gallery into place at " + dir.string() + ": " +
-                      std::strerror(errno));
-    const auto old = MakeSiblingFolder(dir, ".old-XXXXXX");
-    if (!old || rename(dir.c_str(), old->c_str()) != 0)
-      throw ToolError("cannot move the earlier gallery " + dir.string() +
-                      " aside: " + std::strerror(errno));
-    if (rename(built.c_str(), dir.c_str()) != 0) {
-      const int cause = errno;
-      rename(old->c_str(), dir.c_str());
-      throw ToolError("cannot move the gallery into place at " + dir.string() + ": " +
-                      std::strerror(cause));
+      throw cannot("move the gallery into place at", errno);
+    // An earlier gallery changes places with the new one in one step and is checked once more
+    // where it now lies; should a file of the user's have come meanwhile, the exchange is undone.
+    if (renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, dir.c_str(), RENAME_EXCHANGE) != 0)
+      throw cannot("replace the earlier gallery", errno);
+    built_is_new = false;
+    if (const auto foreign = ForeignEntry(built)) {
+      built_is_new =
+          renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, dir.c_str(), RENAME_EXCHANGE) == 0;
+      throw ToolError(dir.string() + " holds " +
+                      (dir / foreign->lexically_relative(built)).string() +
+                      ", which is not a file of a gallery made here; give a new or empty folder");
     }
-    RemoveGallery(*old);
+    RemoveGallery(built);
   }
+  std::error_code ec;
   // mkdtemp made the folder private; a gallery is for viewing like any other document.
   fs::permissions(dir,
                   fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -708,10 +714,10 @@ int MakeGallery(const Options& o, const InterruptWatch& watch) {
                 std::strerror(errno));
   struct RemoveUnlessPublished {
     fs::path path;
-    bool keep = false;
+    bool ours = true;  // the path names the gallery being built
     ~RemoveUnlessPublished() {
       std::error_code ec;
-      if (!keep) fs::remove_all(path, ec);
+      if (ours) fs::remove_all(path, ec);
     }
   } cleanup{*built};
 
@@ -760,8 +766,8 @@ int MakeGallery(const Options& o, const InterruptWatch& watch) {
   for (const std::string& entry : GalleryEntries()) manifest += entry + "\n";
   WriteText(manifest, *built / kManifestName);
   watch.Check();
-  Publish(*built, dir);
-  cleanup.keep = true;
+  Publish(*built, dir, cleanup.ours);
+  cleanup.ours = false;
 
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,9 +1,7 @@
 #include "imaging/png_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -31,29 +29,24 @@ void WritePng24(const TBitmap& bitmap, const std::string& path) {
   file.Close();
 }
 
-FileSink::FileSink(const std::string& path)
-    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
-  if (fd_ < 0) throw EFCreateError("cannot create " + path + ": " + std::strerror(errno));
+FileSink::FileSink(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {
+  if (!file_) throw EFCreateError("cannot create " + path + ": " + std::strerror(errno));
 }
 
 FileSink::~FileSink() {
-  if (fd_ >= 0) ::close(fd_);
+  if (file_) std::fclose(file_);
 }
 
 void FileSink::Write(const uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Failed(n < 0 ? errno : ENOSPC);
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
+  if (size > 0 && std::fwrite(data, 1, size, file_) != size) Failed(errno);
 }
 
 void FileSink::Close() {
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0 && errno != EINTR) Failed(errno);
+  std::FILE* file = file_;
+  file_ = nullptr;
+  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
+  const int cause = errno;
+  if (std::fclose(file) != 0 || !flushed) Failed(flushed ? errno : cause);
 }
 
 void FileSink::Failed(int cause) const {

@@ -1,6 +1,7 @@
 // Writes bitmaps as 24-bit RGB PNG files (the output of `quenmora decode` and `render`).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "imaging/png_encoding.h"
@@ -34,7 +35,7 @@ class FileSink final : public ByteSink {
   [[noreturn]] void Failed(int cause) const;
 
   std::string path_;
-  int fd_ = -1;
+  std::FILE* file_;
 };
 
 }  // namespace qm

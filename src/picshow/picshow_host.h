@@ -14,10 +14,13 @@
 // Threads: the control calls WakeMainThread from its animation thread; every other call, in
 // either direction, happens on the main thread (the one that created the control).
 //
-// Lifetime: the host must be there whenever the control calls it, which is never from the
-// control's constructor or destructor (destruction ends the animation thread without a wake-up
-// either). So a window may hold its control as a member, or derive from both the host and the
-// control. After the control is gone the host must not call it, also not for a pending wake-up.
+// Lifetime: the control calls its host neither from its constructor nor from its destructor
+// (which ends the animation thread without a wake-up), but the animation thread may call
+// WakeMainThread until the destructor has begun. So a window that holds its control as a member
+// declares it after the members its host calls use; one that derives from both the host and
+// the control ends the transition first thing in its own destructor
+// (EndTransitionForDestruction). After the control is gone the host must not call it, also not
+// for a pending wake-up.
 #pragma once
 
 #include <chrono>

@@ -275,10 +275,11 @@ TEST(GalleryInterrupted, StopsItsWorkersAndLeavesNothingBehind) {
     if (!rendering) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_TRUE(rendering);
-  // To the tool alone, as a service manager or kill sends it: it ends within a second.
+  // To the tool alone, as a service manager or kill sends it: it ends within a second (the
+  // limit allows for a loaded machine; without the mend it renders on for half a minute).
   ASSERT_EQ(kill(pid, SIGINT), 0);
-  const std::optional<int> status = test::WaitForExit(pid, 1);
-  ASSERT_TRUE(status.has_value()) << "still running a second after the signal";
+  const std::optional<int> status = test::WaitForExit(pid, 3);
+  ASSERT_TRUE(status.has_value()) << "still running seconds after the signal";
   EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGINT) << *status;
   EXPECT_TRUE(fs::is_empty(dir));
 }

@@ -291,7 +291,9 @@ std::size_t FilterDistance(int type, int depth) {
 // How the image data is inflated: many rows a call, or one row a call.
 enum class Pace { kBlocks, kRows };
 
-void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace) {
+// Decodes the image data into the image; marks in `written` each image row it writes to.
+void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace,
+                std::vector<bool>& written) {
   TChunkIHDR& header = *png.Header();
   const int type = header.ColorType, depth = header.BitDepth;
   const uint32_t width = header.Width, height = header.Height;
@@ -386,6 +388,7 @@ void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace
           header.Alpha.empty() ? nullptr : header.Alpha.data() + std::size_t{y} * width, pass.x0,
           pass.dx, pass_width};
       copier.Copy(row + 1, target);
+      written[y] = true;
       previous = row;
       pos += need;
     }
@@ -397,19 +400,27 @@ void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace
 
 void DecodeImageData(TPNGObject& png, TByteReader& stream, uint32_t length) {
   const std::size_t start = stream.Position();
+  TChunkIHDR& header = *png.Header();
+  std::vector<bool> written(header.Height);
   try {
-    DecodeRows(png, stream, length, Pace::kBlocks);
+    DecodeRows(png, stream, length, Pace::kBlocks, written);
   } catch (const EPNGZLIBError&) {
     // Damaged compressed data. Inflating many rows a call can meet the damage before a check
     // that inflating row by row makes first (a chunk's checksum, the next chunk's name, the end
     // of the file), so the data is read again row by row from its start, and whichever failure
-    // that meets first is the one reported.
-    TChunkIHDR& header = *png.Header();
+    // that meets first is the one reported. The rows written so far are cleared first (only
+    // they: the rest of a large image may never have been touched).
     TBitmap& image = header.Image;
-    std::fill_n(image.ScanLine(0), image.RowBytes() * static_cast<std::size_t>(image.Height()), 0);
-    std::fill(header.Alpha.begin(), header.Alpha.end(), 0);
+    const uint32_t width = header.Width;
+    for (uint32_t y = 0; y < header.Height; ++y) {
+      if (!written[y]) continue;
+      std::fill_n(image.ScanLine(static_cast<int>(y)), image.RowBytes(), 0);
+      if (!header.Alpha.empty())
+        std::fill_n(header.Alpha.begin() + static_cast<std::ptrdiff_t>(std::size_t{y} * width),
+                    width, 0);
+    }
     stream.Seek(start);
-    DecodeRows(png, stream, length, Pace::kRows);
+    DecodeRows(png, stream, length, Pace::kRows, written);
   }
 }
 

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxcb1-dev
   libjpeg62-turbo-dev zlib1g-dev
+  libturbojpeg0-dev libheif-dev libwebp-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libpng-dev libpixman-1-dev

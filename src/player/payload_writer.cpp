@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <memory>
+
 #include "platform/exception.h"
 #include "player/zlib_streams.h"
 
@@ -16,6 +18,11 @@ void WritePresentation(const std::string& playerPath, GalleryHeader header,
   uint64_t totalPictureBytes = 0;
   std::vector<uint64_t> sizes;
   for (const PackSlide& s : slides) {
+    if (s.spool) {
+      sizes.push_back(s.spoolSize);
+      totalPictureBytes += s.spoolSize;
+      continue;
+    }
     FileStream f(s.sourcePath, FileStream::Mode::kOpenRead);
     sizes.push_back(f.Size());
     if (sizes.back() > UINT32_MAX) throw Exception(s.sourcePath + ": picture larger than 4 GiB");
@@ -36,14 +43,21 @@ void WritePresentation(const std::string& playerPath, GalleryHeader header,
   deflated.Write(headerBytes, sizeof headerBytes);
   uint64_t done = 0;
   for (std::size_t k = 0; k < slides.size(); ++k) {
-    FileStream picture(slides[k].sourcePath, FileStream::Mode::kOpenRead);
-    if (picture.Size() != sizes[k])
-      throw Exception(slides[k].sourcePath + ": file changed while packing");
+    std::unique_ptr<FileStream> file;
+    FileStream* picture = slides[k].spool;
+    if (picture) {
+      picture->Seek(slides[k].spoolOffset);
+    } else {
+      file = std::make_unique<FileStream>(slides[k].sourcePath, FileStream::Mode::kOpenRead);
+      picture = file.get();
+      if (picture->Size() != sizes[k])
+        throw Exception(slides[k].sourcePath + ": file changed while packing");
+    }
     SlideRecordHead head{static_cast<uint32_t>(sizes[k]), slides[k].fileName, slides[k].caption};
     uint8_t headBytes[kSlideRecordHeadSize];
     EncodeSlideRecordHead(head, headBytes);
     deflated.Write(headBytes, sizeof headBytes);
-    deflated.CopyFrom(picture, sizes[k]);
+    deflated.CopyFrom(*picture, sizes[k]);
     done += sizes[k];
     if (progress) progress(done, totalPictureBytes);
   }

@@ -16,6 +16,11 @@ struct PackSlide {
   std::string sourcePath;  // the picture file to copy
   std::string fileName;    // stored file name, Windows-1252
   std::string caption;     // Windows-1252
+  // Instead of a file: `spoolSize` bytes at `spoolOffset` of an open file that holds pictures
+  // prepared for the presentation.
+  FileStream* spool = nullptr;
+  uint64_t spoolOffset = 0;
+  uint64_t spoolSize = 0;
 };
 
 // Called after each slide with the picture bytes copied so far and in all.

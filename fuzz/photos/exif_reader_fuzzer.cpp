@@ -1,0 +1,23 @@
+// Fuzzes the readers of what photos say about themselves: the JPEG segment walk with its EXIF
+// and XMP parts, the EXIF block itself, the XMP description and the PNG chunk walk. None may
+// read outside the input; the orientation must come out 1..8 whatever the input.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "photos/metadata.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  using namespace qm::photos;
+  const ByteSpan bytes(data, size);
+  const JpegLayout layout = ReadJpegLayout(bytes);
+  const Metadata fromJpeg = JpegMetadata(layout);
+  Metadata fromExif;
+  ReadExif(bytes, fromExif);
+  ReadExif(PngExif(bytes), fromExif);
+  XmpDescription(std::string_view(reinterpret_cast<const char*>(data), size));
+  for (const Metadata& m : {fromJpeg, fromExif})
+    if (m.orientation < 1 || m.orientation > 8) std::abort();
+  return 0;
+}

@@ -1,0 +1,106 @@
+#include "photos/prepare.h"
+
+namespace qm::photos {
+
+namespace {
+
+bool ShownByThePlayer(Format f) {
+  return f == Format::kJpeg || f == Format::kPng || f == Format::kBmp;
+}
+
+// The size as stored (before turning) without decoding, for the formats the player shows.
+Size StoredSize(Format format, ByteSpan file, Metadata& metadata) {
+  if (format == Format::kJpeg) {
+    const JpegLayout layout = ReadJpegLayout(file);
+    metadata = JpegMetadata(layout);
+    return JpegSize(layout);
+  }
+  if (format == Format::kPng) ReadExif(PngExif(file), metadata);
+  return PngOrBmpSize(format, file);
+}
+
+std::string Describe(bool turned, bool scaled, bool converted) {
+  std::string s;
+  for (auto [done, word] :
+       {std::pair{converted, "converted"}, {turned, "turned"}, {scaled, "scaled"}})
+    if (done) s += (s.empty() ? "" : ", ") + std::string(word);
+  return s;
+}
+
+}  // namespace
+
+std::optional<Prepared> KeptAsIs(ByteSpan head, const PrepareOptions& options) {
+  const Format format = SniffFormat(head);
+  if (!ShownByThePlayer(format)) return std::nullopt;
+  Prepared result;
+  result.format = format;
+  try {
+    const Size stored = StoredSize(format, head, result.metadata);
+    const Size target = options.fit ? FitInside(stored, *options.fit) : stored;
+    if (!(target == stored) || result.metadata.orientation != 1) return std::nullopt;
+    result.size = stored;
+  } catch (const PictureError&) {
+    return std::nullopt;  // the whole file tells what is wrong
+  }
+  result.keptAsIs = true;
+  return result;
+}
+
+Prepared PreparePicture(ByteSpan file, const PrepareOptions& options) {
+  const Format format = SniffFormat(file);
+  if (file.empty()) throw PictureError("the file is empty");
+  if (format == Format::kUnknown)
+    throw PictureError(
+        "not a picture (quenmora reads JPEG, PNG, BMP, GIF, WebP, TIFF, HEIF and AVIF)");
+  Prepared result;
+  result.format = format;
+
+  if (ShownByThePlayer(format)) {
+    const Size stored = StoredSize(format, file, result.metadata);
+    const int o = result.metadata.orientation;
+    const Size upright = Oriented(stored, o);
+    const Size target = options.fit ? FitInside(upright, *options.fit) : upright;
+    result.size = target;
+    if (target == upright && o == 1) {
+      result.keptAsIs = true;
+      return result;
+    }
+    if (target == upright && format == Format::kJpeg) {
+      if (auto turned = TurnJpegLosslessly(file, o, options.memoryLimit)) {
+        result.data = std::move(*turned);
+        result.extension = ".jpg";
+        result.change = "turned";
+        return result;
+      }
+    }
+  }
+
+  // Decoded, scaled in the stored orientation (fewer pixels to turn afterwards), turned upright.
+  DecodeRequest request;
+  request.fit = options.fit;
+  request.background = options.background;
+  request.memoryLimit = options.memoryLimit;
+  Decoded decoded = Decode(format, file, request);
+  result.metadata = decoded.metadata;
+  const int o = decoded.metadata.orientation;
+  const Size upright = Oriented(decoded.fullSize, o);
+  const Size target = options.fit ? FitInside(upright, *options.fit) : upright;
+  const bool scaled = !(target == upright);
+  const bool fewColours = format != Format::kJpeg && HasFewColours(decoded.pixels);
+  // A picture scaled while decoding still needs the last, exact step.
+  TBitmap pixels = scaled || decoded.pixels.Width() != decoded.fullSize.width
+                       ? Downscale(decoded.pixels, Oriented(target, o))
+                       : std::move(decoded.pixels);
+  if (o != 1) pixels = Orient(pixels, o);
+  result.size = {pixels.Width(), pixels.Height()};
+  // JPEG stays JPEG; what the player shows as PNG or BMP, drawings, pictures with few colours
+  // and pictures with transparency become PNG; other photographs JPEG.
+  const bool png = format == Format::kPng || format == Format::kBmp || format == Format::kGif ||
+                   (format != Format::kJpeg && (decoded.transparent || fewColours));
+  result.data = png ? EncodePng(pixels) : EncodeJpeg(pixels, options.quality);
+  result.extension = png ? ".png" : ".jpg";
+  result.change = Describe(o != 1, scaled, !ShownByThePlayer(format));
+  return result;
+}
+
+}  // namespace qm::photos

@@ -1,0 +1,241 @@
+// Picture preparation for `quenmora pack`: EXIF and XMP reading, fitting, turning, scaling and
+// the formats read, checked on pictures made here with each format's own encoder.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "photos/prepare.h"
+#include "tests/photos/photo_files.h"
+
+namespace qm::photos {
+namespace {
+
+using test::Bytes;
+
+ByteSpan Span(const Bytes& b) {
+  return ByteSpan(b.data(), b.size());
+}
+
+TEST(Exif, ReadsOrientationAndDescriptionInBothByteOrders) {
+  struct Row {
+    int orientation;
+    const char* description;
+    bool big;
+    int wantOrientation;
+    const char* wantDescription;
+  } rows[] = {
+      {6, "Harbour at dawn", false, 6, "Harbour at dawn"},
+      {8, "Harbour at dawn", true, 8, "Harbour at dawn"},
+      {3, "Hi", false, 3, "Hi"},                                // text held in the entry itself
+      {9, "", false, 1, ""},                                    // no such orientation
+      {1, "  OLYMPUS DIGITAL CAMERA  ", true, 1, ""},           // a camera's placeholder
+      {2, "Caf\xE9 au lait", false, 2, "Caf\xC3\xA9 au lait"},  // ISO 8859-1 made UTF-8
+      {7, "Caf\xC3\xA9", true, 7, "Caf\xC3\xA9"},               // UTF-8 kept
+  };
+  for (const Row& r : rows) {
+    Metadata m;
+    ReadExif(Span(test::ExifBlock(r.orientation, r.description, r.big)), m);
+    EXPECT_EQ(m.orientation, r.wantOrientation) << r.description;
+    EXPECT_EQ(m.description, r.wantDescription) << r.description;
+  }
+}
+
+TEST(Exif, DamagedBlocksReadNothingFromPastTheirEnd) {
+  const Bytes whole = test::ExifBlock(6, "A long description of the view", true);
+  for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+    Metadata m;
+    ReadExif(ByteSpan(whole.data(), cut), m);
+    // Cut before the orientation entry's end: nothing read; the text only when whole.
+    EXPECT_EQ(m.orientation, cut >= 8 + 2 + 24 ? 6 : 1) << cut;
+    EXPECT_TRUE(m.description.empty() || cut == whole.size()) << cut;
+  }
+  Bytes badOffset = whole;
+  badOffset[4 + 3] = 0xF0;  // IFD 0 far past the end
+  Metadata m;
+  ReadExif(Span(badOffset), m);
+  EXPECT_EQ(m.orientation, 1);
+}
+
+TEST(Xmp, TakesTheDefaultLanguageAndDecodesEntities) {
+  struct Row {
+    const char* packet;
+    const char* want;
+  } rows[] = {
+      {"<dc:description><rdf:Alt><rdf:li xml:lang=\"de\">Hafen</rdf:li><rdf:li "
+       "xml:lang=\"x-default\">Harbour &amp; boats &#233;&#x263A;</rdf:li></rdf:Alt>"
+       "</dc:description>",
+       "Harbour & boats \xC3\xA9\xE2\x98\xBA"},
+      {"<dc:description><rdf:Alt><rdf:li xml:lang=\"fr\">Port</rdf:li></rdf:Alt></dc:description>",
+       "Port"},
+      {"<dc:description><rdf:Alt><rdf:li/></rdf:Alt></dc:description>", ""},
+      {"<dc:title><rdf:Alt><rdf:li>Title only</rdf:li></rdf:Alt></dc:title>", ""},
+      {"<dc:description><rdf:Alt><rdf:li>unterminated", ""},
+  };
+  for (const Row& r : rows) EXPECT_EQ(XmpDescription(r.packet), r.want) << r.packet;
+}
+
+TEST(Fit, SizesOnBothSidesOfTheLimit) {
+  struct Row {
+    Size picture, box, want;
+  } rows[] = {
+      {{4000, 3000}, {1920, 1080}, {1440, 1080}},  // landscape, height-limited
+      {{3000, 4000}, {1920, 1080}, {810, 1080}},   // portrait
+      {{1920, 1080}, {1920, 1080}, {1920, 1080}},  // exactly the limit
+      {{1921, 1080}, {1920, 1080}, {1920, 1079}},  // one pixel over
+      {{1920, 1081}, {1920, 1080}, {1918, 1080}},
+      {{1000, 500}, {1920, 1080}, {1000, 500}},  // smaller: never enlarged
+      {{5000, 100}, {1920, 1080}, {1920, 38}},   // a panorama
+      {{1, 5000}, {1920, 1080}, {1, 1080}},      // never thinner than a pixel
+  };
+  for (const Row& r : rows) {
+    const Size got = FitInside(r.picture, r.box);
+    EXPECT_EQ(got, r.want) << r.picture.width << "x" << r.picture.height << " -> " << got.width
+                           << "x" << got.height;
+  }
+}
+
+TEST(Formats, DecodeToTheReferencePixels) {
+  using test::Encoding;
+  // Drawings in lossless formats come out exactly (as PNG); photographs in lossy formats come
+  // out as JPEG within the loss of their own encoding and ours at quality 90 (PSNR >= 30 dB).
+  struct Row {
+    const char* name;
+    Encoding encoding;
+    bool drawing;
+    const char* extension;
+    double minPsnr;
+  } rows[] = {
+      {"TIFF drawing", Encoding::kTiff, true, ".png", 100},
+      {"TIFF photograph", Encoding::kTiff, false, ".jpg", 38},
+      {"GIF", Encoding::kGif, true, ".png", 100},
+      {"WebP lossless", Encoding::kWebpLossless, true, ".png", 100},
+      {"WebP lossy", Encoding::kWebpLossy, false, ".jpg", 32},
+      {"HEIC", Encoding::kHeic, false, ".jpg", 30},
+      {"AVIF", Encoding::kAvif, false, ".jpg", 30},
+  };
+  for (const Row& r : rows) {
+    const TBitmap reference = r.drawing ? test::Drawing(160, 120) : test::Photo(160, 120);
+    const Bytes file = test::Encode(r.encoding, reference);
+    PrepareOptions options;
+    options.fit.reset();
+    const Prepared out = PreparePicture(Span(file), options);
+    ASSERT_FALSE(out.keptAsIs) << r.name;
+    EXPECT_STREQ(out.extension, r.extension) << r.name;
+    const TBitmap shown = test::DecodeSlide(std::string("x") + r.extension, out.data);
+    EXPECT_GE(test::Psnr(shown, reference), r.minPsnr) << r.name;
+  }
+}
+
+TEST(Formats, TransparentPixelsShowTheBackgroundAndMakeAPng) {
+  const Bytes webp = test::Encode(test::Encoding::kWebpLossless, test::Photo(64, 32), true);
+  PrepareOptions options;
+  options.background = 0x00336699;  // 0x00BBGGRR
+  const Prepared out = PreparePicture(Span(webp), options);
+  ASSERT_STREQ(out.extension, ".png");
+  const TBitmap shown = test::DecodeSlide("x.png", out.data);
+  const uint8_t* seeThrough = shown.ScanLine(10) + 50 * 3;
+  EXPECT_EQ(seeThrough[0], 0x33);  // blue
+  EXPECT_EQ(seeThrough[1], 0x66);
+  EXPECT_EQ(seeThrough[2], 0x99);
+  EXPECT_EQ(std::memcmp(shown.ScanLine(10) + 3, test::Photo(64, 32).ScanLine(10) + 3, 3), 0);
+}
+
+TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
+  using test::Encoding;
+  const auto cut = [](Bytes b, double keep) {
+    b.resize(static_cast<std::size_t>(b.size() * keep));
+    return b;
+  };
+  // The boxes that describe the picture damaged (damaged coded data is concealed, not refused).
+  const auto scribbled = [](Bytes b) {
+    for (std::size_t i = 16; i < b.size() / 4; i += 5) b[i] ^= 0x5A;
+    return b;
+  };
+  Bytes hugePng = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
+                   13,   'I',  'H', 'D', 'R',  0,    0,    0x4E, 0x20, 0, 0,
+                   0x4E, 0x20, 8,   2,   0,    0,    0,    0,    0,    0, 0};
+  const Bytes heic = test::Encode(Encoding::kHeic, test::Photo(64, 64));
+  const Bytes webp = test::Encode(Encoding::kWebpLossy, test::Photo(64, 64));
+  struct Row {
+    const char* name;
+    Bytes file;
+    const char* reason;
+  } rows[] = {
+      {"HEIC cut short", cut(heic, 0.5), "HEIF"},
+      {"HEIC scribbled", scribbled(heic), "HEIF"},
+      {"WebP cut short", cut(webp, 0.5), "WebP"},
+      {"WebP header only", cut(webp, 0.1), "WebP"},
+      {"GIF without picture", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, "GIF"},
+      {"TIFF header only", {'I', 'I', 42, 0, 8, 0, 0, 0}, "TIFF"},
+      {"text", {'h', 'e', 'l', 'l', 'o'}, "not a picture"},
+      {"empty", {}, "empty"},
+      {"20000x20000 PNG", hugePng, "more than the limit of 1024 MiB"},
+  };
+  PrepareOptions options;
+  options.memoryLimit = uint64_t{1} << 30;
+  for (const Row& r : rows) {
+    try {
+      PreparePicture(Span(r.file), options);
+      ADD_FAILURE() << r.name << " was prepared";
+    } catch (const PictureError& e) {
+      EXPECT_NE(std::string(e.what()).find(r.reason), std::string::npos)
+          << r.name << ": " << e.what();
+    }
+  }
+}
+
+// Linear-light Lanczos-3 computed directly in double precision, one output pixel at a time.
+double ReferenceSample(const TBitmap& src, double scaleX, double scaleY, int x, int y, int c) {
+  const auto lanczos = [](double t) {
+    t = std::abs(t);
+    if (t < 1e-12) return 1.0;
+    if (t >= 3) return 0.0;
+    const double pt = M_PI * t;
+    return 3 * std::sin(pt) * std::sin(pt / 3) / (pt * pt);
+  };
+  const auto linear = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  const double cx = (x + 0.5) * scaleX, cy = (y + 0.5) * scaleY;
+  double sum = 0, weights = 0;
+  for (int sy = std::max(0, int(cy - 3 * scaleY) - 1);
+       sy < std::min(src.Height(), int(cy + 3 * scaleY) + 2); ++sy)
+    for (int sx = std::max(0, int(cx - 3 * scaleX) - 1);
+         sx < std::min(src.Width(), int(cx + 3 * scaleX) + 2); ++sx) {
+      const double w = lanczos((sx + 0.5 - cx) / scaleX) * lanczos((sy + 0.5 - cy) / scaleY);
+      sum += w * linear(src.ScanLine(sy)[sx * 3 + c]);
+      weights += w;
+    }
+  const double l = std::clamp(sum / weights, 0.0, 1.0);
+  return 255 * (l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055);
+}
+
+TEST(Downscale, MatchesADirectComputationInLinearLight) {
+  struct Row {
+    Size from, to;
+  } rows[] = {{{120, 80}, {48, 32}}, {{97, 53}, {24, 40}}, {{60, 60}, {59, 21}}};
+  for (const Row& r : rows) {
+    const TBitmap src = test::Photo(r.from.width, r.from.height);
+    const TBitmap got = Downscale(src, r.to);
+    ASSERT_EQ((Size{got.Width(), got.Height()}), r.to);
+    double worst = 0;
+    for (int y = 0; y < r.to.height; ++y)
+      for (int x = 0; x < r.to.width; ++x)
+        for (int c = 0; c < 3; ++c)
+          worst = std::max(worst,
+                           std::abs(got.ScanLine(y)[x * 3 + c] -
+                                    ReferenceSample(src, double(r.from.width) / r.to.width,
+                                                    double(r.from.height) / r.to.height, x, y, c)));
+    EXPECT_LE(worst, 1.0) << r.from.width << "x" << r.from.height;
+  }
+  // Fine black and white lines average to half the light: sRGB 188, not 128.
+  TBitmap lines(64, 64, PixelFormat::pf24bit);
+  for (int y = 0; y < 64; ++y) std::memset(lines.ScanLine(y), y % 2 ? 255 : 0, 64 * 3);
+  const TBitmap half = Downscale(lines, {32, 16});
+  EXPECT_NEAR(half.ScanLine(8)[16 * 3], 188, 2);
+}
+
+}  // namespace
+}  // namespace qm::photos

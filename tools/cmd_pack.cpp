@@ -17,6 +17,7 @@
 #include "player/payload_reader.h"
 #include "player/payload_writer.h"
 #include "tools/commands.h"
+#include "tools/pack_pictures.h"
 #include "tools/pending_output.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
@@ -30,7 +31,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: quenmora pack -o SHOW [options] PICTURE[=CAPTION]...\n"
     "\n"
-    "Writes SHOW: the player with a gallery of the pictures (.jpg, .jpeg, .png, .bmp) appended.\n"
+    "Writes SHOW: the player with a gallery of the pictures appended.\n"
     "Captions and the font name are UTF-8 and must fit Windows-1252 (255 bytes at most).\n"
     "\n"
     "options:\n"
@@ -63,6 +64,7 @@ struct PackOptions {
   std::vector<std::string> pictures;
   std::vector<std::optional<std::string>> captions;
   bool force = false;
+  PictureOptions pictureOptions;
 };
 
 bool Exists(const std::string& path) {
@@ -174,6 +176,8 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
       if (!s)
         return "unknown style \"" + v + "\" (0..150, a name from 'quenmora styles', or random)";
       o.header.style = *s;
+    } else if (std::string e; ParsePictureOption(args, i, o.pictureOptions, e)) {
+      if (!e.empty()) return e;
     } else if (a.size() > 1 && a[0] == '-' && !Exists(a)) {
       return "unknown option " + a;
     } else {
@@ -258,11 +262,14 @@ int RunPack(const Args& args) {
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(kPictureOptionsUsage, stdout);
       return 0;
     }
   }
   PackOptions o;
   if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
+  if (std::string e = ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive); !e.empty())
+    return Fail(e);
   if (o.player.empty()) o.player = DefaultPlayer();
 
   // The presentation replaces whatever the output names, which must never be a special file or
@@ -279,31 +286,63 @@ int RunPack(const Args& args) {
   if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
-  std::vector<PackSlide> slides;
+  const auto nameOf = [](const std::string& base,
+                         std::string& error) -> std::optional<std::string> {
+    auto name = ToShortString(base, "file name", error);
+    if (!name) return std::nullopt;
+    if (const std::size_t bytes = Cp1252ToUtf8(*name).size(); bytes > kMaxExtractedNameBytes) {
+      error = "file name \"" + base + "\" is " + std::to_string(bytes) +
+              " bytes long; the player can extract names of at most " +
+              std::to_string(kMaxExtractedNameBytes) + " bytes (rename the picture)";
+      return std::nullopt;
+    }
+    return name;
+  };
   for (std::size_t k = 0; k < o.pictures.size(); ++k) {
     const std::string& path = o.pictures[k];
     if (!Exists(path)) return Fail("no such picture: " + path);
     if (const auto why = CannotRead(path, "picture")) return Fail(*why);
-    if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
-      return Fail(path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures");
     const auto slash = path.find_last_of('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string error;
-    auto name = ToShortString(base, "file name", error);
-    if (!name) return Fail(error);
-    if (const std::size_t bytes = Cp1252ToUtf8(*name).size(); bytes > kMaxExtractedNameBytes)
-      return Fail("file name \"" + base + "\" is " + std::to_string(bytes) +
-                  " bytes long; the player can extract names of at most " +
-                  std::to_string(kMaxExtractedNameBytes) + " bytes (rename the picture)");
-    auto caption = ToShortString(o.captions[k].value_or(""), "caption", error);
-    if (!caption) return Fail(error);
-    slides.push_back({path, *name, *caption});
+    if (!nameOf(slash == std::string::npos ? path : path.substr(slash + 1), error))
+      return Fail(error);
+    if (o.captions[k] && !ToShortString(*o.captions[k], "caption", error)) return Fail(error);
   }
 
-  // Write beside the target and rename, so a failure never leaves half a presentation.
+  // Write beside the target and rename, so a failure never leaves half a presentation. Every
+  // picture is prepared before the presentation is written (the slide count comes first, and
+  // bad pictures may be left out), the changed ones kept in a nameless file beside the output.
   std::optional<PendingOutput> out;
+  std::vector<PackSlide> slides;
+  std::size_t changed = 0;
   try {
     out.emplace(o.output, inputs);
+    const std::unique_ptr<FileStream> spool = OpenSpool(o.output);
+    std::vector<PreparedPicture> prepared;
+    std::vector<std::size_t> kept;
+    if (std::string e = PreparePictures(o.pictures, o.pictureOptions, *spool, prepared, kept);
+        !e.empty())
+      return Fail(e);
+    if (prepared.empty() && !o.pictures.empty()) return Fail("none of the pictures could be read");
+    for (std::size_t j = 0; j < prepared.size(); ++j) {
+      const PreparedPicture& p = prepared[j];
+      std::string error;
+      auto name = nameOf(p.fileName, error);
+      if (!name) return Fail(error);
+      std::string caption;
+      if (const auto& given = o.captions[kept[j]])
+        caption = *ToShortString(*given, "caption", error);
+      else if (o.pictureOptions.captionsFromExif)
+        caption = FitDescription(p.prepared.metadata.description, p.path);
+      PackSlide slide{p.path, *name, caption};
+      if (!p.prepared.keptAsIs) {
+        slide.spool = spool.get();
+        slide.spoolOffset = p.spoolOffset;
+        slide.spoolSize = p.spoolSize;
+        ++changed;
+      }
+      slides.push_back(std::move(slide));
+    }
     TerminalProgress progress;
     WritePresentation(o.player, o.header, slides, out->Stream(),
                       [&](uint64_t d, uint64_t t) { progress(d, t); });
@@ -313,7 +352,12 @@ int RunPack(const Args& args) {
   } catch (const std::exception& e) {
     return Fail(out ? out->WriteError(e) : Describe(e));
   }
-  std::printf("%s: %zu slide%s\n", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");
+  std::printf("%s: %zu slide%s", o.output.c_str(), slides.size(), slides.size() == 1 ? "" : "s");
+  if (changed > 0) std::printf(", %zu turned, scaled or converted", changed);
+  if (slides.size() < o.pictures.size())
+    std::printf(", %zu picture%s left out", o.pictures.size() - slides.size(),
+                o.pictures.size() - slides.size() == 1 ? "" : "s");
+  std::printf("\n");
   return 0;
 }
 

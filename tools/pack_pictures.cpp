@@ -1,0 +1,266 @@
+#include "tools/pack_pictures.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "photos/batch.h"
+#include "photos/picture_files.h"
+#include "player/cp1252.h"
+#include "player/payload_format.h"
+
+namespace qm::tool {
+
+const char kPictureOptionsUsage[] =
+    "  PICTURE may also be a folder: its pictures in natural name order (IMG_2 before IMG_10).\n"
+    "  Pictures may be JPEG, PNG, BMP, GIF (first frame), WebP, TIFF, HEIC/HEIF or AVIF;\n"
+    "  each is turned upright by its EXIF orientation and stored as JPEG, PNG or BMP.\n"
+    "  --recursive                take the pictures of subfolders too\n"
+    "  --fit WxH                  scale larger pictures down to fit WxH, aspect kept\n"
+    "                             (default 1920x1080); --fit none keeps every size\n"
+    "  --quality Q                quality of the JPEGs written, 1..100 (default 90)\n"
+    "  --captions-from exif       a picture without a caption takes its EXIF or XMP description\n"
+    "  --skip-bad                 leave out pictures that cannot be read, with a warning,\n"
+    "                             instead of failing\n"
+    "  --jobs N                   pictures prepared at once (default: one per processor)\n";
+
+namespace {
+
+std::optional<photos::Size> ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return std::nullopt;
+  const auto number = [](const std::string& s) -> std::optional<int> {
+    if (s.empty() || s.size() > 5 || s.find_first_not_of("0123456789") != std::string::npos)
+      return std::nullopt;
+    const int n = std::stoi(s);
+    return n >= 1 ? std::optional<int>(n) : std::nullopt;
+  };
+  const auto w = number(text.substr(0, x)), h = number(text.substr(x + 1));
+  if (!w || !h) return std::nullopt;
+  return photos::Size{*w, *h};
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name to store: the picture's own, with the extension of the data when that changed or
+// when the name's extension would not lead the player to the right decoder.
+std::string StoredName(const std::string& path, const photos::Prepared& p) {
+  const photos::Format format = p.format;
+  std::string base = BaseName(path);
+  const std::size_t dot = base.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : base.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const char* wanted = p.extension;
+  if (p.keptAsIs)
+    wanted = format == photos::Format::kJpeg  ? (ext == ".jpeg" ? ".jpeg" : ".jpg")
+             : format == photos::Format::kPng ? ".png"
+                                              : ".bmp";
+  if (ext == wanted || (ext == ".jpeg" && std::string(wanted) == ".jpg")) return base;
+  return (dot == std::string::npos ? base : base.substr(0, dot)) + wanted;
+}
+
+class ProgressLine {
+ public:
+  void Show(std::size_t done, std::size_t total, uint64_t bytes) {
+    if (!enabled_) return;
+    std::fprintf(stderr, "\rpreparing: %zu of %zu pictures, %.1f MB", done, total,
+                 static_cast<double>(bytes) / 1e6);
+    if (done == total) std::fprintf(stderr, "\n");
+  }
+  void Break() {
+    if (enabled_) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  bool enabled_ = ::isatty(2) != 0;
+};
+
+}  // namespace
+
+bool ParsePictureOption(const Args& args, std::size_t& i, PictureOptions& o, std::string& error) {
+  const std::string& a = args[i];
+  const auto value = [&]() -> std::optional<std::string> {
+    if (i + 1 >= args.size()) return std::nullopt;
+    return args[++i];
+  };
+  if (a == "--recursive") {
+    o.recursive = true;
+  } else if (a == "--skip-bad") {
+    o.skipBad = true;
+  } else if (a == "--captions-from") {
+    const auto v = value();
+    if (!v || *v != "exif") error = "--captions-from takes exif";
+    o.captionsFromExif = true;
+  } else if (a == "--fit") {
+    const auto v = value();
+    const auto size = v ? ParseSize(*v) : std::nullopt;
+    if (v && *v == "none")
+      o.prepare.fit.reset();
+    else if (size)
+      o.prepare.fit = size;
+    else
+      error = "--fit needs WIDTHxHEIGHT such as 1920x1080, or none";
+  } else if (a == "--quality") {
+    const auto v = value();
+    const int q = v && v->size() <= 3 && !v->empty() &&
+                          v->find_first_not_of("0123456789") == std::string::npos
+                      ? std::stoi(*v)
+                      : 0;
+    if (q < 1 || q > 100) error = "--quality needs a whole number from 1 to 100";
+    o.prepare.quality = q;
+  } else if (a == "--jobs") {
+    const auto v = value();
+    const int n = v && v->size() <= 3 && !v->empty() &&
+                          v->find_first_not_of("0123456789") == std::string::npos
+                      ? std::stoi(*v)
+                      : 0;
+    if (n < 1) error = "--jobs needs a whole number from 1 to 999";
+    o.jobs = n;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string ExpandFolders(std::vector<std::string>& pictures,
+                          std::vector<std::optional<std::string>>& captions, bool recursive) {
+  std::vector<std::string> files;
+  std::vector<std::optional<std::string>> fileCaptions;
+  for (std::size_t k = 0; k < pictures.size(); ++k) {
+    if (!IsFolder(pictures[k])) {
+      files.push_back(pictures[k]);
+      fileCaptions.push_back(captions[k]);
+      continue;
+    }
+    std::vector<std::string> found;
+    try {
+      found = photos::PicturesInFolder(
+          pictures[k], recursive, [](const std::string& path, const std::string& why) {
+            std::fprintf(stderr, "quenmora pack: skipping %s: %s\n", path.c_str(), why.c_str());
+          });
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    if (found.empty())
+      return "no pictures in the folder " + pictures[k] +
+             (recursive ? "" : " (--recursive takes its subfolders too)");
+    for (std::string& f : found) {
+      files.push_back(std::move(f));
+      fileCaptions.emplace_back();
+    }
+  }
+  pictures = std::move(files);
+  captions = std::move(fileCaptions);
+  return "";
+}
+
+std::unique_ptr<FileStream> OpenSpool(const std::string& output) {
+  const std::size_t slash = output.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    std::string name = (dir.back() == '/' ? dir : dir + "/") + ".quenmora-pictures-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+  }
+  if (fd < 0)
+    throw std::runtime_error("cannot keep the prepared pictures beside " + output + ": " +
+                             std::strerror(errno));
+  return FileStream::Adopt("the prepared pictures", NativeFile::Adopt(fd));
+}
+
+std::string PreparePictures(const std::vector<std::string>& pictures, const PictureOptions& o,
+                            FileStream& spool, std::vector<PreparedPicture>& prepared,
+                            std::vector<std::size_t>& kept) {
+  const int jobs = o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+  ProgressLine progress;
+  uint64_t written = 0;
+  std::string error;
+  photos::PrepareInOrder(pictures, o.prepare, jobs, [&](std::size_t k, photos::Outcome&& out) {
+    const std::string& path = pictures[k];
+    if (!out.ok) {
+      if (!o.skipBad) {
+        progress.Break();
+        error = path + ": " + out.error;
+        return false;
+      }
+      progress.Break();
+      std::fprintf(stderr, "quenmora pack: skipping %s: %s\n", path.c_str(), out.error.c_str());
+      return true;
+    }
+    PreparedPicture p;
+    p.path = path;
+    p.spoolOffset = spool.Position();
+    try {
+      p.fileName = StoredName(path, out.prepared);
+      if (out.prepared.keptAsIs) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) written += static_cast<uint64_t>(st.st_size);
+      } else {
+        spool.WriteBuffer(out.prepared.data.data(), out.prepared.data.size());
+        p.spoolSize = out.prepared.data.size();
+        written += out.prepared.data.size();
+        out.prepared.data.clear();
+        out.prepared.data.shrink_to_fit();
+      }
+    } catch (const std::exception& e) {
+      error = spool.SystemError() ? "cannot keep the prepared pictures beside the output: " +
+                                        std::string(std::strerror(spool.SystemError()))
+                                  : path + ": " + e.what();
+      return false;
+    }
+    p.prepared = std::move(out.prepared);
+    prepared.push_back(std::move(p));
+    kept.push_back(k);
+    progress.Show(k + 1, pictures.size(), written);
+    return true;
+  });
+  return error;
+}
+
+std::string FitDescription(const std::string& utf8, const std::string& path) {
+  std::string bytes;
+  bool replaced = false;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+    const auto one = Utf8ToCp1252(utf8.substr(i, n));
+    if (one && one->size() == 1) {
+      bytes += *one;
+    } else {
+      bytes += '?';
+      replaced = true;
+    }
+    i += n;
+  }
+  if (replaced)
+    std::fprintf(stderr,
+                 "quenmora pack: warning: %s: characters of its description that Windows-1252 "
+                 "lacks are shown as \"?\"\n",
+                 path.c_str());
+  if (bytes.size() > kShortStringMaxLength) {
+    bytes.resize(kShortStringMaxLength);
+    std::fprintf(stderr,
+                 "quenmora pack: warning: %s: its description is cut to the 255 bytes a caption "
+                 "holds\n",
+                 path.c_str());
+  }
+  return bytes;
+}
+
+}  // namespace qm::tool

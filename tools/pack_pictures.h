@@ -1,0 +1,64 @@
+// The pictures of `quenmora pack`: folders expanded into their pictures, every picture prepared
+// (turned upright, fitted to the screen, converted to a format the player shows) on several
+// threads, and the prepared bytes kept in a nameless file until the presentation is written.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "photos/prepare.h"
+#include "player/file_stream.h"
+#include "tools/commands.h"
+
+namespace qm::tool {
+
+struct PictureOptions {
+  bool recursive = false;
+  bool captionsFromExif = false;
+  bool skipBad = false;
+  int jobs = 0;  // 0: one per processor
+  photos::PrepareOptions prepare;
+};
+
+// The usage lines of the options below.
+extern const char kPictureOptionsUsage[];
+
+// Takes the picture option at args[i] (and its value, moving `i` on): true when it was one.
+// `error` tells what is wrong with its value.
+bool ParsePictureOption(const Args& args, std::size_t& i, PictureOptions& o, std::string& error);
+
+// Replaces every folder among `pictures` by the pictures in it, in natural name order (its
+// caption, if any, is dropped); files that are not pictures are reported on standard error,
+// one line each. Returns an error text or "".
+std::string ExpandFolders(std::vector<std::string>& pictures,
+                          std::vector<std::optional<std::string>>& captions, bool recursive);
+
+struct PreparedPicture {
+  std::string path;      // as given or found
+  std::string fileName;  // the name to store (UTF-8), its extension matching the data
+  photos::Prepared prepared;
+  uint64_t spoolOffset = 0;  // where its bytes are in the spool, unless kept as is
+  uint64_t spoolSize = 0;
+};
+
+// The file that holds prepared pictures until the presentation is written: created without a
+// name in the folder of `output` (or named and unlinked at once where the file system cannot),
+// so nothing of it outlives the process however the process ends.
+std::unique_ptr<FileStream> OpenSpool(const std::string& output);
+
+// Prepares the pictures in order on o.jobs threads, appending the bytes of those that change
+// to `spool`, with a progress line on a terminal. A picture that cannot be prepared ends it
+// with an error naming the file and the reason, or with --skip-bad is left out with a warning.
+// Returns an error text or "".
+std::string PreparePictures(const std::vector<std::string>& pictures, const PictureOptions& o,
+                            FileStream& spool, std::vector<PreparedPicture>& prepared,
+                            std::vector<std::size_t>& kept);
+
+// A caption from a picture's own description, fitted to what a short string holds: characters
+// Windows-1252 lacks become "?", and the text is cut to 255 bytes, each with a warning.
+std::string FitDescription(const std::string& utf8, const std::string& path);
+
+}  // namespace qm::tool

@@ -520,7 +520,7 @@ TEST_F(ToolTest, MessagesAreEnglishAndBadOptionsGetOneLine) {
 // would recolour, retitle or clear the terminal, are shown escaped.
 TEST_F(ToolTest, InfoShowsControlCharactersEscaped) {
   const std::string name = "b\x1b[1m.jpg";
-  test::WriteFile(dir_ + "/" + name, test::Pattern(10, 1));
+  test::WriteFile(dir_ + "/" + name, PictureBytes("jpg", 40, 1));
   ASSERT_EQ(
       Quenmora(Pack("'" + dir_ + "/a.jpg=\x1b]0;owned\x07\x1b[2J' '" + dir_ + "/" + name + "'"))
           .status,

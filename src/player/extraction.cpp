@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <vector>
 
 #include "platform/exception.h"
 #include "player/cp1252.h"
@@ -9,6 +11,7 @@
 #include "player/payload_errors.h"
 #include "player/payload_reader.h"
 #include "player/player_messages.h"
+#include "player/run_files.h"
 #include "player/temp_files.h"
 #include "player/zlib_streams.h"
 
@@ -33,14 +36,50 @@ void CopyCompressedBlock(const std::string& executable, FileStream& compressedCo
 namespace {
 
 // Creates the extracted picture file for `fileName` beside a fresh temporary name T, at the
-// path T + fileName. If that name is taken (by anything, a link included), a fresh T is drawn.
+// path T + fileName. If that name is taken (by anything, a link included), a fresh T is drawn;
+// the names drawn in vain are removed once a picture file is made. All files are recorded for
+// removal at the end of the show.
 std::unique_ptr<FileStream> CreatePictureFile(const std::string& fileName, std::string& path) {
   const std::string directory = GetTempPath();
+  std::vector<std::string> drawnInVain;
   for (int attempt = 0; attempt < 64; ++attempt) {
-    path = GetTempFileName(directory) + fileName;
-    if (auto file = FileStream::TryCreateNew(path)) return file;
+    const ShowEndSignalsHeld held;
+    const std::string name = GetTempFileName(directory);
+    RecordRunFile(name);
+    path = name + fileName;
+    if (auto file = FileStream::TryCreateNew(path)) {
+      RecordRunFile(path);
+      for (const std::string& unused : drawnInVain) RemoveRunFile(unused);
+      return file;
+    }
+    drawnInVain.push_back(name);
   }
   throw EFCreateError(FormatFileError(kMsgFileCreateError, path, EEXIST));
+}
+
+// A temporary copy, recorded for removal at the end of the show.
+std::unique_ptr<FileStream> CreateCopyFile(const std::string& directory) {
+  const ShowEndSignalsHeld held;
+  std::unique_ptr<FileStream> file = CreateTempFile(directory);
+  RecordRunFile(file->Path());
+  return file;
+}
+
+// The slide count at the start of the payload in `executable`, read without writing anything;
+// nothing when the payload cannot be read that far (start-up then fails where it finds the
+// damage).
+std::optional<int32_t> PeekSlideCount(const std::string& executable) {
+  try {
+    FileStream exe(executable, FileStream::Mode::kOpenRead);
+    const uint64_t length = exe.Size();
+    const uint32_t start = ReadPayloadStart(exe, length);
+    InflateStream zstream(exe, start, length - kPayloadTrailerSize - kInflatedSizeFieldSize);
+    uint8_t count[4];
+    zstream.ReadBuffer(count, sizeof count);
+    return static_cast<int32_t>(ReadU32LE(count));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -103,11 +142,17 @@ void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
 
 bool RunStartupExtraction(const std::string& executable, PlayerState& state,
                           GallerySettingsSink& sink, std::string* error) {
+  AcceptShowEndSignals();
   try {
+    // Each slide takes a temporary name: a count the name space cannot hold is refused before
+    // anything is written.
+    const std::optional<int32_t> count = PeekSlideCount(executable);
+    if (count && *count > kMaxSlidesForTempNames) throw EPayloadDamaged(kDamageTooManySlides);
+    ReserveRunFiles(2 + 2 * static_cast<std::size_t>(std::max(count.value_or(0), 0)));
     const std::string directory = GetTempPath();
-    const std::unique_ptr<FileStream> compressed = CreateTempFile(directory);
+    const std::unique_ptr<FileStream> compressed = CreateCopyFile(directory);
     state.compressedCopyPath = compressed->Path();
-    const std::unique_ptr<FileStream> inflated = CreateTempFile(directory);
+    const std::unique_ptr<FileStream> inflated = CreateCopyFile(directory);
     state.inflatedCopyPath = inflated->Path();
     state.slidePosition = 0;
     CopyCompressedBlock(executable, *compressed, state);

@@ -92,7 +92,10 @@ void Extract(FileStream& compressedCopy, FileStream& inflatedCopy, PlayerState& 
 
 // The whole of start-up's extraction: creates the two temporary files and runs the two steps
 // above. Returns false when anything failed (the state then holds what was reached); `error`
-// receives the reason, which the player does not show but the tools and tests do.
+// receives the reason, which the player does not show but the tools and tests do. Every file
+// it creates is recorded for removal at the end of the show (run_files.h), and a slide count
+// beyond kMaxSlidesForTempNames fails before anything is written. Lets the calling thread take
+// the show-end signals.
 bool RunStartupExtraction(const std::string& executable, PlayerState& state,
                           GallerySettingsSink& sink, std::string* error = nullptr);
 

@@ -4,10 +4,14 @@
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "player/player_messages.h"
+#include "player/run_files.h"
 #include "player/taskbar_hint.h"
 #include "player/temp_files.h"
 
 int main(int argc, char** argv) {
+  // Whichever way the show ends, the files this run extracted are removed. First of all, so
+  // that the framework's threads start with the end-of-show signals held back.
+  const qm::RunFilesCleanup runFiles;
   // Pictures are shown one picture pixel to one screen pixel, on high-density screens too.
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   // The player writes nothing outside the temporary directory, the framework included. When

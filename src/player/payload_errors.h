@@ -20,6 +20,8 @@ inline constexpr char kDamageInflatedZero[] = "inflated size is 0";
 inline constexpr char kDamageShortHeader[] = "inflated data shorter than the gallery header";
 inline constexpr char kDamageRecordPastEnd[] =
     "a slide record runs past the end of the inflated data";
+inline constexpr char kDamageTooManySlides[] =
+    "the slide count needs more temporary names than there are";
 inline constexpr char kDamageBadFileName[] =
     "a slide's file name is empty, \".\", \"..\" or holds a directory part";
 

@@ -1,9 +1,11 @@
 // The player end to end, in a virtual X server: presentations packed here, screenshots
 // compared with the pixels the layout and the sequencer call for, keys sent as a user would.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -234,10 +236,43 @@ TEST_F(PlayerE2E, DamagedPayloadShowsTheStartupErrorAndNoSlide) {
   StartFile(dir_ + "/bare");
   ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
-  // Only the two temporary copies were written, and only in the temporary directory.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ + "/tmp"),
-                          std::filesystem::directory_iterator()),
-            2);
+  // The two temporary copies are gone with the program.
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/tmp"));
+}
+
+// While the show runs the temporary directory holds the two copies and two files per slide;
+// however the show ends, the program takes exactly these away and leaves everything else.
+TEST_F(PlayerE2E, EveryEndOfTheShowRemovesTheRunsFilesAndNothingElse) {
+  struct Case {
+    const char* name;
+    int32_t loop;
+    std::function<void()> end;
+    int exitCode;
+  } cases[] = {
+      {"last slide", 0, [] {}, 0},
+      {"Escape", 1, [&] { ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape")); }, 0},
+      {"window closed", 1, [&] { ASSERT_TRUE(x_.CloseWindow("Quenmora")); }, 0},
+      {"SIGINT", 1, [&] { process_->Signal(SIGINT); }, 128 + SIGINT},
+      {"SIGTERM", 1, [&] { process_->Signal(SIGTERM); }, 128 + SIGTERM},
+      {"SIGHUP", 1, [&] { process_->Signal(SIGHUP); }, 128 + SIGHUP},
+  };
+  const std::string tmp = dir_ + "/tmp";
+  const auto entries = [&] {
+    return std::distance(std::filesystem::directory_iterator(tmp),
+                         std::filesystem::directory_iterator());
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Someone else's file, named as the player names its own.
+    test::WriteFile(tmp + "/~tm1.tmp", {1});
+    Start(Header(1, c.loop), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+    EXPECT_EQ(entries(), 1 + 2 + 2 * 2);
+    c.end();
+    EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(c.exitCode));
+    EXPECT_EQ(entries(), 1);
+    EXPECT_TRUE(std::filesystem::exists(tmp + "/~tm1.tmp"));
+  }
 }
 
 // Without XDG_RUNTIME_DIR the framework picks a runtime folder of its own, and for a temporary

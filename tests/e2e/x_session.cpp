@@ -138,6 +138,36 @@ bool XSession::WindowExists(const std::string& title) const {
                     "$' >/dev/null 2>&1") == 0;
 }
 
+bool XSession::CloseWindow(const std::string& title) const {
+  const std::string search = "DISPLAY=" + display_ + " timeout " +
+                             Seconds(std::chrono::seconds(30)) +
+                             " xdotool search --sync --onlyvisible --name '^" + title + "$'";
+  FILE* found = popen(search.c_str(), "r");
+  if (found == nullptr) return false;
+  unsigned long window = 0;
+  const bool read = std::fscanf(found, "%lu", &window) == 1;
+  pclose(found);
+  if (!read || window == 0) return false;
+  auto atom = [&](const std::string& name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return a;
+  };
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = static_cast<xcb_window_t>(window);
+  message.type = atom("WM_PROTOCOLS");
+  message.data.data32[0] = atom("WM_DELETE_WINDOW");
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(connection_, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&message));
+  return xcb_flush(connection_) > 0;
+}
+
 Process::Process(const XSession& x, const std::string& program, const std::string& tmpdir,
                  bool runtimeFolder) {
   pid_ = Spawn({program}, {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
@@ -161,6 +191,10 @@ bool Process::Running() {
     return false;
   }
   return true;
+}
+
+void Process::Signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
 }
 
 std::optional<int> Process::WaitExit(std::chrono::milliseconds timeout) {

@@ -30,6 +30,9 @@ class XSession {
   // and sends the key (xdotool name, e.g. "Escape", "Return"). False when no such window came.
   bool KeyTo(const std::string& title, const std::string& key) const;
   bool WindowExists(const std::string& title) const;
+  // Asks the window titled exactly `title` to close, as a window manager's close button does
+  // (WM_DELETE_WINDOW). False when no such window came.
+  bool CloseWindow(const std::string& title) const;
 
  private:
   std::string display_;
@@ -47,6 +50,7 @@ class Process {
   // Waits up to `timeout` (scaled like every wait) for the program to end; its exit code.
   std::optional<int> WaitExit(std::chrono::milliseconds timeout);
   bool Running();
+  void Signal(int sig) const;
 
  private:
   pid_t pid_ = -1;

@@ -10,6 +10,7 @@
 
 #include "player/extraction.h"
 #include "player/payload_errors.h"
+#include "player/run_files.h"
 #include "player/temp_files.h"
 #include "show_builder.h"
 
@@ -46,7 +47,10 @@ class ExtractionTest : public ::testing::Test {
     sink_ = RecordingSink{};
     return RunStartupExtraction(exe_, state_, sink_, error);
   }
-  ~ExtractionTest() override { std::filesystem::remove(exe_); }
+  ~ExtractionTest() override {
+    RemoveRunFiles();
+    std::filesystem::remove(exe_);
+  }
 
   // The executable and the place a hostile name would aim at lie outside the private
   // temporary directory, so they are named before it takes over TMPDIR.
@@ -252,6 +256,52 @@ TEST_F(ExtractionTest, DamagedPayloadsFail) {
     EXPECT_FALSE(std::filesystem::exists(outside));
     for (const std::string& entry : tmp_.Entries()) EXPECT_EQ(entry.rfind("~tm", 0), 0u) << entry;
   }
+}
+
+// While the show runs the directory holds the two copies and two files per slide; removing
+// the run's files leaves exactly what was there before, whether start-up succeeded or not.
+TEST_F(ExtractionTest, TheRunsFilesAreExactlyTheseAndRemovingThemSparesOthers) {
+  const std::vector<TestSlide> three = {{"a.jpg", "", {1}}, {"b.png", "", {2}}, {"a.jpg", "", {}}};
+  // A payload whose header says `count` slides and that holds `slides`.
+  const auto counted = [](int32_t count, const std::vector<TestSlide>& slides) {
+    GalleryHeader h;
+    h.count = count;
+    const Bytes inflated = test::InflatedPayload(h, slides);
+    return test::Presentation({0}, test::Deflate(inflated), static_cast<uint32_t>(inflated.size()));
+  };
+  struct Case {
+    const char* name;
+    Bytes show;
+    bool ok;
+    std::size_t files;  // while the show runs, besides the foreign ones
+  } cases[] = {
+      {"intact", test::SimplePresentation({}, three), true, 2 + 2 * 3},
+      {"a name taken at the first picture", test::SimplePresentation({}, {three[0]}), true, 2 + 2},
+      {"record past the end", counted(3, {three[0], three[1]}), false, 2 + 2 * 2},
+      {"too many slides for the temporary names", counted(65534, {}), false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Someone else's files, among them one with the player's own pattern and the name the
+    // first picture would take: names are drawn from 0x100 upwards (A, B, then T = 0x102).
+    test::WriteFile(tmp_.Path() + "/~tm1.tmp", {1});
+    test::WriteFile(tmp_.Path() + "/~tm102.tmpa.jpg", {2});
+    const std::vector<std::string> foreign = tmp_.Entries();
+    SetTempFileNameStartForTesting(0x100);
+    std::string error;
+    EXPECT_EQ(Run(c.show, &error), c.ok) << error;
+    SetTempFileNameStartForTesting(-1);
+    EXPECT_EQ(tmp_.Entries().size(), foreign.size() + c.files);
+    EXPECT_EQ(RunFileCount(), c.files);
+    RemoveRunFiles();
+    EXPECT_EQ(tmp_.Entries(), foreign);
+    EXPECT_EQ(RunFileCount(), 0u);
+  }
+  // The most slides the names allow is no damage of its own: this one fails for its records.
+  std::string error;
+  EXPECT_FALSE(Run(counted(65533, {}), &error));
+  EXPECT_NE(error.find(kDamageRecordPastEnd), std::string::npos) << error;
+  RemoveRunFiles();
 }
 
 TEST_F(ExtractionTest, AHugeSizeFieldLeavesNoDiskReservedBehind) {

@@ -1,0 +1,132 @@
+#include "player/run_files.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <vector>
+
+namespace qm {
+
+namespace {
+
+constexpr int kShowEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t ShowEndSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kShowEndSignals) sigaddset(&set, sig);
+  return set;
+}
+
+// The recorded names. Never freed, so a signal during the program's own end still finds them.
+std::vector<std::string>* const g_files = new std::vector<std::string>();
+// Entries [0, g_recorded) are valid; entries [0, g_removed) are removed already.
+std::atomic<std::size_t> g_recorded{0};
+std::atomic<std::size_t> g_removed{0};
+// Set while one thread (a handler or RemoveRunFiles) unlinks the entries.
+std::atomic<bool> g_removing{false};
+// The show-end signal that came, 0 while none did.
+std::atomic<int> g_pendingSignal{0};
+static_assert(std::atomic<std::size_t>::is_always_lock_free &&
+              std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+// Async-signal-safe: reads the list and calls unlink only.
+void UnlinkRecorded() {
+  const std::size_t recorded = g_recorded.load();
+  for (std::size_t i = g_removed.load(); i < recorded; ++i)
+    if (!(*g_files)[i].empty()) ::unlink((*g_files)[i].c_str());
+  g_removed.store(recorded);
+}
+
+// Async-signal-safe: the signal's own default action ends the program. The signal is held back
+// while its handler runs, so it takes effect as the handler returns.
+void EndBySignal(int sig) {
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+extern "C" void OnShowEndSignal(int sig) {
+  const int savedErrno = errno;
+  g_pendingSignal.store(sig);
+  // When another thread is removing the files, it ends the program once they are gone.
+  if (!g_removing.exchange(true)) {
+    UnlinkRecorded();
+    EndBySignal(sig);
+  }
+  errno = savedErrno;
+}
+
+}  // namespace
+
+ShowEndSignalsHeld::ShowEndSignalsHeld() {
+  const sigset_t set = ShowEndSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, &previous_);
+}
+
+ShowEndSignalsHeld::~ShowEndSignalsHeld() {
+  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void ReserveRunFiles(std::size_t count) {
+  ShowEndSignalsHeld held;
+  g_files->reserve(g_files->size() + count);
+}
+
+void RecordRunFile(const std::string& path) {
+  g_files->push_back(path);
+  g_recorded.store(g_files->size());
+}
+
+void RemoveRunFile(const std::string& path) {
+  for (std::size_t i = g_files->size(); i-- > g_removed.load();) {
+    if ((*g_files)[i] != path) continue;
+    ::unlink(path.c_str());
+    (*g_files)[i].clear();  // an empty name unlinks nothing
+    return;
+  }
+}
+
+std::size_t RunFileCount() {
+  std::size_t count = 0;
+  for (std::size_t i = g_removed.load(); i < g_recorded.load(); ++i)
+    count += !(*g_files)[i].empty();
+  return count;
+}
+
+void RemoveRunFiles() {
+  {
+    ShowEndSignalsHeld held;
+    // A handler on another thread is removing them: it ends the program when done.
+    if (g_removing.exchange(true)) return;
+    UnlinkRecorded();
+    g_removing.store(false);
+  }
+  if (const int sig = g_pendingSignal.load()) EndBySignal(sig);
+}
+
+void AcceptShowEndSignals() {
+  const sigset_t set = ShowEndSignalSet();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+RunFilesCleanup::RunFilesCleanup() {
+  struct sigaction action {};
+  action.sa_handler = OnShowEndSignal;
+  action.sa_mask = ShowEndSignalSet();
+  action.sa_flags = SA_RESTART;
+  for (int sig : kShowEndSignals) {
+    struct sigaction previous {};
+    if (sigaction(sig, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(sig, &action, nullptr);
+  }
+  const sigset_t set = ShowEndSignalSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+RunFilesCleanup::~RunFilesCleanup() {
+  RemoveRunFiles();
+}
+
+}  // namespace qm

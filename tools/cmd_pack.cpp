@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/decode_budget.h"
+#include "imaging/picture_size.h"
 #include "imaging/slide_loader.h"
 #include "player/cp1252.h"
 #include "player/extraction.h"
@@ -242,6 +244,38 @@ bool IsPresentation(const std::string& path) {
   }
 }
 
+// The player decodes a picture only within its memory budget, which on the machine that shows
+// the presentation is at most kDecodeBudgetCeiling: a picture past that could never be shown.
+// Pictures larger than any screen are packed with a warning. A picture kept as it is is judged
+// by its file's header; a prepared one by its size, as 24-bit pixels (and, for a PNG, an alpha
+// plane).
+std::optional<std::string> CheckPictureSize(const PreparedPicture& p) {
+  std::optional<PictureSize> size;
+  if (p.prepared.keptAsIs) {
+    size = ReadPictureSize(p.path);
+  } else {
+    const auto w = static_cast<uint64_t>(p.prepared.size.width);
+    const auto h = static_cast<uint64_t>(p.prepared.size.height);
+    const bool png = std::string(p.prepared.extension) == ".png";
+    size = PictureSize{w, h, png ? PngDecodeBytes(w, h, 24, 6) : BitmapBytes(w, h, 24)};
+  }
+  if (!size) return std::nullopt;
+  const std::string dimensions = std::to_string(size->width) + "x" + std::to_string(size->height);
+  const auto megabytes = [](uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
+  };
+  if (size->decodeBytes > kDecodeBudgetCeiling)
+    return p.path + " is " + dimensions + " pixels: the player would need " +
+           megabytes(size->decodeBytes) + " MB to show it, more than the " +
+           megabytes(kDecodeBudgetCeiling) + " MB it allows one picture (make it smaller)";
+  if (size->width > 8192 || size->height > 8192)
+    std::fprintf(stderr,
+                 "quenmora pack: warning: %s is %s pixels, larger than 8192x8192: the player "
+                 "needs %s MB to decode it, and more to show it\n",
+                 p.path.c_str(), dimensions.c_str(), megabytes(size->decodeBytes).c_str());
+  return std::nullopt;
+}
+
 class TerminalProgress {
  public:
   void operator()(uint64_t done, uint64_t total) {
@@ -324,6 +358,8 @@ int RunPack(const Args& args) {
         !e.empty())
       return Fail(e);
     if (prepared.empty() && !o.pictures.empty()) return Fail("none of the pictures could be read");
+    for (const PreparedPicture& p : prepared)
+      if (const auto why = CheckPictureSize(p)) return Fail(*why);
     for (std::size_t j = 0; j < prepared.size(); ++j) {
       const PreparedPicture& p = prepared[j];
       std::string error;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "imaging/byte_stream.h"
+#include "imaging/decode_budget.h"
 #include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "platform/exception.h"
@@ -273,6 +274,8 @@ TBitmap DecodeBitmap(std::span<const uint8_t> bytes) {
 
   PixelFormat format = static_cast<PixelFormat>(info.bits);
   if (info.bits == 16) format = PixelFormat::pf24bit;
+  CheckDecodeBudget(
+      BmpDecodeBytes(static_cast<uint64_t>(width), static_cast<uint64_t>(height), info.bits));
   TBitmap bitmap(width, height, format);
   if (info.bits <= 8) {
     std::vector<TRGBQuad>& palette = bitmap.Palette();

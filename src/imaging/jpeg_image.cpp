@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "imaging/byte_stream.h"
+#include "imaging/decode_budget.h"
 #include "imaging/imaging_messages.h"
 
 extern "C" {
@@ -161,6 +162,18 @@ void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, std::size_t pixels, bool inver
   }
 }
 
+// The picture's memory against the budget, before the bitmap and the library's own buffers
+// are allocated.
+void CheckBudget(jpeg_decompress_struct& c, bool quantize) {
+  JpegSampling sampling[MAX_COMPONENTS];
+  const int components = c.num_components < MAX_COMPONENTS ? c.num_components : MAX_COMPONENTS;
+  for (int i = 0; i < components; ++i)
+    sampling[i] = {c.comp_info[i].h_samp_factor, c.comp_info[i].v_samp_factor};
+  CheckDecodeBudget(JpegDecodeBytes(c.output_width, c.output_height, quantize,
+                                    jpeg_has_multiple_scans(&c) != FALSE,
+                                    std::span(sampling, static_cast<std::size_t>(components))));
+}
+
 void DecodeStep(Decompressor& d, void* context) {
   const auto* ctx = static_cast<DecodeContext*>(context);
   const TJPEGDefaults& settings = *ctx->settings;
@@ -195,6 +208,7 @@ void DecodeStep(Decompressor& d, void* context) {
     c->dither_mode = JDITHER_ORDERED;
   }
   jpeg_calc_output_dimensions(c);
+  CheckBudget(*c, quantize);
   bitmap.SetSize(static_cast<int>(c->output_width), static_cast<int>(c->output_height),
                  quantize ? PixelFormat::pf8bit : PixelFormat::pf24bit);
   if (four_components) d.cmyk_row.resize(std::size_t{c->output_width} * 4);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "imaging/byte_stream.h"
+#include "imaging/decode_budget.h"
 #include "imaging/imaging_messages.h"
 #include "imaging/png_image_data.h"
 
@@ -113,6 +114,7 @@ void TChunkIHDR::PrepareImage() {
   if (owner_.Header() != this) return;
   owner_.InterlaceMethod = InterlaceMethod;
   try {
+    CheckDecodeBudget(PngDecodeBytes(Width, Height, bpp, ColorType));
     Image.SetSize(static_cast<int>(Width), static_cast<int>(Height), static_cast<PixelFormat>(bpp));
     if (ColorType == 4 || ColorType == 6) Alpha.assign(static_cast<std::size_t>(Width) * Height, 0);
   } catch (const EOutOfMemory&) {

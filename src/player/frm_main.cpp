@@ -211,9 +211,10 @@ void TfrmMain::Timer1Timer() {
     state_.slidePosition = 0;
   }
   const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slidePosition)];
-  // Unrecognised extensions load nothing: the control keeps its previous picture.
+  // Unrecognised extensions load nothing: the control keeps its previous picture. The decoded
+  // bitmap is handed over, not copied: the control's picture is the only one left.
   if (std::optional<TBitmap> picture = LoadSlidePicture(slide.path))
-    PicShow1->SetPicture(&*picture);
+    PicShow1->Picture().Assign(std::move(*picture));
   if (IsRandomStyle(state_.styleValue)) PicShow1->SetStyle(PickRandomStyle());
   PicShow1->Clear();
   repaint();

@@ -275,6 +275,44 @@ TEST_F(ToolTest, OutputIsNeverThePlayerTheCaptionsFileOrAnInput) {
   }
 }
 
+// Pictures are judged by their headers: larger than 8192x8192 is packed with a warning, and a
+// picture whose decoding would take more than 1 GiB, which no player allows, is refused.
+TEST_F(ToolTest, PackWarnsAboutHugePicturesAndRefusesThoseNoPlayerDecodes) {
+  const auto png = [](uint32_t w, uint32_t h) {
+    test::Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (uint32_t v : {w, h})
+      for (int shift : {24, 16, 8, 0}) b.push_back(static_cast<uint8_t>(v >> shift));
+    b.insert(b.end(), {8, 2, 0, 0, 0, 0, 0, 0, 0});  // RGB, 8 bits; checksum not read
+    return b;
+  };
+  // A progressive frame of 20000 x 20000, three components sampled 2x2, 1x1, 1x1.
+  const test::Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4,    0, 0, 0xFF, 0xC2, 0, 17,   8, 0x4E,
+                            0x20, 0x4E, 0x20, 3,    1, 0x22, 0, 2, 0x11, 1,    3, 0x11, 1};
+  const struct {
+    const char* name;
+    test::Bytes file;
+    int status;
+    const char* says;  // nullptr: nothing
+  } cases[] = {
+      {"wide.png", png(9000, 100), 0, "wide.png is 9000x100 pixels, larger than 8192x8192"},
+      {"square.bmp", test::AssembleBmp(test::BmpInfoHeader(40, 8192, 8192, 8), {}, {}), 0, nullptr},
+      {"bomb.bmp", test::AssembleBmp(test::BmpInfoHeader(40, 23170, 23170, 32), {}, {}), 1,
+       "bomb.bmp is 23170x23170 pixels: the player would need 2048 MB"},
+      {"bomb.png", png(20000, 20000), 1, "bomb.png is 20000x20000 pixels"},
+      {"bomb.jpg", jpeg, 1, "bomb.jpg is 20000x20000 pixels"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir_ + "/show");
+    test::WriteFile(dir_ + "/" + c.name, c.file);
+    const RunResult r = Quenmora(Pack(dir_ + "/" + c.name));
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_EQ(std::filesystem::exists(dir_ + "/show"), c.status == 0);
+    EXPECT_EQ(r.out.find(c.says ? c.says : "8192") != std::string::npos, c.says != nullptr)
+        << r.out;
+  }
+}
+
 // The player puts each stored name after a temporary name of up to 11 bytes; a name that
 // makes that longer than 255 bytes on disk can never be extracted, so pack refuses it.
 TEST_F(ToolTest, FileNamesThePlayerCannotExtractAreRefused) {

@@ -405,8 +405,7 @@ void TCustomPicShow::Prepare() {
   // The new picture in the screen's format: the effects then read 32-bit pixels whatever the
   // decoder produced, which changes no pixel's colour.
   try {
-    new_picture_ = std::make_unique<TBitmap>(graphic);
-    new_picture_->ConvertTo(PixelFormat::pf32bit);
+    new_picture_ = std::make_unique<TBitmap>(graphic.ConvertedTo(PixelFormat::pf32bit));
   } catch (const Exception&) {
     new_picture_ = std::make_unique<TBitmap>(w, h, PixelFormat::pf32bit);
     Draw(*new_picture_, 0, 0, graphic);

@@ -79,9 +79,22 @@ void TBitmap::Resize(int width, int height, TColor fill) {
 
 void TBitmap::ConvertTo(PixelFormat format) {
   if (format == format_) return;
+  TBitmap converted = ConvertedTo(format);
+  width_ = converted.width_;
+  height_ = converted.height_;
+  format_ = format;
+  row_bytes_ = converted.row_bytes_;
+  pixels_ = std::move(converted.pixels_);
+  palette_.clear();
+}
+
+TBitmap TBitmap::ConvertedTo(PixelFormat format) const {
+  if (format == format_) return *this;
   if (format != PixelFormat::pf32bit && format != PixelFormat::pf24bit)
     throw EInvalidGraphic("Bitmap ist ungültig");
   TBitmap converted(width_, height_, format);
+  converted.Transparent = Transparent;
+  converted.TransparentColor = TransparentColor;
   if (!Empty()) {
     const pixel::TLut lut = BitsPerPixel() <= 8 ? pixel::MakeLut(*this) : pixel::TLut{};
     std::vector<uint32_t> row(format == PixelFormat::pf24bit ? static_cast<std::size_t>(width_)
@@ -96,12 +109,7 @@ void TBitmap::ConvertTo(PixelFormat format) {
       if (format == PixelFormat::pf24bit) pixel::Write24(converted.ScanLine(y), 0, out, width_);
     }
   }
-  width_ = converted.width_;
-  height_ = converted.height_;
-  format_ = format;
-  row_bytes_ = converted.row_bytes_;
-  pixels_ = std::move(converted.pixels_);
-  palette_.clear();
+  return converted;
 }
 
 }  // namespace qm

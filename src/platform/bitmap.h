@@ -64,6 +64,9 @@ class TBitmap {
   // their palette; the fourth byte of 32-bit pixels becomes 0), and a format to itself (nothing
   // changes). Other targets throw EInvalidGraphic. The palette is dropped for 24 and 32 bits.
   void ConvertTo(PixelFormat format);
+  // A copy in another format, converted as ConvertTo does, made straight from these pixels
+  // (no intermediate copy in this bitmap's format).
+  TBitmap ConvertedTo(PixelFormat format) const;
 
   // The drawing surface: clip region and drawing lock.
   TCanvas& Canvas() { return canvas_; }

@@ -3,6 +3,7 @@
 // system cannot back fails here instead of later in the middle of a decode.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,7 @@ class PixelStore {
     if (size == 0) return;
     data_ = static_cast<uint8_t*>(std::calloc(size, 1));
     if (!data_) throw std::bad_alloc();
+    Count(size);
   }
   PixelStore(const PixelStore& other) : PixelStore(other.size_) {
     if (size_) std::memcpy(data_, other.data_, size_);
@@ -31,13 +33,29 @@ class PixelStore {
     std::swap(size_, other.size_);
     return *this;
   }
-  ~PixelStore() { std::free(data_); }
+  ~PixelStore() {
+    if (data_) live_ -= size_;
+    std::free(data_);
+  }
 
   uint8_t* data() { return data_; }
   const uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }
 
+  // Pixel memory held by all bitmaps together, and the most held at once since the last
+  // ResetPeak: how many copies of a picture a piece of work keeps.
+  static std::size_t LiveBytes() { return live_; }
+  static std::size_t PeakBytes() { return peak_; }
+  static void ResetPeak() { peak_ = live_.load(); }
+
  private:
+  static void Count(std::size_t size) {
+    const std::size_t now = live_ += size;
+    for (std::size_t peak = peak_; now > peak && !peak_.compare_exchange_weak(peak, now);) {
+    }
+  }
+  static inline std::atomic<std::size_t> live_{0}, peak_{0};
+
   uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };

@@ -9,6 +9,7 @@
 
 #include "picshow/style_catalogue.h"
 #include "platform/exception.h"
+#include "platform/pixel_store.h"
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "show_builder.h"
@@ -177,6 +178,23 @@ TEST_F(WindowTest, DecodingErrorStopsTheTickBeforeAnyChange) {
   EXPECT_EQ(w->State().slidePosition, 1);
   EXPECT_FALSE(w->Timer1->isActive()) << "the show halts";
   EXPECT_EQ(w->PicShow1->Picture().Width(), 10);
+}
+
+// The decoded picture becomes the control's picture without a copy, and the transition adds its
+// display, old-contents and new-picture bitmaps at 32 bits (the new picture converted straight
+// from the control's): no other copy of the slide exists at any moment of the tick.
+TEST_F(WindowTest, ATickHoldsThePictureAndTheTransitionsThreeBitmapsOnly) {
+  GalleryHeader h = BaseHeader(3);
+  h.style = 1;
+  auto w = Open(
+      h, {{"small.bmp", "", test::SolidBmp(8, 8)}, {"big.bmp", "", test::SolidBmp(1000, 500)}});
+  w->show();
+  w->Timer1Timer();  // the screen's own bitmaps now exist
+  PixelStore::ResetPeak();
+  const std::size_t before = PixelStore::LiveBytes();
+  w->Timer1Timer();
+  const std::size_t picture = 3000 * 500, frame = 4000 * 500;
+  EXPECT_LE(PixelStore::PeakBytes() - before, picture + 3 * frame + 4096);
 }
 
 TEST_F(WindowTest, EmptyGalleryWithLoopEndsTheShow) {

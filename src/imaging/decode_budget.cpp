@@ -1,24 +1,16 @@
 #include "imaging/decode_budget.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 
 #include "platform/exception.h"
+#include "platform/native_files.h"
 
 namespace qm {
 
 namespace {
 
 std::atomic<uint64_t> g_budgetForTesting{0};
-
-uint64_t PhysicalMemory() {
-  const long pages = ::sysconf(_SC_PHYS_PAGES);
-  const long pageSize = ::sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || pageSize <= 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
-}
 
 uint64_t DivideRoundingUp(uint64_t a, uint64_t b) {
   return (a + b - 1) / b;
@@ -34,7 +26,7 @@ uint64_t DecodeBudgetFor(uint64_t physicalBytes) {
 
 uint64_t DecodeBudget() {
   if (const uint64_t forTesting = g_budgetForTesting.load()) return forTesting;
-  static const uint64_t budget = DecodeBudgetFor(PhysicalMemory());
+  static const uint64_t budget = DecodeBudgetFor(PhysicalMemoryBytes());
   return budget;
 }
 

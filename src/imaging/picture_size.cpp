@@ -6,6 +6,7 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
+#include "imaging/png_image.h"
 #include "imaging/slide_loader.h"
 
 namespace qm {
@@ -18,25 +19,13 @@ bool ReadExactly(FILE* f, uint8_t* out, std::size_t count) {
   return std::fread(out, 1, count, f) == count;
 }
 
-// Buffer bits per pixel of a PNG colour type and bit depth, 0 for combinations not decoded.
-int PngBufferBits(int colorType, int bitDepth) {
-  if (colorType == 0 || colorType == 3) {
-    if (bitDepth == 1 || bitDepth == 4 || bitDepth == 8) return bitDepth;
-    if (bitDepth == 2) return 4;
-    if (bitDepth == 16) return 8;
-    return 0;
-  }
-  if (bitDepth != 8 && bitDepth != 16) return 0;
-  return colorType == 4 ? 8 : colorType == 2 || colorType == 6 ? 24 : 0;
-}
-
 std::optional<PictureSize> PngSize(FILE* f) {
   // Signature, then the header chunk's length, name and first 13 data bytes.
   uint8_t h[8 + 8 + 13];
   if (!ReadExactly(f, h, sizeof h) || h[12] != 'I' || h[13] != 'H' || h[14] != 'D' || h[15] != 'R')
     return std::nullopt;
   const uint64_t width = ReadBigEndian32(h + 16), height = ReadBigEndian32(h + 20);
-  const int bits = PngBufferBits(h[25], h[24]);
+  const int bits = PngBufferBitsPerPixel(h[25], h[24]);
   if (bits == 0 || width == 0 || height == 0 || width > 65535 || height > 65535)
     return std::nullopt;
   return PictureSize{width, height, PngDecodeBytes(width, height, bits, h[25])};

@@ -45,8 +45,9 @@ std::unique_ptr<TChunk> CreateChunk(TPNGObject& owner, const std::string& name) 
   return std::make_unique<TChunk>(owner, name);
 }
 
-// Buffer bits per pixel of a colour type and bit depth, or 0 when the combination is not taken.
-int BufferBitsPerPixel(int colorType, int bitDepth) {
+}  // namespace
+
+int PngBufferBitsPerPixel(int colorType, int bitDepth) {
   switch (colorType) {
     case 0:
     case 3:
@@ -69,8 +70,6 @@ int BufferBitsPerPixel(int colorType, int bitDepth) {
   }
   return 0;
 }
-
-}  // namespace
 
 // ---- chunks ----
 
@@ -106,7 +105,7 @@ void TChunkIHDR::LoadFromStream(TByteReader& stream, uint32_t length) {
 }
 
 void TChunkIHDR::PrepareImage() {
-  const int bpp = BufferBitsPerPixel(ColorType, BitDepth);
+  const int bpp = PngBufferBitsPerPixel(ColorType, BitDepth);
   if (bpp == 0) throw EPngError(FormatMessage(msg::kPngUnsupportedFormat, ColorType, BitDepth));
   if (Width == 0 || Height == 0) throw EPngError(msg::kPngEmptyImage);
   // Only the first header owns the image; a repeated header is checked and otherwise kept as

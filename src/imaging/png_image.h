@@ -34,6 +34,10 @@ QM_DECLARE_EXCEPTION(EPNGNoImageData, Exception);
 class TPNGObject;
 class TByteReader;
 
+// Bits per pixel of the image buffer for a colour type and bit depth, or 0 when the combination
+// is not decoded.
+int PngBufferBitsPerPixel(int colorType, int bitDepth);
+
 // A chunk: its four-character name and raw data. Unregistered chunk names get this class.
 class TChunk {
  public:

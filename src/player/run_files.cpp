@@ -1,24 +1,19 @@
 #include "player/run_files.h"
 
+#ifndef _WIN32
 #include <pthread.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
 #include <vector>
 
+#include "platform/native_files.h"
+
 namespace qm {
 
 namespace {
-
-constexpr int kShowEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-sigset_t ShowEndSignalSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : kShowEndSignals) sigaddset(&set, sig);
-  return set;
-}
 
 // The recorded names. Never freed, so a signal during the program's own end still finds them.
 std::vector<std::string>* const g_files = new std::vector<std::string>();
@@ -27,17 +22,39 @@ std::atomic<std::size_t> g_recorded{0};
 std::atomic<std::size_t> g_removed{0};
 // Set while one thread (a handler or RemoveRunFiles) unlinks the entries.
 std::atomic<bool> g_removing{false};
+#ifndef _WIN32
 // The show-end signal that came, 0 while none did.
 std::atomic<int> g_pendingSignal{0};
+#endif
 static_assert(std::atomic<std::size_t>::is_always_lock_free &&
               std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
-// Async-signal-safe: reads the list and calls unlink only.
+// Removes one recorded name. Async-signal-safe on Linux, where it is unlink alone.
+void RemoveName(const std::string& path) {
+#ifdef _WIN32
+  int ignored = 0;
+  RemoveFile(path, ignored);
+#else
+  ::unlink(path.c_str());
+#endif
+}
+
+// Async-signal-safe: reads the list and removes names only.
 void UnlinkRecorded() {
   const std::size_t recorded = g_recorded.load();
   for (std::size_t i = g_removed.load(); i < recorded; ++i)
-    if (!(*g_files)[i].empty()) ::unlink((*g_files)[i].c_str());
+    if (!(*g_files)[i].empty()) RemoveName((*g_files)[i]);
   g_removed.store(recorded);
+}
+
+#ifndef _WIN32
+constexpr int kShowEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t ShowEndSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kShowEndSignals) sigaddset(&set, sig);
+  return set;
 }
 
 // Async-signal-safe: the signal's own default action ends the program. The signal is held back
@@ -57,9 +74,14 @@ extern "C" void OnShowEndSignal(int sig) {
   }
   errno = savedErrno;
 }
+#endif
 
 }  // namespace
 
+#ifdef _WIN32
+ShowEndSignalsHeld::ShowEndSignalsHeld() = default;
+ShowEndSignalsHeld::~ShowEndSignalsHeld() = default;
+#else
 ShowEndSignalsHeld::ShowEndSignalsHeld() {
   const sigset_t set = ShowEndSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, &previous_);
@@ -68,6 +90,7 @@ ShowEndSignalsHeld::ShowEndSignalsHeld() {
 ShowEndSignalsHeld::~ShowEndSignalsHeld() {
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
+#endif
 
 void ReserveRunFiles(std::size_t count) {
   ShowEndSignalsHeld held;
@@ -82,7 +105,7 @@ void RecordRunFile(const std::string& path) {
 void RemoveRunFile(const std::string& path) {
   for (std::size_t i = g_files->size(); i-- > g_removed.load();) {
     if ((*g_files)[i] != path) continue;
-    ::unlink(path.c_str());
+    RemoveName(path);
     (*g_files)[i].clear();  // an empty name unlinks nothing
     return;
   }
@@ -103,15 +126,20 @@ void RemoveRunFiles() {
     UnlinkRecorded();
     g_removing.store(false);
   }
+#ifndef _WIN32
   if (const int sig = g_pendingSignal.load()) EndBySignal(sig);
+#endif
 }
 
 void AcceptShowEndSignals() {
+#ifndef _WIN32
   const sigset_t set = ShowEndSignalSet();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+#endif
 }
 
 RunFilesCleanup::RunFilesCleanup() {
+#ifndef _WIN32
   struct sigaction action {};
   action.sa_handler = OnShowEndSignal;
   action.sa_mask = ShowEndSignalSet();
@@ -123,6 +151,7 @@ RunFilesCleanup::RunFilesCleanup() {
   }
   const sigset_t set = ShowEndSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
+#endif
 }
 
 RunFilesCleanup::~RunFilesCleanup() {

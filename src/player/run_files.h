@@ -10,7 +10,9 @@
 // pattern: another run's files, or anything else in the directory, stay.
 #pragma once
 
+#ifndef _WIN32
 #include <signal.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +25,7 @@ namespace qm {
 inline constexpr int64_t kMaxSlidesForTempNames = 0xFFFF - 2;
 
 // Holds SIGINT, SIGTERM and SIGHUP back on the calling thread while it lives; a signal that
-// arrives meanwhile is taken when it ends.
+// arrives meanwhile is taken when it ends. (Windows has no such signals: nothing to hold.)
 class ShowEndSignalsHeld {
  public:
   ShowEndSignalsHeld();
@@ -32,7 +34,9 @@ class ShowEndSignalsHeld {
   ShowEndSignalsHeld& operator=(const ShowEndSignalsHeld&) = delete;
 
  private:
+#ifndef _WIN32
   sigset_t previous_;
+#endif
 };
 
 // Makes room for `count` more entries, so that recording them never moves the list.
@@ -54,7 +58,7 @@ void AcceptShowEndSignals();
 // The whole run of the player: installs the handlers (leaving a signal the player was started
 // with ignored, as under nohup, ignored) and holds the signals back on the calling thread, so
 // every thread started from now on has them held; removes the run's files when it goes.
-// Create it first thing in main.
+// Create it first thing in main. On Windows only the removal at the end.
 class RunFilesCleanup {
  public:
   RunFilesCleanup();

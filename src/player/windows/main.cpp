@@ -4,12 +4,15 @@
 
 #include "player/extraction.h"
 #include "player/player_messages.h"
+#include "player/run_files.h"
 
 // The system's header comes last: its macros (ERROR, RGN_AND, COMPLEXREGION, ...) would rename
 // the drawing layer's own constants.
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Whichever way the show ends, the files this run extracted are removed.
+  const qm::RunFilesCleanup runFiles;
   qm::PlayerState state;
   qm::DiscardingSettingsSink settings;
   if (!qm::RunStartupExtraction(qm::OwnExecutablePath(), state, settings)) {

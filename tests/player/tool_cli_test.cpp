@@ -305,7 +305,7 @@ TEST_F(ToolTest, PackWarnsAboutHugePicturesAndRefusesThoseNoPlayerDecodes) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(dir_ + "/show");
     test::WriteFile(dir_ + "/" + c.name, c.file);
-    const RunResult r = Quenmora(Pack(dir_ + "/" + c.name));
+    const RunResult r = Quenmora(Pack("--fit none " + dir_ + "/" + c.name));
     EXPECT_EQ(r.status, c.status) << r.out;
     EXPECT_EQ(std::filesystem::exists(dir_ + "/show"), c.status == 0);
     EXPECT_EQ(r.out.find(c.says ? c.says : "8192") != std::string::npos, c.says != nullptr)

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +19,7 @@
 #include "tools/commands.h"
 #include "tools/pack_pictures.h"
 #include "tools/pending_output.h"
+#include "tools/show_options.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
 #include "tools/tool_messages.h"
@@ -41,27 +40,12 @@ constexpr char kUsage[] =
     "                             is replaced only when it is a presentation\n"
     "  --force                    replace SHOW even when it is a file that is not a presentation\n"
     "  --player PATH              the player to copy (default: quenmora-player beside this tool,\n"
-    "                             else the one installed with it)\n"
-    "  --interval SECONDS         time from the end of one transition to the next slide\n"
-    "                             (default 5; 0 stays on the first slide)\n"
-    "  --background COLOUR        window colour, #RRGGBB or the stored 0x00BBGGRR (default "
-    "#000000)\n"
-    "  --loop                     start again after the last slide (default: end the show)\n"
-    "  --caption-position POS     0..5 or top-left, bottom-left, top-centre, bottom-centre,\n"
-    "                             top-right, bottom-right; none for no caption (default 3)\n"
-    "  --font NAME                caption typeface (default: the player's default face)\n"
-    "  --font-colour COLOUR       caption text colour (default #000000; #FFFFFF gives a black "
-    "strip)\n"
-    "  --font-size POINTS         caption text size (default 14)\n"
-    "  --bold, --italic, --underline, --strikeout   caption font style\n"
-    "  --style STYLE              transition style: 0..150, a style name, or random (default)\n"
-    "  --captions FILE            one caption per line, for the pictures in order; a caption\n"
-    "                             given as PICTURE=CAPTION takes precedence\n";
+    "                             else the one installed with it)\n";
 
 struct PackOptions {
   std::string output;
   std::string player;
-  std::string captionsFile;
+  ShowOptions show;
   GalleryHeader header;
   std::vector<std::string> pictures;
   std::vector<std::optional<std::string>> captions;
@@ -72,43 +56,6 @@ struct PackOptions {
 bool Exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
-}
-
-// Splits PICTURE[=CAPTION]: an argument that names a file is a picture without caption;
-// otherwise it splits at the first "=" whose left side names a file (or the first "=").
-void SplitPictureArgument(const std::string& arg, std::string& picture,
-                          std::optional<std::string>& caption) {
-  picture = arg;
-  caption.reset();
-  if (Exists(arg)) return;
-  std::size_t first = std::string::npos;
-  for (std::size_t at = arg.find('='); at != std::string::npos; at = arg.find('=', at + 1)) {
-    if (first == std::string::npos) first = at;
-    if (Exists(arg.substr(0, at))) {
-      first = at;
-      break;
-    }
-  }
-  if (first == std::string::npos) return;
-  picture = arg.substr(0, first);
-  caption = arg.substr(first + 1);
-}
-
-// Converts UTF-8 text to the Windows-1252 bytes a short string holds, or explains why not.
-std::optional<std::string> ToShortString(const std::string& utf8, const std::string& what,
-                                         std::string& error) {
-  std::string bad;
-  auto bytes = Utf8ToCp1252(utf8, &bad);
-  if (!bytes) {
-    error = what + " \"" + utf8 + "\" holds " + bad + ", which Windows-1252 cannot represent";
-    return std::nullopt;
-  }
-  if (bytes->size() > kShortStringMaxLength) {
-    error = what + " \"" + utf8 + "\" is " + std::to_string(bytes->size()) +
-            " bytes in Windows-1252; at most 255 fit";
-    return std::nullopt;
-  }
-  return bytes;
 }
 
 // The player beside this tool (a build tree), else where it is installed with it.
@@ -123,63 +70,17 @@ std::string DefaultPlayer() {
 
 // Parses the command line into `o`; returns an error text or "".
 std::string ParseArguments(const Args& args, PackOptions& o) {
-  o.header.interval = 5;
-  o.header.captionPosition = 3;
-  o.header.fontSize = 14;
-  o.header.style = kRandomStyleMarker;
-  std::string fontUtf8;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "-o" || a == "--output") {
-      if (!value(o.output)) return "-o needs a file name";
-    } else if (a == "--player") {
-      if (!value(o.player)) return "--player needs a path";
-    } else if (a == "--captions") {
-      if (!value(o.captionsFile)) return "--captions needs a file";
-    } else if (a == "--interval") {
-      auto n = value(v) ? ParseInt32(v) : std::nullopt;
-      if (!n) return "--interval needs a whole number of seconds";
-      o.header.interval = *n;
-    } else if (a == "--background" || a == "--font-colour" || a == "--font-color") {
-      auto c = value(v) ? ParseColor(v) : std::nullopt;
-      if (!c) return a + " needs a colour such as #1E2A44";
-      (a == "--background" ? o.header.backgroundColor : o.header.fontColor) = *c;
+    std::string error;
+    if (o.show.Take(args, i, error) || ParsePictureOption(args, i, o.pictureOptions, error)) {
+      if (!error.empty()) return error;
+    } else if (a == "-o" || a == "--output" || a == "--player") {
+      if (i + 1 >= args.size())
+        return a == "--player" ? "--player needs a path" : "-o needs a file name";
+      (a == "--player" ? o.player : o.output) = args[++i];
     } else if (a == "--force") {
       o.force = true;
-    } else if (a == "--loop") {
-      o.header.loop = 1;
-    } else if (a == "--caption-position") {
-      auto p = value(v) ? ParseCaptionPosition(v) : std::nullopt;
-      if (!p) return "--caption-position needs 0..5 or a name such as bottom-centre";
-      o.header.captionPosition = *p;
-    } else if (a == "--font") {
-      if (!value(fontUtf8)) return "--font needs a name";
-    } else if (a == "--font-size") {
-      auto n = value(v) ? ParseInt32(v) : std::nullopt;
-      if (!n) return "--font-size needs a whole number of points";
-      o.header.fontSize = *n;
-    } else if (a == "--bold") {
-      o.header.fontStyle |= kFontBold;
-    } else if (a == "--italic") {
-      o.header.fontStyle |= kFontItalic;
-    } else if (a == "--underline") {
-      o.header.fontStyle |= kFontUnderline;
-    } else if (a == "--strikeout") {
-      o.header.fontStyle |= kFontStrikeOut;
-    } else if (a == "--style") {
-      if (!value(v)) return "--style needs a style";
-      auto s = ParseStyleArgument(v);
-      if (!s)
-        return "unknown style \"" + v + "\" (0..150, a name from 'quenmora styles', or random)";
-      o.header.style = *s;
-    } else if (std::string e; ParsePictureOption(args, i, o.pictureOptions, e)) {
-      if (!e.empty()) return e;
     } else if (a.size() > 1 && a[0] == '-' && !Exists(a)) {
       return "unknown option " + a;
     } else {
@@ -191,42 +92,8 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
     }
   }
   if (o.output.empty()) return "no output file given (-o SHOW)";
-  std::string error;
-  auto font = ToShortString(fontUtf8, "font name", error);
-  if (!font) return error;
-  o.header.fontName = *font;
-  return "";
-}
-
-// Fills captions from the captions file, one line per picture in order. The file is read to
-// its end: a read error fails the pack instead of ending the captions early.
-std::string ApplyCaptionsFile(PackOptions& o) {
-  if (o.captionsFile.empty()) return "";
-  if (const auto why = NotARegularFile(o.captionsFile, "captions file")) return *why;
-  const auto cannotRead = [&](int cause) {
-    return "cannot read the captions file " + o.captionsFile + ": " + std::strerror(cause);
-  };
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(o.captionsFile.c_str(), "rb"), std::fclose);
-  if (!in) return cannotRead(errno);
-  std::string error;
-  char* data = nullptr;
-  std::size_t capacity = 0;
-  std::size_t k = 0;
-  for (ssize_t n; error.empty() && (n = ::getline(&data, &capacity, in.get())) >= 0;) {
-    std::string line(data, static_cast<std::size_t>(n));
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (k >= o.pictures.size()) {
-      if (!line.empty()) error = "the captions file has more captions than there are pictures";
-      continue;
-    }
-    if (!o.captions[k]) o.captions[k] = line;
-    ++k;
-  }
-  const int readError = std::ferror(in.get()) ? errno : 0;
-  std::free(data);
-  if (error.empty() && readError != 0) error = cannotRead(readError);
-  return error;
+  o.header = DefaultShowHeader();
+  return o.show.ApplyTo(o.header);
 }
 
 // Whether `path` ends in a payload trailer that points at a zlib stream: a presentation, even
@@ -296,6 +163,7 @@ int RunPack(const Args& args) {
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(kShowOptionsHelp, stdout);
       std::fputs(kPictureOptionsUsage, stdout);
       return 0;
     }
@@ -311,13 +179,14 @@ int RunPack(const Args& args) {
   // file there that is not a presentation is kept unless the user says otherwise.
   std::vector<Input> inputs = PictureInputs(o.pictures);
   inputs.push_back({o.player, "the player " + o.player});
-  if (!o.captionsFile.empty())
-    inputs.push_back({o.captionsFile, "the captions file " + o.captionsFile});
+  if (!o.show.CaptionsFile().empty())
+    inputs.push_back({o.show.CaptionsFile(), "the captions file " + o.show.CaptionsFile()});
   if (const auto why = CheckOutput(o.output, inputs)) return Fail(*why);
   if (!o.force && Exists(o.output) && !IsPresentation(o.output))
     return Fail(o.output + " exists and is not a presentation; it is kept (--force replaces it)");
 
-  if (std::string e = ApplyCaptionsFile(o); !e.empty()) return Fail(e);
+  if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), o.captions); !e.empty())
+    return Fail(e);
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
   const auto nameOf = [](const std::string& base,

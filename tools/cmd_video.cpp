@@ -16,6 +16,7 @@
 #include "tools/pending_output.h"
 #include "tools/show_options.h"
 #include "tools/tool_files.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 #include "video/show_video.h"
 #include "video/video_encoder.h"
@@ -56,16 +57,6 @@ struct VideoOptions {
   ShowOptions show;
   std::vector<std::string> inputs;
 };
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "quenmora video: %s\n(see 'quenmora video --help')\n", message.c_str());
-  return 2;
-}
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quenmora video: %s\n", message.c_str());
-  return 1;
-}
 
 std::optional<int> ParseInRange(const std::string& text, int low, int high) {
   const auto n = ParseInt32(text);
@@ -148,7 +139,7 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
     const std::string& path = o.inputs[0];
     if (!o.show.CaptionsFile().empty())
       return "--captions gives captions to pictures; " + path + " has its own";
-    if (const auto why = NotARegularFile(path, "presentation")) return *why;
+    if (const auto why = CannotRead(path, "presentation")) return *why;
     bool no_payload = false;
     try {
       show = video::ReadShow(path, &no_payload);
@@ -167,8 +158,7 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
       std::string path;
       std::optional<std::string> caption;
       SplitPictureArgument(arg, path, caption);
-      if (const auto why = NotARegularFile(path, "picture")) return *why;
-      if (::access(path.c_str(), R_OK) != 0) return "cannot read the picture " + path;
+      if (const auto why = CannotRead(path, "picture")) return *why;
       if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
         return path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures";
       paths.push_back(path);
@@ -192,24 +182,19 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
   return "";
 }
 
-// Whether `output` may be written: never an input, nor anything but a regular file.
-std::string CheckOutput(const VideoOptions& o) {
-  struct stat out {};
-  if (::stat(o.output.c_str(), &out) != 0) return "";
-  if (!S_ISREG(out.st_mode)) {
-    if (const auto why = NotARegularFile(o.output, "output")) return *why;
-  }
-  std::vector<std::string> read = o.inputs;
-  if (!o.show.CaptionsFile().empty()) read.push_back(o.show.CaptionsFile());
-  for (const std::string& arg : read) {
+// The files the video reads, which the output must never be.
+std::vector<Input> Inputs(const VideoOptions& o) {
+  std::vector<std::string> paths;
+  for (const std::string& arg : o.inputs) {
     std::string path;
     std::optional<std::string> caption;
     SplitPictureArgument(arg, path, caption);
-    struct stat in {};
-    if (::stat(path.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-      return "the output " + o.output + " is also an input (" + path + ")";
+    paths.push_back(path);
   }
-  return "";
+  std::vector<Input> inputs = PictureInputs(paths);
+  if (!o.show.CaptionsFile().empty())
+    inputs.push_back({o.show.CaptionsFile(), "the captions file " + o.show.CaptionsFile()});
+  return inputs;
 }
 
 // Encodes the screens and shows how far it has come on a terminal: frames, share, speed as a
@@ -286,7 +271,8 @@ int RunVideo(const Args& args) {
   if (o.video.crf > video::MaxCrf(o.video.codec))
     return UsageError("--crf takes 0.." + std::to_string(video::MaxCrf(o.video.codec)) + " for " +
                       video::CodecName(o.video.codec));
-  if (std::string e = CheckOutput(o); !e.empty()) return Fail(e);
+  const std::vector<Input> inputs = Inputs(o);
+  if (const auto why = CheckOutput(o.output, inputs)) return Fail(*why);
 
   video::Show show;
   std::unique_ptr<video::SlidePictures> pictures;
@@ -296,23 +282,20 @@ int RunVideo(const Args& args) {
 
   std::optional<PendingOutput> out;
   try {
-    out.emplace(o.output);
+    out.emplace(o.output, inputs);
     video::VideoEncoder encoder(out->Stream().Path(), *container, o.video);
     EncodingSink sink(encoder, total, o.video.fps);
     video::ShowVideoSettings settings{o.video.width, o.video.height, o.video.fps, o.seed};
     video::PlayShow(show, *pictures, settings, nullptr, sink);
     encoder.Finish();
     sink.Done();
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    out->Commit(0666 & ~mask);
+    out->Commit();
     std::printf("%s: %lld frames, %.2f s at %d fps, %s %dx%d (%.1fx real time)\n", o.output.c_str(),
                 static_cast<long long>(encoder.FramesEncoded()),
                 static_cast<double>(timeline.DurationMs()) / 1000, o.video.fps,
                 video::CodecName(o.video.codec), o.video.width, o.video.height, sink.Speed());
   } catch (const std::exception& e) {
-    out.reset();
-    return Fail(e.what());
+    return Fail(out ? out->WriteError(e) : Describe(e));
   }
   return 0;
 }

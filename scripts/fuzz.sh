@@ -1,18 +1,99 @@
 #!/usr/bin/env bash
-# Runs one libFuzzer target for a given time:  bash scripts/fuzz.sh TARGET SECONDS [JOBS]
-# The seed corpus in fuzz/corpus/TARGET is copied to a work corpus in build/fuzz-corpus/TARGET;
-# crashes land in build/fuzz-artifacts/ (turn each into a regression input in the corpus).
+# Fuzzes one or more libFuzzer targets under AddressSanitizer and UndefinedBehaviorSanitizer, one
+# after the other, and ends with one table: executions, coverage and findings per target.
+#
+#   bash scripts/fuzz.sh TARGET SECONDS [JOBS]
+#
+# TARGET is a target name (fuzz_payload, png_decoder_fuzzer, ...), several joined by commas, or
+# `all` (every target with a corpus in fuzz/corpus). SECONDS is the time per target (default 600),
+# JOBS the build's parallelism (default 2). Each target's work corpus grows in
+# build/fuzz-corpus/TARGET, seeded from fuzz/corpus/TARGET; its output goes to
+# build/fuzz-logs/TARGET.log; findings (crash-*, leak-*, timeout-*, oom-*) land in
+# build/fuzz-artifacts/ and become regression inputs in fuzz/corpus/TARGET and unit tests.
+#
+# Environment: BUILD_DIR (default build/fuzz); FUZZ_LOG=FILE appends one row per run to FILE and
+# adds the earlier rows of each target into a total, so runs spread over time add up; MERGE=1
+# folds the work corpus's inputs that reach new code into fuzz/corpus/TARGET afterwards.
+# The exit status is 1 when a run had a finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-target=${1:?target name, e.g. fuzz_payload}
+spec=${1:?target name, e.g. fuzz_payload, a comma-separated list, or all}
 seconds=${2:-600}
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DQUENMORA_SANITIZE=address,undefined -DQUENMORA_FUZZ=ON -DQUENMORA_TESTS=OFF \
-  -DQUENMORA_QT=OFF >/dev/null
-cmake --build build/fuzz --target "$target"
-work=build/fuzz-corpus/$target
-mkdir -p "$work" build/fuzz-artifacts
-cp -n fuzz/corpus/"$target"/* "$work"/ 2>/dev/null || true
-exec build/fuzz/bin/"$target" -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix=build/fuzz-artifacts/"$target"- "$work"
+jobs=${3:-2}
+build=${BUILD_DIR:-build/fuzz}
+
+if [ "$spec" = all ]; then
+  targets=()
+  for dir in fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
+else
+  IFS=, read -r -a targets <<<"$spec"
+fi
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUENMORA_SANITIZE=address,undefined -DQUENMORA_FUZZ=ON -DQUENMORA_TESTS=OFF \
+    -DQUENMORA_QT=OFF >/dev/null
+fi
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
+
+mkdir -p build/fuzz-artifacts build/fuzz-logs
+commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
+rows=()
+failed=0
+for target in "${targets[@]}"; do
+  work=build/fuzz-corpus/$target
+  log=build/fuzz-logs/$target.log
+  mkdir -p "$work"
+  extra=()
+  for dict in fuzz/*/"$target".dict; do
+    if [ -f "$dict" ]; then extra+=(-dict="$dict"); fi
+  done
+  echo "== $target for ${seconds}s (output in $log)"
+  # A hard limit above libFuzzer's own, should a run stop answering.
+  status=0
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1} \
+    UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    timeout -k 30 $((seconds + 300)) "$build/bin/$target" "$work" "fuzz/corpus/$target" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -artifact_prefix="build/fuzz-artifacts/$target-" -print_final_stats=1 "${extra[@]}" \
+    >"$log" 2>&1 || status=$?
+  grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==[0-9]+==ERROR|SUMMARY|Test unit written)' "$log" || true
+
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+  cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 | awk '{print $2 " / " $4}')
+  findings=$(grep -cE '^Test unit written to .*/'"$target"'-(crash|leak|timeout|oom)-' "$log" || true)
+  note=""
+  if [ "$status" -ne 0 ] && [ "$findings" -eq 0 ]; then note=" (exit $status)"; fi
+  if [ "$findings" -ne 0 ] || [ "$status" -ne 0 ]; then
+    failed=1
+    sed -n '/==[0-9]*==ERROR\|runtime error\|deadly signal/,$p' "$log" | head -n 60
+  fi
+  execs=${execs:-0}
+  total=$execs
+  if [ -n "${FUZZ_LOG:-}" ]; then
+    if [ ! -f "$FUZZ_LOG" ]; then
+      printf '| date (UTC) | target | commit | seconds | executions | edges / features | findings |\n|---|---|---|---|---|---|---|\n' >"$FUZZ_LOG"
+    fi
+    printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" \
+      "$commit" "$seconds" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
+    total=$(awk -F'|' -v t="$target" '$3 ~ "^ *" t " *$" {s += $6} END {printf "%d", s}' "$FUZZ_LOG")
+  fi
+  rows+=("$target|$execs|$total|${rate:-0}|${cov:--}|$findings$note")
+
+  if [ "${MERGE:-0}" = 1 ] && [ "$status" -eq 0 ]; then
+    before=$(find "fuzz/corpus/$target" -type f | wc -l)
+    timeout -k 30 1800 "$build/bin/$target" -merge=1 -max_len=65536 -timeout=10 \
+      -rss_limit_mb=2048 "fuzz/corpus/$target" "$work" >"build/fuzz-logs/$target.merge.log" 2>&1
+    echo "   merged: $(($(find "fuzz/corpus/$target" -type f | wc -l) - before)) inputs reaching new code"
+  fi
+done
+
+echo
+printf '%-28s %14s %14s %8s %18s %s\n' target executions total exec/s "edges / features" findings
+for row in "${rows[@]}"; do
+  IFS='|' read -r t e tot r c f <<<"$row"
+  printf '%-28s %14s %14s %8s %18s %s\n' "$t" "$e" "$tot" "$r" "$c" "$f"
+done
+exit "$failed"

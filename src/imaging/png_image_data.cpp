@@ -338,9 +338,12 @@ void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace
 
   // Rows are inflated many at a time into a staging buffer and unfiltered where they land: one
   // inflate call per block of rows keeps zlib on its fast path, which a call per row leaves
-  // near every row's end. The buffer holds at least the row above and the row being decoded.
+  // near every row's end. The buffer holds at least the row above and the row being decoded,
+  // and no more than the whole image data when that is smaller: a small picture does not pay
+  // for clearing a buffer it never fills.
   const std::size_t max_row = RawRowBytes(type, depth, width) + 1;
-  std::vector<uint8_t> stage(std::max<std::size_t>(kStageBytes, 2 * max_row));
+  std::vector<uint8_t> stage(std::max<std::size_t>(
+      static_cast<std::size_t>(std::min<uint64_t>(kStageBytes, data_left)), 2 * max_row));
   const std::vector<uint8_t> zeros(max_row);  // the row above the first row of a pass
   std::size_t pos = 0, filled = 0;            // next row's start, end of the inflated bytes
   bool ended = false, stopped = false;

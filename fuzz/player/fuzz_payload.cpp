@@ -21,9 +21,22 @@
 
 namespace {
 
+// The run's directories go under TMPDIR as it was at start (a memory file system makes the
+// many small files cheap), else under /tmp; they are removed when the run ends.
 std::string MakeDir(const char* name) {
-  std::string templ = std::string("/tmp/") + name + ".XXXXXX";
+  static const std::string base = [] {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp");
+  }();
+  std::string templ = base + "/" + name + ".XXXXXX";
   if (!mkdtemp(templ.data())) std::abort();
+  static std::vector<std::string> made;
+  if (made.empty())
+    std::atexit([] {
+      std::error_code ignored;
+      for (const std::string& dir : made) std::filesystem::remove_all(dir, ignored);
+    });
+  made.push_back(templ);
   return templ;
 }
 

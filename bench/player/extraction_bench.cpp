@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "player/extraction.h"
 #include "player/file_stream.h"
 #include "player/payload_writer.h"
@@ -81,8 +82,7 @@ void BM_InflateToOneFile(benchmark::State& state) {
     const int in = open(show.c_str(), O_RDONLY);
     uint8_t tail[8];
     pread(in, tail, 8, static_cast<off_t>(size - 8));
-    const uint32_t start =
-        tail[4] | tail[5] << 8 | tail[6] << 16 | static_cast<uint32_t>(tail[7]) << 24;
+    const uint32_t start = qm::LoadLittleEndian32(tail + 4);
     lseek(in, start, SEEK_SET);
     const int out = open((dir + "/payload").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     z_stream z{};

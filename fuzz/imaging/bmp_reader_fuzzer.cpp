@@ -10,11 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size >= 26) {
-    const bool core = qm::fuzz::Little32(data + 14) == 12;
-    const int64_t width =
-        core ? (data[18] | (data[19] << 8)) : static_cast<int32_t>(qm::fuzz::Little32(data + 18));
-    const int64_t height =
-        core ? (data[20] | (data[21] << 8)) : static_cast<int32_t>(qm::fuzz::Little32(data + 22));
+    const bool core = qm::LoadLittleEndian32(data + 14) == 12;
+    const int64_t width = core ? qm::LoadLittleEndian16(data + 18)
+                               : static_cast<int32_t>(qm::LoadLittleEndian32(data + 18));
+    const int64_t height = core ? qm::LoadLittleEndian16(data + 20)
+                                : static_cast<int32_t>(qm::LoadLittleEndian32(data + 22));
     if (static_cast<uint64_t>(std::llabs(width)) * static_cast<uint64_t>(std::llabs(height)) >
         qm::fuzz::kMaxPixels)
       return -1;

@@ -6,15 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/byte_order.h"
+
 namespace qm::fuzz {
 
 inline constexpr uint64_t kMaxPixels = uint64_t{1} << 22;
-
-inline uint32_t Big32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-inline uint32_t Little32(const uint8_t* p) {
-  return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-}
 
 }  // namespace qm::fuzz

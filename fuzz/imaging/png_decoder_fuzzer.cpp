@@ -10,8 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The first chunk's width and height, when the file starts like a PNG.
   if (size >= 24 &&
-      uint64_t{qm::fuzz::Big32(data + 16)} * qm::fuzz::Big32(data + 20) > qm::fuzz::kMaxPixels &&
-      qm::fuzz::Big32(data + 16) <= 65535 && qm::fuzz::Big32(data + 20) <= 65535)
+      uint64_t{qm::LoadBigEndian32(data + 16)} * qm::LoadBigEndian32(data + 20) >
+          qm::fuzz::kMaxPixels &&
+      qm::LoadBigEndian32(data + 16) <= 65535 && qm::LoadBigEndian32(data + 20) <= 65535)
     return -1;
   try {
     qm::TPNGObject png;

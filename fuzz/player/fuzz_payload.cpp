@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "player/extraction.h"
 #include "player/payload_format.h"
 #include "player/payload_reader.h"
@@ -67,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.resize(start + bound);
     if (compress2(file.data() + start, &bound, data + 1, size - 1, 1) != Z_OK) return 0;
     file.resize(start + bound + 8);
-    qm::WriteU32LE(file.data() + start + bound, static_cast<uint32_t>(size - 1));
-    qm::WriteU32LE(file.data() + start + bound + 4, static_cast<uint32_t>(start));
+    qm::StoreLittleEndian32(file.data() + start + bound, static_cast<uint32_t>(size - 1));
+    qm::StoreLittleEndian32(file.data() + start + bound + 4, static_cast<uint32_t>(start));
   } else {
     file.assign(data + 1, data + size);
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 
 namespace qm {
@@ -60,8 +61,8 @@ ApngEncoder::ApngEncoder(ByteSink& out, int width, int height, uint32_t frames, 
   WritePngSignature(out_);
   WriteRgbHeader(out_, width, height);
   std::vector<uint8_t> animation;
-  PutBigEndian32(animation, frames);
-  PutBigEndian32(animation, plays);
+  AppendBigEndian32(animation, frames);
+  AppendBigEndian32(animation, plays);
   WriteChunk(out_, "acTL", animation.data(), animation.size());
 }
 
@@ -76,11 +77,11 @@ void ApngEncoder::AddFrame(const TBitmap& frame, uint16_t delay_ms) {
   const Box box =
       added_ == 0 ? Box{0, 0, width_, height_} : ChangedBox(previous_, current_, width_, height_);
   std::vector<uint8_t> control;
-  PutBigEndian32(control, sequence_++);
-  PutBigEndian32(control, static_cast<uint32_t>(box.right - box.left));
-  PutBigEndian32(control, static_cast<uint32_t>(box.bottom - box.top));
-  PutBigEndian32(control, static_cast<uint32_t>(box.left));
-  PutBigEndian32(control, static_cast<uint32_t>(box.top));
+  AppendBigEndian32(control, sequence_++);
+  AppendBigEndian32(control, static_cast<uint32_t>(box.right - box.left));
+  AppendBigEndian32(control, static_cast<uint32_t>(box.bottom - box.top));
+  AppendBigEndian32(control, static_cast<uint32_t>(box.left));
+  AppendBigEndian32(control, static_cast<uint32_t>(box.top));
   Put16(control, delay_ms);
   Put16(control, 1000);
   control.push_back(kDisposeNone);

@@ -10,6 +10,7 @@
 #include "imaging/decode_budget.h"
 #include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 
 namespace qm {
@@ -65,15 +66,15 @@ BitmapInfo ReadHeaders(TByteReader& s) {
   BitmapInfo info;
   uint8_t size_bytes[4];
   s.ReadBuffer(size_bytes, 4);
-  info.header_size = ReadLittleEndian32(size_bytes);
+  info.header_size = LoadLittleEndian32(size_bytes);
   if (info.header_size == 12) {
     uint8_t h[8];
     s.ReadBuffer(h, 8);
     info.core = true;
-    info.width = ReadLittleEndian16(h);
-    info.height = ReadLittleEndian16(h + 2);
-    info.planes = ReadLittleEndian16(h + 4);
-    info.bits = ReadLittleEndian16(h + 6);
+    info.width = LoadLittleEndian16(h);
+    info.height = LoadLittleEndian16(h + 2);
+    info.planes = LoadLittleEndian16(h + 4);
+    info.bits = LoadLittleEndian16(h + 6);
     return info;
   }
   // Every other size is an info header, read whole; fields it is too short for count as 0, and
@@ -84,14 +85,14 @@ BitmapInfo ReadHeaders(TByteReader& s) {
   const std::size_t kept = rest < h.size() - 4 ? static_cast<std::size_t>(rest) : h.size() - 4;
   s.ReadBuffer(h.data() + 4, kept);
   s.Skip(rest - kept);
-  info.width = static_cast<int32_t>(ReadLittleEndian32(&h[4]));
-  info.height = static_cast<int32_t>(ReadLittleEndian32(&h[8]));
-  info.planes = ReadLittleEndian16(&h[12]);
-  info.bits = ReadLittleEndian16(&h[14]);
-  info.compression = ReadLittleEndian32(&h[16]);
-  info.image_size = ReadLittleEndian32(&h[20]);
-  info.colors_used = ReadLittleEndian32(&h[32]);
-  for (int i = 0; i < 3; ++i) info.masks[i] = ReadLittleEndian32(&h[40 + 4 * i]);
+  info.width = static_cast<int32_t>(LoadLittleEndian32(&h[4]));
+  info.height = static_cast<int32_t>(LoadLittleEndian32(&h[8]));
+  info.planes = LoadLittleEndian16(&h[12]);
+  info.bits = LoadLittleEndian16(&h[14]);
+  info.compression = LoadLittleEndian32(&h[16]);
+  info.image_size = LoadLittleEndian32(&h[20]);
+  info.colors_used = LoadLittleEndian32(&h[32]);
+  for (int i = 0; i < 3; ++i) info.masks[i] = LoadLittleEndian32(&h[40 + 4 * i]);
   return info;
 }
 
@@ -220,7 +221,7 @@ void CopyRows(std::span<const uint8_t> data, const BitmapInfo& info, TBitmap& bi
     const std::size_t pixels = std::min<std::size_t>(available / pixel_bytes, width);
     for (std::size_t i = 0; i < pixels; ++i) {
       const uint8_t* p = src + i * pixel_bytes;
-      const uint32_t v = pixel_bytes == 2 ? ReadLittleEndian16(p) : ReadLittleEndian32(p);
+      const uint32_t v = pixel_bytes == 2 ? LoadLittleEndian16(p) : LoadLittleEndian32(p);
       uint8_t* d = dest + i * out_bytes;
       d[0] = blue.Expand(v);
       d[1] = green.Expand(v);
@@ -236,8 +237,8 @@ TBitmap DecodeBitmap(std::span<const uint8_t> bytes) {
   TByteReader s(bytes);
   uint8_t file_header[14];
   s.ReadBuffer(file_header, sizeof file_header);
-  if (ReadLittleEndian16(file_header) != 0x4D42) Invalid();  // "BM"
-  const uint32_t bits_offset = ReadLittleEndian32(file_header + 10);
+  if (LoadLittleEndian16(file_header) != 0x4D42) Invalid();  // "BM"
+  const uint32_t bits_offset = LoadLittleEndian32(file_header + 10);
 
   BitmapInfo info = ReadHeaders(s);
   if (info.compression != kCompressionNone && info.compression != kCompressionRle8 &&
@@ -248,7 +249,7 @@ TBitmap DecodeBitmap(std::span<const uint8_t> bytes) {
       (info.bits == 16 || info.bits == 32)) {
     uint8_t masks[12];
     s.ReadBuffer(masks, sizeof masks);
-    for (int i = 0; i < 3; ++i) info.masks[i] = ReadLittleEndian32(masks + 4 * i);
+    for (int i = 0; i < 3; ++i) info.masks[i] = LoadLittleEndian32(masks + 4 * i);
   }
   if (info.colors_used > 256) Invalid();
   const std::vector<TRGBQuad> table = ReadColorTable(s, info);

@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
 #include "imaging/png_image.h"
 #include "imaging/slide_loader.h"
+#include "platform/byte_order.h"
 
 namespace qm {
 
@@ -24,7 +24,7 @@ std::optional<PictureSize> PngSize(FILE* f) {
   uint8_t h[8 + 8 + 13];
   if (!ReadExactly(f, h, sizeof h) || h[12] != 'I' || h[13] != 'H' || h[14] != 'D' || h[15] != 'R')
     return std::nullopt;
-  const uint64_t width = ReadBigEndian32(h + 16), height = ReadBigEndian32(h + 20);
+  const uint64_t width = LoadBigEndian32(h + 16), height = LoadBigEndian32(h + 20);
   const int bits = PngBufferBitsPerPixel(h[25], h[24]);
   if (bits == 0 || width == 0 || height == 0 || width > 65535 || height > 65535)
     return std::nullopt;
@@ -34,17 +34,17 @@ std::optional<PictureSize> PngSize(FILE* f) {
 std::optional<PictureSize> BmpSize(FILE* f) {
   uint8_t h[14 + 16];
   if (!ReadExactly(f, h, sizeof h) || h[0] != 'B' || h[1] != 'M') return std::nullopt;
-  const uint32_t headerSize = ReadLittleEndian32(h + 14);
+  const uint32_t headerSize = LoadLittleEndian32(h + 14);
   int64_t width, height;
   int bits;
   if (headerSize == 12) {
-    width = ReadLittleEndian16(h + 18);
-    height = ReadLittleEndian16(h + 20);
-    bits = ReadLittleEndian16(h + 24);
+    width = LoadLittleEndian16(h + 18);
+    height = LoadLittleEndian16(h + 20);
+    bits = LoadLittleEndian16(h + 24);
   } else {
-    width = static_cast<int32_t>(ReadLittleEndian32(h + 18));
-    height = static_cast<int32_t>(ReadLittleEndian32(h + 22));
-    bits = ReadLittleEndian16(h + 28);
+    width = static_cast<int32_t>(LoadLittleEndian32(h + 18));
+    height = static_cast<int32_t>(LoadLittleEndian32(h + 22));
+    bits = LoadLittleEndian16(h + 28);
   }
   if (height < 0) height = -height;
   if (width <= 0 || height <= 0) return std::nullopt;

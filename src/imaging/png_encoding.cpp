@@ -7,16 +7,10 @@
 
 #include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 
 namespace qm {
-
-void PutBigEndian32(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
 
 void RowToRgb(const TBitmap& bitmap, int y, uint8_t* rgb) {
   const uint8_t* src = bitmap.ScanLine(y);
@@ -95,19 +89,19 @@ void WritePngSignature(ByteSink& out) {
 
 void WriteChunk(ByteSink& out, const char* name, const uint8_t* data, std::size_t size) {
   std::vector<uint8_t> head;
-  PutBigEndian32(head, static_cast<uint32_t>(size));
+  AppendBigEndian32(head, static_cast<uint32_t>(size));
   head.insert(head.end(), name, name + 4);
   out.Write(head.data(), head.size());
   if (size > 0) out.Write(data, size);
   std::vector<uint8_t> tail;
-  PutBigEndian32(tail, ChunkCrc(name, data, size));
+  AppendBigEndian32(tail, ChunkCrc(name, data, size));
   out.Write(tail.data(), tail.size());
 }
 
 void WriteRgbHeader(ByteSink& out, int width, int height) {
   std::vector<uint8_t> header;
-  PutBigEndian32(header, static_cast<uint32_t>(width));
-  PutBigEndian32(header, static_cast<uint32_t>(height));
+  AppendBigEndian32(header, static_cast<uint32_t>(width));
+  AppendBigEndian32(header, static_cast<uint32_t>(height));
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, adaptive, none
   WriteChunk(out, "IHDR", header.data(), header.size());
 }

@@ -20,8 +20,6 @@ class ByteSink {
   virtual void Write(const uint8_t* data, std::size_t size) = 0;
 };
 
-void PutBigEndian32(std::vector<uint8_t>& out, uint32_t v);
-
 // The eight bytes that begin every PNG file.
 void WritePngSignature(ByteSink& out);
 

@@ -11,6 +11,7 @@
 #include "imaging/decode_budget.h"
 #include "imaging/imaging_messages.h"
 #include "imaging/png_image_data.h"
+#include "platform/byte_order.h"
 
 namespace qm {
 
@@ -84,15 +85,15 @@ void TChunk::LoadFromStream(TByteReader& stream, uint32_t length) {
   uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(name_.data()), 4);
   // (zlib takes a null buffer as a request for the initial value: skip empty data.)
   if (!data_.empty()) crc = crc32_z(crc, data_.data(), data_.size());
-  if (available < length || got < 4 || ReadBigEndian32(stored) != crc)
+  if (available < length || got < 4 || LoadBigEndian32(stored) != crc)
     throw EPngInvalidCRC(msg::kPngInvalidCRC);
 }
 
 void TChunkIHDR::LoadFromStream(TByteReader& stream, uint32_t length) {
   TChunk::LoadFromStream(stream, length);
   if (data_.size() < 13) throw EPngInvalidIHDR(msg::kPngInvalidIHDR);
-  Width = ReadBigEndian32(&data_[0]);
-  Height = ReadBigEndian32(&data_[4]);
+  Width = LoadBigEndian32(&data_[0]);
+  Height = LoadBigEndian32(&data_[4]);
   BitDepth = data_[8];
   ColorType = data_[9];
   CompressionMethod = data_[10];
@@ -138,7 +139,7 @@ void TChunkPLTE::LoadFromStream(TByteReader& stream, uint32_t length) {
 
 void TChunkgAMA::LoadFromStream(TByteReader& stream, uint32_t length) {
   TChunk::LoadFromStream(stream, length);
-  Gamma = data_.size() == 4 ? ReadBigEndian32(data_.data()) : 1;
+  Gamma = data_.size() == 4 ? LoadBigEndian32(data_.data()) : 1;
   if (Gamma != 0) owner_.SetGamma(Gamma);
 }
 
@@ -166,7 +167,7 @@ void TChunktRNS::LoadFromStream(TByteReader& stream, uint32_t length) {
 void TChunktIME::LoadFromStream(TByteReader& stream, uint32_t length) {
   TChunk::LoadFromStream(stream, length);
   if (data_.size() != 7) return;
-  Year = ReadBigEndian16(data_.data());
+  Year = LoadBigEndian16(data_.data());
   Month = data_[2];
   Day = data_[3];
   Hour = data_[4];
@@ -276,7 +277,7 @@ void TPNGObject::LoadFromBytes(std::span<const uint8_t> bytes) {
     uint8_t head[8];
     // The file ends where a chunk should start, or inside the chunk's length and name.
     if (stream.Read(head, 8) != 8) throw EPngUnexpectedEnd(msg::kPngUnexpectedEnd);
-    const uint32_t length = ReadBigEndian32(head);
+    const uint32_t length = LoadBigEndian32(head);
     const std::string name(reinterpret_cast<const char*>(head + 4), 4);
     if (count == 0 && name != "IHDR") throw EPNGIHDRNotFirst(msg::kPngIHDRNotFirst);
     // cHRM is not used, and only the first run of IDAT chunks holds the image.

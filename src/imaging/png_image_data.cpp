@@ -11,6 +11,7 @@
 #include "imaging/packed_pixels.h"
 #include "imaging/png_image.h"
 #include "imaging/png_rows.h"
+#include "platform/byte_order.h"
 
 namespace qm {
 
@@ -92,7 +93,7 @@ class IdatReader {
 
   void CheckCrc() {
     uint8_t stored[4];
-    if (stream_.Read(stored, 4) != 4 || ReadBigEndian32(stored) != crc_)
+    if (stream_.Read(stored, 4) != 4 || LoadBigEndian32(stored) != crc_)
       throw EPngInvalidCRC(msg::kPngInvalidCRC);
   }
 
@@ -106,7 +107,7 @@ class IdatReader {
       const std::size_t got = stream_.Read(head, 8);
       if (got < 8 || std::memcmp(head + 4, "IDAT", 4) != 0)
         throw EPNGMissingMultipleIDAT(msg::kPngMissingMultipleIDAT);
-      remaining_ = ReadBigEndian32(head);
+      remaining_ = LoadBigEndian32(head);
       crc_ = crc32(0L, head + 4, 4);
     }
     Remember(last_, buffer_.data(), in_buffer_);
@@ -134,7 +135,7 @@ class IdatReader {
     uint8_t last[4];
     std::memcpy(last, last_, 4);
     Remember(last, buffer_.data(), static_cast<std::size_t>(z_.next_in - buffer_.data()));
-    return ReadBigEndian32(last);
+    return LoadBigEndian32(last);
   }
 
   TByteReader& stream_;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "player/cp1252.h"
 #include "player/file_stream.h"
@@ -76,7 +77,7 @@ std::optional<int32_t> PeekSlideCount(const std::string& executable) {
     InflateStream zstream(exe, start, length - kPayloadTrailerSize - kInflatedSizeFieldSize);
     uint8_t count[4];
     zstream.ReadBuffer(count, sizeof count);
-    return static_cast<int32_t>(ReadU32LE(count));
+    return static_cast<int32_t>(LoadLittleEndian32(count));
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -91,7 +92,7 @@ void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
   compressed.Seek(blockSize - kInflatedSizeFieldSize);
   uint8_t sizeField[kInflatedSizeFieldSize];
   compressed.ReadBuffer(sizeField, sizeof sizeField);
-  const uint32_t inflatedSize = ReadU32LE(sizeField);
+  const uint32_t inflatedSize = LoadLittleEndian32(sizeField);
   if (inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
 
   // Deflate expands data at most 1032-fold, so a larger size field cannot be honest: reserve

@@ -3,26 +3,16 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/byte_order.h"
+
 namespace qm {
-
-uint32_t ReadU32LE(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void WriteU32LE(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 namespace {
 int32_t ReadI32LE(const uint8_t* p) {
-  return static_cast<int32_t>(ReadU32LE(p));
+  return static_cast<int32_t>(LoadLittleEndian32(p));
 }
 void WriteI32LE(uint8_t* p, int32_t v) {
-  WriteU32LE(p, static_cast<uint32_t>(v));
+  StoreLittleEndian32(p, static_cast<uint32_t>(v));
 }
 }  // namespace
 
@@ -41,11 +31,11 @@ void EncodeGalleryHeader(const GalleryHeader& h, uint8_t (&out)[kGalleryHeaderSi
   std::memset(out, 0, sizeof out);
   WriteI32LE(out + 0, h.count);
   WriteI32LE(out + 4, h.interval);
-  WriteU32LE(out + 8, h.backgroundColor);
+  StoreLittleEndian32(out + 8, h.backgroundColor);
   WriteI32LE(out + 12, h.loop);
   WriteI32LE(out + 16, h.captionPosition);
   EncodeShortString(h.fontName, out + 20);
-  WriteU32LE(out + 276, h.fontColor);
+  StoreLittleEndian32(out + 276, h.fontColor);
   WriteI32LE(out + 280, h.fontSize);
   out[284] = h.fontStyle;
   WriteI32LE(out + 285, h.style);
@@ -56,11 +46,11 @@ GalleryHeader DecodeGalleryHeader(const uint8_t (&in)[kGalleryHeaderSize]) {
   GalleryHeader h;
   h.count = ReadI32LE(in + 0);
   h.interval = ReadI32LE(in + 4);
-  h.backgroundColor = ReadU32LE(in + 8);
+  h.backgroundColor = LoadLittleEndian32(in + 8);
   h.loop = ReadI32LE(in + 12);
   h.captionPosition = ReadI32LE(in + 16);
   h.fontName = DecodeShortString(in + 20);
-  h.fontColor = ReadU32LE(in + 276);
+  h.fontColor = LoadLittleEndian32(in + 276);
   h.fontSize = ReadI32LE(in + 280);
   h.fontStyle = in[284];
   h.style = ReadI32LE(in + 285);
@@ -69,14 +59,14 @@ GalleryHeader DecodeGalleryHeader(const uint8_t (&in)[kGalleryHeaderSize]) {
 }
 
 void EncodeSlideRecordHead(const SlideRecordHead& r, uint8_t (&out)[kSlideRecordHeadSize]) {
-  WriteU32LE(out, r.dataSize);
+  StoreLittleEndian32(out, r.dataSize);
   EncodeShortString(r.fileName, out + 4);
   EncodeShortString(r.caption, out + 260);
 }
 
 SlideRecordHead DecodeSlideRecordHead(const uint8_t (&in)[kSlideRecordHeadSize]) {
   SlideRecordHead r;
-  r.dataSize = ReadU32LE(in);
+  r.dataSize = LoadLittleEndian32(in);
   r.fileName = DecodeShortString(in + 4);
   r.caption = DecodeShortString(in + 260);
   return r;

@@ -72,7 +72,4 @@ inline uint8_t StyleLowByte(int32_t style) {
   return static_cast<uint8_t>(style & 0xFF);
 }
 
-uint32_t ReadU32LE(const uint8_t* p);
-void WriteU32LE(uint8_t* p, uint32_t v);
-
 }  // namespace qm

@@ -1,5 +1,6 @@
 #include "player/payload_reader.h"
 
+#include "platform/byte_order.h"
 #include "player/payload_errors.h"
 #include "player/zlib_streams.h"
 
@@ -24,7 +25,7 @@ uint32_t ReadPayloadStart(FileStream& file, uint64_t length) {
   uint8_t trailer[kPayloadTrailerSize];
   file.Seek(length - kPayloadTrailerSize);
   file.ReadBuffer(trailer, sizeof trailer);
-  const uint32_t start = ReadU32LE(trailer);
+  const uint32_t start = LoadLittleEndian32(trailer);
   // The block holds at least the inflated-size field and one byte of zlib stream.
   if (static_cast<uint64_t>(start) + kPayloadTrailerSize + kInflatedSizeFieldSize >= length)
     throw EPayloadDamaged(kDamageTrailerOutside);
@@ -61,7 +62,7 @@ PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
   uint8_t word[kInflatedSizeFieldSize];
   file.Seek(streamEnd);
   file.ReadBuffer(word, sizeof word);
-  s.inflatedSize = ReadU32LE(word);
+  s.inflatedSize = LoadLittleEndian32(word);
 
   // A zlib header is two bytes whose big-endian value is a multiple of 31, method 8.
   file.Seek(s.payloadStart);

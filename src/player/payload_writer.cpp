@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "player/zlib_streams.h"
 
@@ -65,8 +66,8 @@ void WritePresentation(const std::string& playerPath, GalleryHeader header,
   if (deflated.TotalIn() > UINT32_MAX) throw Exception("gallery payload larger than 4 GiB");
 
   uint8_t tail[8];
-  WriteU32LE(tail, static_cast<uint32_t>(deflated.TotalIn()));
-  WriteU32LE(tail + 4, static_cast<uint32_t>(payloadStart));
+  StoreLittleEndian32(tail, static_cast<uint32_t>(deflated.TotalIn()));
+  StoreLittleEndian32(tail + 4, static_cast<uint32_t>(payloadStart));
   out.WriteBuffer(tail, sizeof tail);
 }
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "imaging/slide_loader.h"
+#include "platform/byte_order.h"
 #include "player/file_stream.h"
 #include "player/payload_errors.h"
 #include "player/payload_reader.h"
@@ -23,7 +24,7 @@ class PayloadPictures final : public SlidePictures {
     uint8_t word[kInflatedSizeFieldSize];
     file_.Seek(stream_end);
     file_.ReadBuffer(word, sizeof word);
-    remaining_ = ReadU32LE(word);
+    remaining_ = LoadLittleEndian32(word);
     if (remaining_ < kGalleryHeaderSize) throw EPayloadDamaged(kDamageShortHeader);
     z_ = std::make_unique<InflateStream>(file_, start, stream_end);
     uint8_t header[kGalleryHeaderSize];

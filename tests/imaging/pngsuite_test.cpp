@@ -11,6 +11,7 @@
 #include <map>
 
 #include "imaging/png_image.h"
+#include "platform/byte_order.h"
 #include "tests/imaging/test_pictures.h"
 
 namespace qm {
@@ -29,15 +30,12 @@ std::map<std::string, Expected> LoadExpected() {
   const test::Bytes blob((std::istreambuf_iterator<char>(f)), {});
   std::map<std::string, Expected> out;
   if (blob.size() < 4) return out;
-  uLongf size = blob[0] | (blob[1] << 8) | (blob[2] << 16) | (uLongf{blob[3]} << 24);
+  uLongf size = LoadLittleEndian32(blob.data());
   test::Bytes raw(size);
   if (uncompress(raw.data(), &size, blob.data() + 4, static_cast<uLong>(blob.size() - 4)) != Z_OK)
     return out;
   std::size_t pos = 0;
-  auto u32 = [&](std::size_t at) {
-    return static_cast<int>(raw[at] | (raw[at + 1] << 8) | (raw[at + 2] << 16) |
-                            (uint32_t{raw[at + 3]} << 24));
-  };
+  auto u32 = [&](std::size_t at) { return static_cast<int>(LoadLittleEndian32(&raw[at])); };
   while (pos < raw.size()) {
     const std::size_t n = raw[pos];
     const std::string name(reinterpret_cast<const char*>(&raw[pos + 1]), n);

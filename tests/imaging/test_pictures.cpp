@@ -14,6 +14,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "platform/byte_order.h"
+
 namespace qm::test {
 
 // ---- PNG ----
@@ -167,8 +169,9 @@ PngImage RandomPngImage(uint32_t width, uint32_t height, int color_type, int bit
 }
 
 Bytes BigEndian32(uint32_t v) {
-  return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  Bytes b(4);
+  StoreBigEndian32(b.data(), v);
+  return b;
 }
 
 PngChunk IhdrChunk(uint32_t width, uint32_t height, int bit_depth, int color_type, int interlace,

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/byte_order.h"
 #include "player/extraction.h"
 #include "player/payload_errors.h"
 #include "player/run_files.h"
@@ -201,10 +202,10 @@ TEST_F(ExtractionTest, DamagedPayloadsFail) {
   cases.push_back({"file shorter than the trailer", {1, 2, 3}, kDamageNoTrailer});
   cases.push_back({"bare player", player, kDamageTrailerOutside});
   Bytes pastEnd = good;
-  WriteU32LE(pastEnd.data() + pastEnd.size() - 4, static_cast<uint32_t>(good.size() + 10));
+  StoreLittleEndian32(pastEnd.data() + pastEnd.size() - 4, static_cast<uint32_t>(good.size() + 10));
   cases.push_back({"trailer past the end", pastEnd, kDamageTrailerOutside});
   Bytes noBlock = good;
-  WriteU32LE(noBlock.data() + noBlock.size() - 4, static_cast<uint32_t>(good.size() - 8));
+  StoreLittleEndian32(noBlock.data() + noBlock.size() - 4, static_cast<uint32_t>(good.size() - 8));
   cases.push_back({"trailer leaves no block", noBlock, kDamageTrailerOutside});
   Bytes corrupt = good;
   corrupt[player.size() + stream.size() / 2] ^= 0xFF;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/byte_order.h"
 #include "player/cp1252.h"
 #include "player/payload_format.h"
 
@@ -25,17 +26,17 @@ TEST(PayloadFormat, HeaderFieldsSitAtTheirOffsets) {
   h.reserved = 0x5A;
   uint8_t b[kGalleryHeaderSize];
   EncodeGalleryHeader(h, b);
-  EXPECT_EQ(ReadU32LE(b + 0), 0xFFFFFFFEu);
-  EXPECT_EQ(ReadU32LE(b + 4), 0x01020304u);
-  EXPECT_EQ(ReadU32LE(b + 8), 0x00A0B0C0u);
-  EXPECT_EQ(ReadU32LE(b + 12), 5u);
-  EXPECT_EQ(ReadU32LE(b + 16), 0xFFFFFFFFu);
+  EXPECT_EQ(LoadLittleEndian32(b + 0), 0xFFFFFFFEu);
+  EXPECT_EQ(LoadLittleEndian32(b + 4), 0x01020304u);
+  EXPECT_EQ(LoadLittleEndian32(b + 8), 0x00A0B0C0u);
+  EXPECT_EQ(LoadLittleEndian32(b + 12), 5u);
+  EXPECT_EQ(LoadLittleEndian32(b + 16), 0xFFFFFFFFu);
   EXPECT_EQ(b[20], 7);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(b + 21), 7), "Verdana");
-  EXPECT_EQ(ReadU32LE(b + 276), 0x00FFFFFFu);
-  EXPECT_EQ(ReadU32LE(b + 280), 24u);
+  EXPECT_EQ(LoadLittleEndian32(b + 276), 0x00FFFFFFu);
+  EXPECT_EQ(LoadLittleEndian32(b + 280), 24u);
   EXPECT_EQ(b[284], 0xF3);
-  EXPECT_EQ(ReadU32LE(b + 285), 999u);  // unaligned, right after the style byte
+  EXPECT_EQ(LoadLittleEndian32(b + 285), 999u);  // unaligned, right after the style byte
   EXPECT_EQ(b[289], 0x5A);
 
   const GalleryHeader back = DecodeGalleryHeader(b);
@@ -63,7 +64,7 @@ TEST(PayloadFormat, ShortStringsIgnoreTheirFillerAndHoldAtMost255Bytes) {
                          "Gr\xfc\xdf"
                          "e"},
                         head);
-  EXPECT_EQ(ReadU32LE(head), 123456u);
+  EXPECT_EQ(LoadLittleEndian32(head), 123456u);
   EXPECT_EQ(head[4], 5);
   EXPECT_EQ(head[260], 5);
   const SlideRecordHead back = DecodeSlideRecordHead(head);

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/byte_order.h"
+
 namespace qm::test {
 
 Bytes InflatedPayload(const GalleryHeader& header, const std::vector<TestSlide>& slides) {
@@ -36,8 +38,8 @@ Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflatedSi
   Bytes out = player;
   out.insert(out.end(), stream.begin(), stream.end());
   uint8_t tail[8];
-  WriteU32LE(tail, inflatedSize);
-  WriteU32LE(tail + 4, static_cast<uint32_t>(player.size()));
+  StoreLittleEndian32(tail, inflatedSize);
+  StoreLittleEndian32(tail + 4, static_cast<uint32_t>(player.size()));
   out.insert(out.end(), tail, tail + 8);
   return out;
 }

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/byte_order.h"
 #include "player/extraction.h"
 #include "player/payload_reader.h"
 #include "show_builder.h"
@@ -99,7 +100,7 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
   ASSERT_TRUE(std::equal(player.begin(), player.end(), show.begin()));
   EXPECT_EQ(show[player.size()], 0x78);
   EXPECT_EQ(show[player.size() + 1], 0xDA);
-  EXPECT_EQ(ReadU32LE(show.data() + show.size() - 4), player.size());
+  EXPECT_EQ(LoadLittleEndian32(show.data() + show.size() - 4), player.size());
   struct stat st {};
   ASSERT_EQ(stat((dir_ + "/show").c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IXUSR);

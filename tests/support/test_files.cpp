@@ -7,6 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/byte_order.h"
+
 namespace qm::test {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
@@ -29,7 +31,7 @@ std::string TempPath(const std::string& name) {
 }
 
 void PutLittleEndian32(Bytes& b, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  StoreLittleEndian32(b.data() + at, v);
 }
 
 }  // namespace qm::test

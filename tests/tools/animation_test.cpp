@@ -7,19 +7,13 @@
 
 #include "imaging/png_image.h"
 #include "picshow/transition_math.h"
+#include "platform/byte_order.h"
 #include "platform/stretch.h"
 #include "tests/imaging/test_pictures.h"
 #include "tool_run.h"
 
 namespace qm {
 namespace {
-
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
 
 struct ApngFrame {
   uint32_t width, height, x, y;
@@ -42,34 +36,34 @@ Apng ReadApng(const test::Bytes& file) {
   EXPECT_TRUE(file.size() > 8 && std::equal(kSignature, kSignature + 8, file.begin()));
   uint32_t sequence = 0;
   for (std::size_t at = 8; at + 12 <= file.size();) {
-    const uint32_t length = Get32(&file[at]);
+    const uint32_t length = LoadBigEndian32(&file[at]);
     EXPECT_LE(at + 12 + length, file.size());
     if (at + 12 + length > file.size()) break;
     const std::string name(file.begin() + at + 4, file.begin() + at + 8);
     const uint8_t* data = &file[at + 8];
-    EXPECT_EQ(Get32(data + length), crc32_z(0, &file[at + 4], length + 4)) << name;
+    EXPECT_EQ(LoadBigEndian32(data + length), crc32_z(0, &file[at + 4], length + 4)) << name;
     a.chunk_names.push_back(name);
     if (name == "IHDR") {
-      a.width = Get32(data);
-      a.height = Get32(data + 4);
+      a.width = LoadBigEndian32(data);
+      a.height = LoadBigEndian32(data + 4);
     } else if (name == "acTL") {
-      a.frame_count = Get32(data);
-      a.plays = Get32(data + 4);
+      a.frame_count = LoadBigEndian32(data);
+      a.plays = LoadBigEndian32(data + 4);
     } else if (name == "fcTL") {
-      EXPECT_EQ(Get32(data), sequence++);
-      a.frames.push_back({Get32(data + 4),
-                          Get32(data + 8),
-                          Get32(data + 12),
-                          Get32(data + 16),
-                          Get16(data + 20),
-                          Get16(data + 22),
+      EXPECT_EQ(LoadBigEndian32(data), sequence++);
+      a.frames.push_back({LoadBigEndian32(data + 4),
+                          LoadBigEndian32(data + 8),
+                          LoadBigEndian32(data + 12),
+                          LoadBigEndian32(data + 16),
+                          LoadBigEndian16(data + 20),
+                          LoadBigEndian16(data + 22),
                           data[24],
                           data[25],
                           {}});
     } else if (name == "fdAT" || name == "IDAT") {
       const uint32_t skip = name == "fdAT" ? 4 : 0;
       if (skip) {
-        EXPECT_EQ(Get32(data), sequence++);
+        EXPECT_EQ(LoadBigEndian32(data), sequence++);
       }
       if (!a.frames.empty())
         a.frames.back().data.insert(a.frames.back().data.end(), data + skip, data + length);

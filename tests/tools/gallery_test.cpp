@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -246,6 +247,12 @@ TEST_F(Gallery, FilesAndARunOverAnEarlierGallery) {
   const TBitmap sheet = test::DecodePng(Dir() + "/sheet.png");
   EXPECT_GT(sheet.Width(), 10 * kW);
   EXPECT_GT(sheet.Height(), 15 * kH);
+  // Every place in the page template is filled in.
+  const std::vector<uint8_t> bytes = test::ReadBytes(Dir() + "/index.html");
+  const std::string page(bytes.begin(), bytes.end());
+  EXPECT_FALSE(std::regex_search(page, std::regex("%[A-Z]+%"))) << page.substr(0, 2000);
+  EXPECT_NE(page.find("at step 50, as the player shows it"), std::string::npos);
+  EXPECT_NE(page.find("<meta name=\"generator\" content=\"quenmora gallery\">"), std::string::npos);
 
   const test::RunResult again =
       test::Quenmora("gallery -o " + Dir() + " --size 40x30 --step 100 --jobs 3");

@@ -16,6 +16,7 @@
 
 #include "imaging/bmp_reader.h"
 #include "imaging/png_image.h"
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "platform/native_files.h"
 
@@ -486,8 +487,7 @@ void HeifMetadata(heif_image_handle* handle, Metadata& into) {
       // A four-byte offset to the TIFF structure comes first. The container's own turning
       // (irot, imir), which the library applies, is what counts: the EXIF orientation repeats
       // it and is left alone.
-      const uint32_t skip =
-          uint32_t{data[0]} << 24 | uint32_t{data[1]} << 16 | uint32_t{data[2]} << 8 | data[3];
+      const uint32_t skip = LoadBigEndian32(&data[0]);
       if (skip <= data.size() - 4) {
         Metadata exif;
         ReadExif(ByteSpan(data).subspan(4 + skip), exif);
@@ -625,12 +625,8 @@ Size JpegSize(const JpegLayout& layout) {
 }
 
 Size PngOrBmpSize(Format format, ByteSpan b) {
-  const auto be32 = [&](std::size_t at) {
-    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-  };
-  const auto le32 = [&](std::size_t at) {
-    return uint32_t{b[at + 3]} << 24 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 1]} << 8 | b[at];
-  };
+  const auto be32 = [&](std::size_t at) { return LoadBigEndian32(&b[at]); };
+  const auto le32 = [&](std::size_t at) { return LoadLittleEndian32(&b[at]); };
   if (format == Format::kPng) {
     if (b.size() < 24 || !Begins(b, 12, "IHDR"))
       throw PictureError("not a readable PNG (no header)");

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace qm::photos {
 
 namespace {
@@ -17,12 +19,11 @@ class TiffReader {
   }
   uint32_t U16(std::size_t at) const {
     const uint8_t* p = data_.data() + at;
-    return big_ ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
+    return big_ ? LoadBigEndian16(p) : LoadLittleEndian16(p);
   }
   uint32_t U32(std::size_t at) const {
     const uint8_t* p = data_.data() + at;
-    return big_ ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-                : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+    return big_ ? LoadBigEndian32(p) : LoadLittleEndian32(p);
   }
   ByteSpan Bytes(std::size_t at, std::size_t count) const { return data_.subspan(at, count); }
 
@@ -214,7 +215,7 @@ JpegLayout ReadJpegLayout(ByteSpan jpeg) {
     at += 2;
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
     if (marker == 0xD9 || marker == 0xDA) break;
-    const std::size_t length = static_cast<std::size_t>(jpeg[at] << 8 | jpeg[at + 1]);
+    const std::size_t length = LoadBigEndian16(&jpeg[at]);
     if (length < 2 || length > jpeg.size() - at) return layout;
     const ByteSpan segment = jpeg.subspan(at + 2, length - 2);
     at += length;
@@ -228,8 +229,8 @@ JpegLayout ReadJpegLayout(ByteSpan jpeg) {
     } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
                marker != 0xCC && !layout.valid) {
       if (segment.size() < 6) return layout;
-      layout.height = segment[1] << 8 | segment[2];
-      layout.width = segment[3] << 8 | segment[4];
+      layout.height = LoadBigEndian16(&segment[1]);
+      layout.width = LoadBigEndian16(&segment[3]);
       layout.components = segment[5];
       if (segment.size() < 6 + 3u * layout.components || layout.components == 0) return layout;
       int hMax = 1, vMax = 1;
@@ -256,8 +257,7 @@ JpegLayout ReadJpegLayout(ByteSpan jpeg) {
 ByteSpan PngExif(ByteSpan png) {
   std::size_t at = 8;
   while (at + 12 <= png.size()) {
-    const uint32_t length = uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 |
-                            uint32_t{png[at + 2]} << 8 | png[at + 3];
+    const uint32_t length = LoadBigEndian32(&png[at]);
     if (length > png.size() - at - 12) break;
     const ByteSpan name = png.subspan(at + 4, 4);
     if (StartsWith(name, "eXIf")) return png.subspan(at + 8, length);

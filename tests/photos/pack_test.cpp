@@ -19,6 +19,7 @@
 #include <jpeglib.h>  // after <cstdio>, which it needs
 
 #include "photos/geometry.h"
+#include "platform/byte_order.h"
 #include "tests/photos/photo_files.h"
 #include "tests/support/shell.h"
 #include "tests/support/test_files.h"
@@ -47,21 +48,17 @@ struct Slide {
   Bytes data;
 };
 
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 // The slides of a presentation, read straight from its payload.
 std::vector<Slide> ReadSlides(const std::string& show) {
   const Bytes file = test::ReadFile(show);
-  const uint32_t start = Le32(&file[file.size() - 4]);
-  Bytes payload(Le32(&file[file.size() - 8]));
+  const uint32_t start = LoadLittleEndian32(&file[file.size() - 4]);
+  Bytes payload(LoadLittleEndian32(&file[file.size() - 8]));
   uLongf size = payload.size();
   EXPECT_EQ(uncompress(payload.data(), &size, &file[start], file.size() - 8 - start), Z_OK);
   std::vector<Slide> slides;
   std::size_t at = 290;
-  for (uint32_t k = 0; k < Le32(payload.data()); ++k) {
-    const uint32_t n = Le32(&payload[at]);
+  for (uint32_t k = 0; k < LoadLittleEndian32(payload.data()); ++k) {
+    const uint32_t n = LoadLittleEndian32(&payload[at]);
     Slide s;
     s.name.assign(reinterpret_cast<const char*>(&payload[at + 5]), payload[at + 4]);
     s.caption.assign(reinterpret_cast<const char*>(&payload[at + 261]), payload[at + 260]);

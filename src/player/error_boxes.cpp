@@ -1,22 +1,14 @@
 #include "player/error_boxes.h"
 
-#include <QMessageBox>
 #include <cstdint>
 #include <cstdio>
 
 #include "platform/exception.h"
 #include "player/extraction.h"
 #include "player/player_messages.h"
+#include "player/player_window.h"
 
 namespace qm {
-
-void ShowErrorBox(const std::string& title, const std::string& text, QWidget* parent) {
-  QMessageBox box(QMessageBox::Critical, QString::fromStdString(title),
-                  QString::fromStdString(text), QMessageBox::NoButton, parent);
-  box.addButton(QString::fromUtf8(kOkButton), QMessageBox::AcceptRole);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  box.exec();
-}
 
 std::string FatalErrorText(const std::exception& e, const std::string& module,
                            const void* address) {
@@ -28,10 +20,10 @@ std::string FatalErrorText(const std::exception& e, const std::string& module,
   return FillFormat(kFatalErrorFormat, {className, module, where}) + "\n" + e.what();
 }
 
-void ShowFatalErrorBox(const std::exception& e) {
+void ShowFatalErrorBox(PlayerWindow& window, const std::exception& e) {
   const std::string module = FileNamePart(OwnExecutablePath());
   const void* address = reinterpret_cast<const void*>(&ShowFatalErrorBox);
-  ShowErrorBox(kFatalErrorCaption, FatalErrorText(e, module, address));
+  window.MessageBox(kFatalErrorCaption, FatalErrorText(e, module, address));
 }
 
 }  // namespace qm

@@ -1,14 +1,10 @@
 #include "player/frm_main.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QPainter>
-#include <QScreen>
+#include <algorithm>
 
 #include "imaging/slide_loader.h"
 #include "picshow/style_catalogue.h"
+#include "platform/stretch.h"
 #include "player/cp1252.h"
 #include "player/error_boxes.h"
 #include "player/player_messages.h"
@@ -17,195 +13,300 @@ namespace qm {
 
 namespace {
 
-QColor ToQColor(TColor c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+// The design font, "MS Sans Serif" at 8 points; no such face exists here, so it is the
+// default sans-serif face.
+constexpr char kDesignFontName[] = "MS Sans Serif";
+constexpr int kDesignFontPoints = 8;
+
+int PointsToPixels(int64_t points, int dpi) {
+  return static_cast<int>(std::clamp<int64_t>((points * dpi + 36) / 72, 1, 2000));
 }
 
-void SetFillColor(QWidget* w, const QColor& color) {
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::Window, color);
-  w->setPalette(pal);
-  w->setAutoFillBackground(true);
+void FillRows(PlayerWindow& window, int top, int bottom, TColor color) {
+  if (bottom <= top) return;
+  TBitmap band(window.Width(), bottom - top, PixelFormat::pf32bit);
+  FillRect(band, Rect(0, 0, band.Width(), band.Height()), color);
+  window.Present(band, Rect(0, 0, band.Width(), band.Height()), 0, top);
 }
-
-// The 28 x 28 pause and play symbols of the hidden control panel.
-QPixmap ControlSymbol(bool play) {
-  QPixmap pixmap(28, 28);
-  pixmap.fill(Qt::white);
-  QPainter p(&pixmap);
-  p.setPen(Qt::NoPen);
-  p.setBrush(Qt::black);
-  if (play) {
-    const QPoint triangle[3] = {QPoint(9, 6), QPoint(22, 14), QPoint(9, 22)};
-    p.drawPolygon(triangle, 3);
-  } else {
-    p.drawRect(8, 6, 4, 16);
-    p.drawRect(16, 6, 4, 16);
-  }
-  return pixmap;
-}
-
-constexpr int kDesignFontPixels = 11;  // "MS Sans Serif", 8 points at 96 dots per inch
 
 }  // namespace
 
-TfrmMain::TfrmMain(const std::string& executable, QWidget* parent) : QWidget(parent) {
-  // Borderless, on top, no taskbar button, covering the primary screen.
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
-  setWindowTitle(kMainWindowCaption);
-  QFont designFont("MS Sans Serif");
-  designFont.setPixelSize(kDesignFontPixels);
-  setFont(designFont);
-  SetFillColor(this, palette().color(QPalette::Button));
-  const QSize screen = ScreenSize();
-  setGeometry(0, 0, screen.width(), screen.height());
-
-  lblDesc = new QLabel(this);
-  lblDesc->setObjectName("lblDesc");
-  lblDesc->setTextFormat(Qt::PlainText);
-  lblDesc->setWordWrap(true);
-  lblDesc->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  lblDesc->setMargin(0);
-  SetFillColor(lblDesc, Qt::white);
-  lblDesc->setGeometry(0, 0, 3, 13);
-
-  PicShow1 = new TPicShowWidget(this);
-  PicShow1->setObjectName("PicShow1");
-  PicShow1->setGeometry(0, 0, 200, 200);
-  PicShow1->SetAutoSize(false);
-  PicShow1->SetCenter(true);
-  PicShow1->SetDelay(50);
-  PicShow1->SetOverDraw(false);
-  PicShow1->SetStyle(0);
-  PicShow1->setFocusPolicy(Qt::NoFocus);
-
-  panControl = new QWidget(this);
-  panControl->setObjectName("panControl");
-  panControl->setGeometry(298, 118, 28, 28);
-  SetFillColor(panControl, Qt::white);
-  imgPause = new QLabel(panControl);
-  imgPause->setPixmap(ControlSymbol(false));
-  imgPause->setGeometry(0, 0, 28, 28);
-  imgPlay = new QLabel(panControl);
-  imgPlay->setPixmap(ControlSymbol(true));
-  imgPlay->setGeometry(0, 0, 28, 28);
-  panControl->setVisible(false);
-
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(2000);
-  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1TimerFromTimer);
-  setFocusPolicy(Qt::StrongFocus);
-
-  // The picture area is drawn over the strip wherever they overlap.
-  PicShow1->raise();
-  FormCreate(executable);
+int TLabel::LineHeight() const {
+  return face ? face->LineHeight() : std::max(1, font.pixelSize * 6 / 5);
 }
 
-QSize TfrmMain::ScreenSize() {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return QSize(640, 480);
-  // Physical pixels: one picture pixel is one screen pixel on a high-density display too.
-  return screen->geometry().size() * screen->devicePixelRatio();
+TfrmMain::TfrmMain(PlayerWindow& window) : window_(window) {
+  lblDesc.bounds = Rect(0, 0, 3, 13);
+  lblDesc.font = {kDesignFontName, PointsToPixels(kDesignFontPoints, window.DotsPerInch())};
+  lblDesc.face = TextFont::Open(lblDesc.font);
+  PicShow1.SetAutoSize(false);
+  PicShow1.SetCenter(true);
+  PicShow1.SetDelay(50);
+  PicShow1.SetOverDraw(false);
+  PicShow1.SetStyle(0);
 }
+
+TfrmMain::~TfrmMain() = default;
 
 bool TfrmMain::FormCreate(const std::string& executable) {
   std::string reason;
   if (RunStartupExtraction(executable, state_, *this, &reason)) return true;
   startupFailed_ = true;
-  ShowErrorBox(kStartupErrorCaption, kStartupErrorText);
-  // The quit request is taken up when the message loop runs.
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  window_.MessageBox(kStartupErrorCaption, kStartupErrorText);
+  quitRequested_ = true;  // taken up when the message loop runs
   return false;
 }
 
+void TfrmMain::Show() {
+  window_.Show();
+  shown_ = true;
+  DrawAll();
+}
+
 void TfrmMain::SetTimerPeriod(uint32_t milliseconds) {
-  Timer1->setInterval(static_cast<int>(milliseconds));
+  Timer1.interval = milliseconds;
 }
 
 void TfrmMain::SetBackgroundColor(TColor color) {
-  SetFillColor(this, ToQColor(color));
-  PicShow1->SetColor(color);
+  Color = color;
+  PicShow1.SetColor(color);
 }
 
 void TfrmMain::LayoutCaptionStrip(int32_t p) {
-  const QSize screen = ScreenSize();
+  const int panelW = panControl.Right - panControl.Left, panelH = panControl.Bottom - panControl.Top;
+  auto movePanel = [&](int left, int top) { panControl = Rect(left, top, left + panelW, top + panelH); };
   if (p == 0 || p == 2 || p == 4) {
     stripEdge_ = StripEdge::kTop;
-    panControl->move(panControl->x(), 0);
+    movePanel(panControl.Left, 0);
   } else if (p == 1 || p == 3 || p == 5) {
     stripEdge_ = StripEdge::kBottom;
-    panControl->move(panControl->x(), screen.height() - panControl->height());
+    movePanel(panControl.Left, ScreenHeight() - panelH);
   }
   if (p == 0 || p == 1) {
-    lblDesc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    panControl->move(screen.width() - panControl->width(), panControl->y());
+    lblDesc.alignment = TAlignment::taLeftJustify;
+    movePanel(ScreenWidth() - panelW, panControl.Top);
   } else if (p == 2 || p == 3) {
-    lblDesc->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    panControl->move(screen.width() - panControl->width(), panControl->y());
+    lblDesc.alignment = TAlignment::taCenter;
+    movePanel(ScreenWidth() - panelW, panControl.Top);
   } else if (p == 4 || p == 5) {
-    lblDesc->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    panControl->move(0, panControl->y());
+    lblDesc.alignment = TAlignment::taRightJustify;
+    movePanel(0, panControl.Top);
   }
-  PlaceLabel();
+  AdjustLabelHeight();
 }
 
 void TfrmMain::LayoutPictureAreaFullScreen() {
-  const QSize screen = ScreenSize();
-  PicShow1->setGeometry(0, 0, screen.width(), screen.height());
+  picShowBounds = Rect(0, 0, ScreenWidth(), ScreenHeight());
+  PicShow1.HandleResize();
 }
 
 void TfrmMain::SetCaptionFont(const std::string& name, TColor color, int32_t size, uint8_t style) {
-  QFont font = lblDesc->font();
-  if (!name.empty()) font.setFamily(QString::fromStdString(Cp1252ToUtf8(name.substr(0, 31))));
-  QPalette pal = lblDesc->palette();
-  pal.setColor(QPalette::WindowText, ToQColor(color));
-  if (color == 0x00FFFFFF) pal.setColor(QPalette::Window, Qt::black);
-  lblDesc->setPalette(pal);
-  // Points at 96 dots per inch, as pixels; a negative size is a pixel height, 0 the default.
-  if (size != 0) {
-    const int64_t magnitude = size < 0 ? -static_cast<int64_t>(size) : size;
-    const int64_t pixels = (magnitude * 96 + 36) / 72;
-    font.setPixelSize(static_cast<int>(pixels < 1 ? 1 : (pixels > 2000 ? 2000 : pixels)));
-  }
-  font.setBold(style & kFontBold);
-  font.setItalic(style & kFontItalic);
-  font.setUnderline(style & kFontUnderline);
-  font.setStrikeOut(style & kFontStrikeOut);
-  lblDesc->setFont(font);
+  if (!name.empty()) lblDesc.font.family = Cp1252ToUtf8(name.substr(0, 31));
+  lblDesc.fontColor = color;
+  if (color == 0x00FFFFFF) lblDesc.color = 0;
+  // Points at the screen's resolution; a negative size is a height in pixels, 0 the default.
+  if (size != 0)
+    lblDesc.font.pixelSize = size < 0 ? static_cast<int>(std::clamp<int64_t>(-int64_t{size}, 1, 2000))
+                                      : PointsToPixels(size, window_.DotsPerInch());
+  lblDesc.font.bold = style & kFontBold;
+  lblDesc.font.italic = style & kFontItalic;
+  lblDesc.font.underline = style & kFontUnderline;
+  lblDesc.font.strikeOut = style & kFontStrikeOut;
+  lblDesc.face = TextFont::Open(lblDesc.font);
   AdjustLabelHeight();
 }
 
 void TfrmMain::LayoutPictureAreaAgainstStrip(int32_t p) {
-  const int h = lblDesc->height();
-  const QSize screen = ScreenSize();
+  const int h = lblDesc.bounds.Bottom - lblDesc.bounds.Top;
   if (p == 0 || p == 2 || p == 4) {
-    PicShow1->setGeometry(0, h, PicShow1->width(), PicShow1->height());
+    OffsetRect(picShowBounds, 0, h - picShowBounds.Top);
   } else if (p == 1 || p == 3 || p == 5) {
-    PicShow1->setGeometry(0, 0, PicShow1->width(), screen.height() - h);
+    picShowBounds.Bottom = picShowBounds.Top + ScreenHeight() - h;
+    PicShow1.HandleResize();
   }
 }
 
 void TfrmMain::SetTransitionStyle(uint8_t style) {
-  PicShow1->SetStyle(style);
+  PicShow1.SetStyle(style);
 }
 
-void TfrmMain::EnableTimer() {
-  // A period of 0 never fires.
-  if (Timer1->interval() > 0 && !closed_) Timer1->start();
+void TfrmMain::AdjustLabelHeight() {
+  TLabel& l = lblDesc;
+  const int width = stripEdge_ == StripEdge::kNone ? l.bounds.Right - l.bounds.Left : ScreenWidth();
+  l.lines = WrapText(Cp1252ToUtf32(l.caption), width, [&](char32_t c) {
+    return l.face ? l.face->Advance(c) : 0;
+  });
+  const int lines = std::max<int>(1, static_cast<int>(l.lines.size()));
+  const int h = stripEdge_ == StripEdge::kNone ? l.LineHeight() : lines * l.LineHeight();
+  l.bounds.Bottom = l.bounds.Top + h;
+  PlaceLabel();
+}
+
+void TfrmMain::PlaceLabel() {
+  const int h = lblDesc.bounds.Bottom - lblDesc.bounds.Top;
+  if (stripEdge_ == StripEdge::kTop) lblDesc.bounds = Rect(0, 0, ScreenWidth(), h);
+  if (stripEdge_ == StripEdge::kBottom)
+    lblDesc.bounds = Rect(0, ScreenHeight() - h, ScreenWidth(), ScreenHeight());
 }
 
 void TfrmMain::SetCaption(const std::string& caption) {
-  lblDesc->setText(QString::fromStdString(Cp1252ToUtf8(caption)));
+  lblDesc.caption = caption;
   AdjustLabelHeight();
+  if (shown_) {
+    DrawBackground();
+    DrawStrip();
+  }
+}
+
+// --- Drawing: the window's colour where no child is, the strip where the picture area leaves
+// it visible, the picture area over both. ---
+
+void TfrmMain::DrawAll() {
+  if (!shown_) return;
+  DrawBackground();
+  DrawStrip();
+  PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
+  paintPending_ = false;
+}
+
+void TfrmMain::DrawBackground() {
+  // The picture area and the strip span the window's width whenever they cover anything of
+  // it; the rows that neither covers show the window's colour.
+  const TRect screen = Rect(0, 0, ScreenWidth(), ScreenHeight());
+  std::vector<std::pair<int, int>> covered;
+  for (const TRect& r : {picShowBounds, lblDesc.bounds})
+    if (r.Left <= 0 && r.Right >= screen.Right && !IsRectEmpty(r)) covered.emplace_back(r.Top, r.Bottom);
+  std::sort(covered.begin(), covered.end());
+  int row = 0;
+  for (const auto& [top, bottom] : covered) {
+    FillRows(window_, row, std::min(top, screen.Bottom), Color);
+    row = std::max(row, bottom);
+  }
+  FillRows(window_, row, screen.Bottom, Color);
+  if (covered.empty()) return;
+}
+
+void TfrmMain::DrawStrip() {
+  const TLabel& l = lblDesc;
+  // The rows of the label that the picture area leaves visible: above it and below it.
+  const std::pair<int, int> spans[2] = {
+      {l.bounds.Top, std::min(l.bounds.Bottom, picShowBounds.Top)},
+      {std::max(l.bounds.Top, picShowBounds.Bottom), l.bounds.Bottom}};
+  const bool areaSpansWidth = picShowBounds.Left <= l.bounds.Left && picShowBounds.Right >= l.bounds.Right;
+  for (auto [top, bottom] : spans) {
+    if (!areaSpansWidth) top = l.bounds.Top, bottom = l.bounds.Bottom;
+    top = std::max(top, 0);
+    bottom = std::min(bottom, ScreenHeight());
+    if (bottom <= top || l.bounds.Right <= l.bounds.Left) continue;
+    TBitmap strip(l.bounds.Right - l.bounds.Left, bottom - top, PixelFormat::pf32bit);
+    const TRect all = Rect(0, 0, strip.Width(), strip.Height());
+    FillRect(strip, all, l.color);
+    if (l.face) {
+      for (std::size_t i = 0; i < l.lines.size(); ++i) {
+        const int lineTop = l.bounds.Top + static_cast<int>(i) * l.LineHeight() - top;
+        if (lineTop >= strip.Height() || lineTop + l.LineHeight() <= 0) continue;
+        const int w = l.face->TextWidth(l.lines[i]);
+        const int x = l.alignment == TAlignment::taLeftJustify ? 0
+                      : l.alignment == TAlignment::taCenter   ? (strip.Width() - w) / 2
+                                                              : strip.Width() - w;
+        l.face->Draw(strip, x, lineTop + l.face->Ascent(), l.lines[i], l.fontColor, all);
+      }
+    }
+    window_.Present(strip, all, l.bounds.Left, top);
+    if (!areaSpansWidth) break;
+  }
+}
+
+// --- The transition control's host ---
+
+void TfrmMain::SetClientSize(int width, int height) {
+  picShowBounds.Right = picShowBounds.Left + width;
+  picShowBounds.Bottom = picShowBounds.Top + height;
+  PicShow1.HandleResize();
+}
+
+void TfrmMain::Present(const TBitmap& image, const TRect& area) {
+  if (shown_) window_.Present(image, area, picShowBounds.Left, picShowBounds.Top);
+}
+
+void TfrmMain::Invalidate(const TRect&) {
+  paintPending_ = true;
+}
+
+void TfrmMain::UpdateNow(const TRect& area) {
+  if (shown_) PicShow1.HandlePaint(area);
+}
+
+void TfrmMain::ProcessEvents(Clock::time_point deadline) {
+  Pump(std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count());
+}
+
+// --- The message loop ---
+
+void TfrmMain::Run() {
+  while (!quitRequested_) Pump(-1);
+}
+
+void TfrmMain::Pump(int64_t deadline_ns) {
+  if (paintPending_ && shown_) {
+    paintPending_ = false;
+    PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
+  }
+  int64_t until = deadline_ns;
+  if (Timer1.enabled && (until < 0 || Timer1.due < until)) until = Timer1.due;
+  Handle(window_.WaitEvent(until));
+  // Then what else is pending, a bounded number, so a stream of wake-ups cannot starve the
+  // caller.
+  for (int i = 0; i < 64 && !displayLost_; ++i) {
+    const WindowEvent event = window_.WaitEvent(0);
+    if (event == WindowEvent::kTimeout) break;
+    Handle(event);
+  }
+}
+
+void TfrmMain::Handle(WindowEvent event) {
+  switch (event) {
+    case WindowEvent::kWake:
+      PicShow1.HandleWake();
+      break;
+    case WindowEvent::kExpose:
+      DrawAll();
+      break;
+    case WindowEvent::kEscape:
+    case WindowEvent::kClose:
+      Close();
+      break;
+    case WindowEvent::kLost:
+      displayLost_ = true;
+      shown_ = false;
+      Close();
+      break;
+    case WindowEvent::kTimeout:
+      break;
+  }
+  if (Timer1.enabled && MonotonicNanoseconds() >= Timer1.due) Timer1TimerFromTimer();
+  if (paintPending_ && shown_) {
+    paintPending_ = false;
+    PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
+  }
+}
+
+// --- The slide sequencer ---
+
+void TfrmMain::EnableTimer() {
+  // A period of 0 never fires.
+  if (Timer1.interval == 0 || closed_) return;
+  Timer1.enabled = true;
+  Timer1.due = MonotonicNanoseconds() + int64_t{Timer1.interval} * 1'000'000;
 }
 
 void TfrmMain::Timer1Timer() {
-  Timer1->stop();
+  Timer1.enabled = false;
   const auto count = static_cast<int32_t>(state_.slides.size());
   if (state_.slidePosition > count - 1) {
     // An empty list ends the show even when it loops: there is nothing to start again with.
     if (state_.loopFlag == 0 || count == 0) {
-      close();
+      Close();
       return;
     }
     state_.slidePosition = 0;
@@ -214,16 +315,16 @@ void TfrmMain::Timer1Timer() {
   // Unrecognised extensions load nothing: the control keeps its previous picture. The decoded
   // bitmap is handed over, not copied: the control's picture is the only one left.
   if (std::optional<TBitmap> picture = LoadSlidePicture(slide.path))
-    PicShow1->Picture().Assign(std::move(*picture));
-  if (IsRandomStyle(state_.styleValue)) PicShow1->SetStyle(PickRandomStyle());
-  PicShow1->Clear();
-  repaint();
-  PicShow1->Execute();
+    PicShow1.Picture().Assign(std::move(*picture));
+  if (IsRandomStyle(state_.styleValue)) PicShow1.SetStyle(PickRandomStyle());
+  PicShow1.Clear();
+  DrawAll();
+  PicShow1.Execute();
   SetCaption(slide.caption);
   ++state_.slidePosition;
   // Wait for the end of the transition, handling paints, keys and the completion as they
   // come; between them the main thread sleeps instead of spinning.
-  while (PicShow1->Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (PicShow1.Busy()) Pump(-1);
   EnableTimer();
 }
 
@@ -231,46 +332,18 @@ void TfrmMain::Timer1TimerFromTimer() {
   try {
     Timer1Timer();
   } catch (const std::exception& e) {
-    ShowErrorBox(kApplicationTitle, ErrorBoxText(e.what()), this);
+    window_.MessageBox(kApplicationTitle, ErrorBoxText(e.what()));
   }
 }
 
-void TfrmMain::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    close();
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
-
-void TfrmMain::closeEvent(QCloseEvent* event) {
-  Timer1->stop();
+void TfrmMain::Close() {
+  if (closed_) return;
+  Timer1.enabled = false;
   closed_ = true;
-  PicShow1->Stop();
-  PicShow1->Clear();
-  lblDesc->setText(QString());
-  event->accept();
-  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-}
-
-void TfrmMain::AdjustLabelHeight() {
-  const QFontMetrics metrics(lblDesc->font());
-  int h = metrics.height();
-  if (stripEdge_ != StripEdge::kNone && !lblDesc->text().isEmpty())
-    h = std::max(h, lblDesc->heightForWidth(width()));
-  lblDesc->resize(lblDesc->width(), h);
-  PlaceLabel();
-}
-
-void TfrmMain::PlaceLabel() {
-  const int h = lblDesc->height();
-  if (stripEdge_ == StripEdge::kTop) lblDesc->setGeometry(0, 0, width(), h);
-  if (stripEdge_ == StripEdge::kBottom) lblDesc->setGeometry(0, height() - h, width(), h);
-}
-
-void TfrmMain::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  PlaceLabel();
+  PicShow1.Stop();
+  PicShow1.Clear();
+  lblDesc.caption.clear();
+  quitRequested_ = true;
 }
 
 }  // namespace qm

@@ -1,29 +1,71 @@
 // TfrmMain: the presentation window. Borderless, on top, full screen, no taskbar button; a
 // caption strip `lblDesc` at the top or bottom edge and the picture area `PicShow1` over the
-// rest. Start-up (FormCreate) extracts the gallery and lays the window out from its header.
+// rest. Start-up (FormCreate) extracts the gallery and lays the window out from its header; the
+// slide sequencer (Timer1Timer) runs the show; the window's event loop (Run) drives both.
+//
+// The window system stays behind PlayerWindow: this class composes what the window shows (the
+// background, the strip with its text, the transition control's frames) and reacts to the
+// events the window reports. It is the transition control's host.
 #pragma once
 
-#include <QLabel>
-#include <QTimer>
-#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "picshow/picshow.h"
+#include "picshow/picshow_host.h"
 #include "player/extraction.h"
-#include "player/picshow_widget.h"
+#include "player/player_window.h"
+#include "player/text_renderer.h"
 
 namespace qm {
 
-class TfrmMain : public QWidget, public GallerySettingsSink {
-  Q_OBJECT
+enum class TAlignment : uint8_t { taLeftJustify, taCenter, taRightJustify };
 
+// The caption label: its place in the window, its text and font, and the lines its text wraps
+// to at its width.
+struct TLabel {
+  TRect bounds;
+  std::string caption;  // Windows-1252
+  TAlignment alignment = TAlignment::taCenter;
+  TColor color = 0x00FFFFFF;      // the strip
+  TColor fontColor = 0x00000000;  // the text
+  FontRequest font;
+  std::unique_ptr<TextFont> face;  // none when the system has no font at all
+  std::vector<std::u32string> lines;
+  // The height of one line of the font.
+  int LineHeight() const;
+};
+
+// The slide timer: a period, and while enabled the moment of its next tick.
+struct TTimer {
+  uint32_t interval = 2000;  // milliseconds
+  bool enabled = false;
+  int64_t due = 0;  // monotonic nanoseconds
+};
+
+class TfrmMain : public GallerySettingsSink, public PicShowHost {
  public:
-  // Builds the window from its description, then runs FormCreate on `executable`.
-  explicit TfrmMain(const std::string& executable, QWidget* parent = nullptr);
+  // Builds the window from its description on `window`, not yet shown.
+  explicit TfrmMain(PlayerWindow& window);
+  ~TfrmMain() override;
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
 
   // Start-up: extraction and layout. On failure shows the start-up error box and requests
   // the end of the program. Returns whether start-up succeeded.
   bool FormCreate(const std::string& executable);
-
+  bool StartupFailed() const { return startupFailed_; }
   const PlayerState& State() const { return state_; }
+
+  // Shows the window and draws it.
+  void Show();
+  // The message loop: handles events until the end of the program is requested.
+  void Run();
+  bool QuitRequested() const { return quitRequested_; }
+  // Whether the connection to the display was lost.
+  bool DisplayLost() const { return displayLost_; }
 
   // The slide sequencer's tick: shows the slide at the slide position and waits for its
   // transition to end. Decoding errors pass to the caller.
@@ -31,16 +73,18 @@ class TfrmMain : public QWidget, public GallerySettingsSink {
   // The timer's tick as the framework runs it: an error shows the default error box, and the
   // show halts on the previous slide.
   void Timer1TimerFromTimer();
+  // FormCloseQuery, then the end of the program: stops the show; never refused.
+  void Close();
 
-  bool StartupFailed() const { return startupFailed_; }
+  // The window's children, named as in its description.
+  TLabel lblDesc;
+  TRect picShowBounds = Rect(0, 0, 200, 200);
+  TPicShow PicShow1{*this};
+  TRect panControl = Rect(298, 118, 326, 146);  // never shown
+  TTimer Timer1;
+  TColor Color = 0x00F0F0F0;  // the window's own colour
 
-  // Children, named as in the window's description.
-  QLabel* lblDesc = nullptr;
-  TPicShowWidget* PicShow1 = nullptr;
-  QWidget* panControl = nullptr;
-  QLabel* imgPause = nullptr;
-  QLabel* imgPlay = nullptr;
-  QTimer* Timer1 = nullptr;
+  PlayerWindow& Window() { return window_; }
 
   // GallerySettingsSink: the gallery header applied to the window.
   void SetTimerPeriod(uint32_t milliseconds) override;
@@ -51,28 +95,41 @@ class TfrmMain : public QWidget, public GallerySettingsSink {
   void LayoutPictureAreaAgainstStrip(int32_t p) override;
   void SetTransitionStyle(uint8_t style) override;
 
-  // The screen the window covers, in physical pixels.
-  static QSize ScreenSize();
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-  // FormKeyDown: Escape, whatever the shift state, closes the window.
-  void keyPressEvent(QKeyEvent* event) override;
-  // FormCloseQuery: stops the show; never refuses the close. Closing ends the program.
-  void closeEvent(QCloseEvent* event) override;
+  // PicShowHost: the picture area.
+  int ClientWidth() const override { return picShowBounds.Right - picShowBounds.Left; }
+  int ClientHeight() const override { return picShowBounds.Bottom - picShowBounds.Top; }
+  void SetClientSize(int width, int height) override;
+  void Present(const TBitmap& image, const TRect& area) override;
+  void Invalidate(const TRect& area) override;
+  void UpdateNow(const TRect& area) override;
+  void WakeMainThread() override { window_.Wake(); }
+  void ProcessEvents(Clock::time_point deadline) override;
 
  private:
+  // Handles the events that are pending, or waits for the next one until `deadline_ns`.
+  void Pump(int64_t deadline_ns);
+  void Handle(WindowEvent event);
+  void DrawAll();
+  void DrawBackground();
+  void DrawStrip();
+  void SetCaption(const std::string& caption);
   // Keeps the label's automatic height: as many lines as its text needs at its width.
   void AdjustLabelHeight();
-  void SetCaption(const std::string& caption);
-  void EnableTimer();
   void PlaceLabel();
+  void EnableTimer();
+  int ScreenWidth() const { return window_.Width(); }
+  int ScreenHeight() const { return window_.Height(); }
 
   enum class StripEdge { kNone, kTop, kBottom };
+  PlayerWindow& window_;
   StripEdge stripEdge_ = StripEdge::kNone;
   PlayerState state_;
   bool startupFailed_ = false;
   bool closed_ = false;
+  bool shown_ = false;
+  bool quitRequested_ = false;
+  bool displayLost_ = false;
+  bool paintPending_ = false;
 };
 
 }  // namespace qm

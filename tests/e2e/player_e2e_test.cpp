@@ -23,12 +23,12 @@ using test::Bytes;
 
 constexpr int kSW = 640, kSH = 480;
 constexpr int kPicW = 200, kPicH = 100;
-constexpr QRgb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
-constexpr QRgb kBackground = 0xFF404060;  // stored as 0x00604040
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+constexpr uint32_t kBackground = 0xFF404060;  // stored as 0x00604040
 constexpr TColor kBackgroundStored = 0x00604040;
 
-Bytes SolidBmp(QRgb colour) {
-  return test::SolidBmp(kPicW, kPicH, qRed(colour), qGreen(colour), qBlue(colour));
+Bytes SolidBmp(uint32_t colour) {
+  return test::SolidBmp(kPicW, kPicH, (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
 }
 
 struct Slide {
@@ -84,10 +84,10 @@ class PlayerE2E : public ::testing::Test {
   }
 
   // Waits until the screen's pixel at (x, y) has `colour`.
-  bool WaitForPixel(int x, int y, QRgb colour, std::chrono::milliseconds timeout = 30s) {
+  bool WaitForPixel(int x, int y, uint32_t colour, std::chrono::milliseconds timeout = 30s) {
     return test::WaitFor(
         [&] {
-          const QImage shot = x_.Screenshot();
+          const test::Shot shot = x_.Screenshot();
           return !shot.isNull() && shot.pixel(x, y) == colour;
         },
         timeout);
@@ -99,14 +99,14 @@ class PlayerE2E : public ::testing::Test {
 };
 
 // Rows of the strip at the bottom (or top) edge, counted while column `x` shows `strip`.
-int StripHeight(const QImage& shot, QRgb strip, bool bottom, int x) {
+int StripHeight(const test::Shot& shot, uint32_t strip, bool bottom, int x) {
   int h = 0;
   while (h < shot.height() && shot.pixel(x, bottom ? shot.height() - 1 - h : h) == strip) ++h;
   return h;
 }
 
 // Horizontal extent of the pixels within rows [y0, y1) that are not `strip`.
-std::pair<int, int> TextColumns(const QImage& shot, QRgb strip, int y0, int y1) {
+std::pair<int, int> TextColumns(const test::Shot& shot, uint32_t strip, int y0, int y1) {
   int lo = shot.width(), hi = -1;
   for (int y = y0; y < y1; ++y)
     for (int x = 0; x < shot.width(); ++x)
@@ -119,9 +119,9 @@ TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
                           {"g.bmp", SolidBmp(kGreen), "zwei"},
                           {"b.bmp", SolidBmp(kBlue), "drei"}});
   const int left = (kSW - kPicW) / 2, top = (kSH - kPicH) / 2;
-  for (QRgb colour : {kRed, kGreen, kBlue}) {
+  for (uint32_t colour : {kRed, kGreen, kBlue}) {
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
-    const QImage shot = x_.Screenshot();
+    const test::Shot shot = x_.Screenshot();
     EXPECT_EQ(shot.pixel(left, top), colour);
     EXPECT_EQ(shot.pixel(left + kPicW - 1, top + kPicH - 1), colour);
     EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
@@ -134,7 +134,7 @@ TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
 
 TEST_F(PlayerE2E, LoopingShowWrapsAndEscapeEndsIt) {
   Start(Header(1, 1), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
-  for (QRgb colour : {kRed, kGreen, kRed, kGreen})
+  for (uint32_t colour : {kRed, kGreen, kRed, kGreen})
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(1s), std::optional<int>(0));
@@ -163,11 +163,11 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     if (c.position == 3) caption = std::string(30, 'M') + " " + std::string(30, 'M');
     Start(Header(0, 0, c.position), {{"r.bmp", SolidBmp(kRed), caption}});
     // The picture shows, and the caption strip with it.
-    QImage shot;
+    test::Shot shot;
     ASSERT_TRUE(test::WaitFor(
         [&] {
           shot = x_.Screenshot();
-          return !shot.isNull() && shot.pixelColor(kSW / 2, kSH / 2).red() > 200 &&
+          return !shot.isNull() && ((shot.pixel(kSW / 2, kSH / 2) >> 16) & 0xFF) > 200 &&
                  StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1) > 10;
         },
         30s));
@@ -200,7 +200,7 @@ TEST_F(PlayerE2E, WhiteCaptionTextGetsABlackStrip) {
   h.fontColor = 0x00FFFFFF;
   Start(h, {{"g.bmp", SolidBmp(kGreen), "Weiss auf Schwarz"}});
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kGreen));
-  const QImage shot = x_.Screenshot();
+  const test::Shot shot = x_.Screenshot();
   EXPECT_EQ(shot.pixel(2, kSH - 2), 0xFF000000);
   const int stripH = StripHeight(shot, 0xFF000000, true, 2);
   bool white = false;

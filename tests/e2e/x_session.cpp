@@ -8,9 +8,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <thread>
 #include <vector>
+
+#include "imaging/slide_loader.h"
 
 namespace qm::test {
 
@@ -65,6 +68,25 @@ std::string Seconds(std::chrono::milliseconds timeout) {
       1, std::lround(static_cast<double>(timeout.count()) * TimeoutScale() / 1000.0)));
 }
 
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply != nullptr ? reply->atom : 0;
+  std::free(reply);
+  return atom;
+}
+
+// The first value of a WINDOW property; 0 when there is none.
+uint32_t WindowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+  xcb_get_property_reply_t* reply = xcb_get_property_reply(
+      c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1), nullptr);
+  uint32_t value = 0;
+  if (reply != nullptr && xcb_get_property_value_length(reply) >= 4)
+    value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
+  std::free(reply);
+  return value;
+}
+
 }  // namespace
 
 double TimeoutScale() {
@@ -74,15 +96,17 @@ double TimeoutScale() {
   return scale > 0 ? scale : 1.0;
 }
 
-XSession::XSession(int width, int height) {
+XSession::XSession(int width, int height, const XSessionOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) return;
-  const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x" +
+                           std::to_string(options.depth);
   // -displayfd: the server takes a free display itself and writes its number when it accepts
   // connections; -noreset: it keeps running when its last client leaves.
-  pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size, "-nolisten",
-                "tcp", "-noreset"},
-               {}, fds[0]);
+  std::vector<std::string> argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                   size, "-nolisten", "tcp", "-noreset"};
+  argv.insert(argv.end(), options.serverArgs.begin(), options.serverArgs.end());
+  pid_ = Spawn(argv, {}, fds[0]);
   close(fds[1]);
   const std::string number =
       ReadLine(fds[0], std::chrono::milliseconds(std::lround(30000 * TimeoutScale())));
@@ -95,6 +119,17 @@ XSession::XSession(int width, int height) {
       connection_ = nullptr;
     }
   }
+  if (Ok() && options.windowManager) {
+    windowManager_ = Spawn({"openbox"}, {"DISPLAY=" + display_});
+    // The window manager is at work once it has named itself on the root window.
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const xcb_atom_t check = Atom(connection_, "_NET_SUPPORTING_WM_CHECK");
+    if (!WaitFor([&] { return WindowProperty(connection_, root, check) != 0; },
+                 std::chrono::seconds(30))) {
+      xcb_disconnect(connection_);
+      connection_ = nullptr;
+    }
+  }
   if (!Ok() && pid_ > 0) {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
@@ -103,6 +138,10 @@ XSession::XSession(int width, int height) {
 }
 
 XSession::~XSession() {
+  if (windowManager_ > 0) {
+    kill(windowManager_, SIGTERM);
+    waitpid(windowManager_, nullptr, 0);
+  }
   if (connection_ != nullptr) xcb_disconnect(connection_);
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
@@ -110,17 +149,33 @@ XSession::~XSession() {
   }
 }
 
-QImage XSession::Screenshot() const {
+uint32_t Shot::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
+  const uint8_t* p = bitmap_.ScanLine(y) + 3 * x;
+  return 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+bool XSession::SaveScreenshot(const std::string& path) const {
+  return RunCommand("DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30)) + " " +
+                    QM_BIN_DIR + "/quenmora-screenshot " + path + " 2>/dev/null") == 0;
+}
+
+Shot XSession::Screenshot() const {
   char path[] = "/tmp/qm-e2e-shot-XXXXXX.png";
   const int fd = mkstemps(path, 4);
   if (fd < 0) return {};
   close(fd);
-  QImage image;
-  if (RunCommand("QT_QPA_PLATFORM=xcb DISPLAY=" + display_ + " " + QM_BIN_DIR +
-                 "/quenmora-screenshot " + path + " 2>/dev/null") == 0)
-    image.load(path);
+  Shot shot;
+  try {
+    if (SaveScreenshot(path))
+      if (std::optional<TBitmap> image = LoadSlidePicture(path)) {
+        image->ConvertTo(PixelFormat::pf24bit);
+        shot = Shot(std::move(*image));
+      }
+  } catch (const std::exception&) {
+  }
   unlink(path);
-  return image.convertToFormat(QImage::Format_RGB32);
+  return shot;
 }
 
 bool XSession::KeyTo(const std::string& title, const std::string& key) const {
@@ -173,7 +228,7 @@ Process::Process(const XSession& x, const std::string& program, const std::strin
   pid_ = Spawn({program}, {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
                            runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
                                          : std::string("XDG_RUNTIME_DIR"),
-                           "QT_QPA_PLATFORM=xcb", "ASAN_OPTIONS=detect_leaks=0"});
+                           "ASAN_OPTIONS=detect_leaks=0"});
 }
 
 Process::~Process() {

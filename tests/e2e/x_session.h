@@ -4,28 +4,55 @@
 
 #include <sys/types.h>
 
-#include <QImage>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
 
 struct xcb_connection_t;
 
 namespace qm::test {
 
+// A screenshot: pixels as 0xFFRRGGBB, like the screen shows them.
+class Shot {
+ public:
+  Shot() = default;
+  explicit Shot(TBitmap bitmap) : bitmap_(std::move(bitmap)) {}
+  bool isNull() const { return bitmap_.Empty(); }
+  int width() const { return bitmap_.Width(); }
+  int height() const { return bitmap_.Height(); }
+  uint32_t pixel(int x, int y) const;
+
+ private:
+  TBitmap bitmap_;
+};
+
+struct XSessionOptions {
+  int depth = 24;
+  // Runs Debian's EWMH window manager, openbox, on the display.
+  bool windowManager = false;
+  // Further arguments for the server, e.g. {"-extension", "MIT-SHM"}.
+  std::vector<std::string> serverArgs;
+};
+
 class XSession {
  public:
   // Starts Xvfb on a display the server picks itself, kept from resetting, and holds one
   // connection to it for the session's life: the server never sees its last client leave.
-  XSession(int width, int height);
+  XSession(int width, int height, const XSessionOptions& options = {});
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
 
   const std::string& Display() const { return display_; }
   bool Ok() const { return pid_ > 0 && connection_ != nullptr; }
-  QImage Screenshot() const;
+  Shot Screenshot() const;
+  // Saves the screen as a PNG file at `path`; false when that failed.
+  bool SaveScreenshot(const std::string& path) const;
   // Waits (bounded) for a visible window titled exactly `title`, gives it the keyboard focus
   // and sends the key (xdotool name, e.g. "Escape", "Return"). False when no such window came.
   bool KeyTo(const std::string& title, const std::string& key) const;
@@ -37,6 +64,7 @@ class XSession {
  private:
   std::string display_;
   pid_t pid_ = -1;
+  pid_t windowManager_ = -1;
   xcb_connection_t* connection_ = nullptr;
 };
 

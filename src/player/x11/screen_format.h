@@ -1,0 +1,34 @@
+// The pixel format of an X screen's TrueColor visual and the conversion of the player's 32-bit
+// pixels (blue, green, red, unused) into it: 32 or 24 bits per pixel for depths 24 and 32, 16
+// bits for depth 16 (5-6-5 or 5-5-5), in the server's byte order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qm {
+
+struct ScreenFormat {
+  int depth = 0;
+  int bitsPerPixel = 0;  // 16, 24 or 32
+  int scanlinePad = 32;  // bits each row is padded to
+  uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+  bool msbFirst = false;  // the server's image byte order
+
+  // Bytes of one row of `width` pixels, padded as the server expects.
+  std::size_t RowBytes(int width) const;
+  // True when the player's pixels are already the server's (32 bits, blue in the low byte,
+  // least significant byte first): frames are copied unchanged.
+  bool Native() const;
+};
+
+// Whether the player draws on a visual of this class, depth, pixel size and masks; when not,
+// `why` gets the reason for the user.
+bool Drawable(bool trueColor, const ScreenFormat& format, std::string* why);
+
+// Converts `count` pixels of 32 bits (blue, green, red, unused) at `from` into the server's
+// format at `to`. Each channel keeps its top bits.
+void ConvertRow(const uint8_t* from, int count, uint8_t* to, const ScreenFormat& format);
+
+}  // namespace qm

@@ -1,15 +1,17 @@
-// The presentation window under the offscreen platform: the layout that start-up computes for
-// every caption position, the caption font and colours, the control's settings, and sequencer
-// ticks driven directly.
-#include <QApplication>
-#include <QFontMetrics>
+// The presentation window on a window of memory: the layout that start-up computes for every
+// caption position, the caption font and colours, what the screen shows of strip and picture
+// area, the control's settings, and sequencer ticks driven directly.
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
 #include "picshow/style_catalogue.h"
 #include "platform/exception.h"
 #include "platform/pixel_store.h"
+#include "platform/stretch.h"
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "show_builder.h"
@@ -17,17 +19,67 @@
 namespace qm {
 namespace {
 
-using test::Bytes;
+// A screen of memory: what is presented lands in `screen`; wake-ups wake the wait.
+class MemoryWindow : public PlayerWindow {
+ public:
+  int Width() const override { return screen.Width(); }
+  int Height() const override { return screen.Height(); }
+  int DotsPerInch() const override { return 96; }
+  void Show() override { shown = true; }
+  void Present(const TBitmap& pixels, const TRect& area, int x, int y) override {
+    TRect target = area;
+    OffsetRect(target, x, y);
+    IntersectRect(target, target, Rect(0, 0, Width(), Height()));
+    for (int row = target.Top; row < target.Bottom; ++row)
+      std::copy_n(pixels.ScanLine(row - y) + 4 * (target.Left - x),
+                  4 * (target.Right - target.Left), screen.ScanLine(row) + 4 * target.Left);
+  }
+  WindowEvent WaitEvent(int64_t deadline_ns) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto due = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(deadline_ns));
+    if (deadline_ns < 0)
+      woken_.wait(lock, [&] { return wake_; });
+    else
+      woken_.wait_until(lock, due, [&] { return wake_; });
+    const bool woken = std::exchange(wake_, false);
+    return woken ? WindowEvent::kWake : WindowEvent::kTimeout;
+  }
+  void Wake() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake_ = true;
+    woken_.notify_all();
+  }
+  void MessageBox(const std::string& title, const std::string& text) override {
+    boxes.push_back(title + ": " + text);
+  }
+  // 0x00RRGGBB of a screen pixel.
+  uint32_t Pixel(int x, int y) const {
+    const uint8_t* p = screen.ScanLine(y) + 4 * x;
+    return uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+  }
+
+  TBitmap screen{640, 480, PixelFormat::pf32bit};
+  bool shown = false;
+  std::vector<std::string> boxes;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool wake_ = false;
+};
 
 class WindowTest : public ::testing::Test {
  protected:
   std::unique_ptr<TfrmMain> Open(const GalleryHeader& header,
                                  const std::vector<test::TestSlide>& slides = {}) {
     test::WriteFile(exe_, test::SimplePresentation(header, slides));
-    return std::make_unique<TfrmMain>(exe_);
+    auto w = std::make_unique<TfrmMain>(window_);
+    w->FormCreate(exe_);
+    return w;
   }
   ~WindowTest() override { std::filesystem::remove(exe_); }
 
+  MemoryWindow window_;
   std::string exe_ = std::filesystem::temp_directory_path().string() + "/qm-window-" +
                      std::to_string(getpid()) + ".bin";
   test::PrivateTempDir tmp_;
@@ -45,45 +97,39 @@ GalleryHeader BaseHeader(int32_t position) {
 }
 
 TEST_F(WindowTest, GeometryForEveryCaptionPosition) {
-  const QSize screen = TfrmMain::ScreenSize();
-  const int SW = screen.width(), SH = screen.height();
+  const int SW = 640, SH = 480;
   for (int32_t p : {0, 1, 2, 3, 4, 5, 6, -1}) {
     SCOPED_TRACE(p);
     auto w = Open(BaseHeader(p));
     ASSERT_FALSE(w->StartupFailed());
-    const int h = QFontMetrics(w->lblDesc->font()).height();
+    const int h = w->lblDesc.LineHeight();
     EXPECT_GT(h, 10);
-    const QRect area = w->PicShow1->geometry();
-    const QRect strip = w->lblDesc->geometry();
-    const QPoint panel = w->panControl->pos();
+    const TRect area = w->picShowBounds, strip = w->lblDesc.bounds;
+    const TRect panel = w->panControl;
     if (p >= 0 && p <= 5) {
-      EXPECT_EQ(strip.height(), h);
-      EXPECT_EQ(strip.width(), SW);
+      EXPECT_EQ(strip.Bottom - strip.Top, h);
     }
     if (p == 0 || p == 2 || p == 4) {
-      EXPECT_EQ(strip.top(), 0);
-      EXPECT_EQ(area, QRect(0, h, SW, SH)) << "reaches h rows below the screen";
-      EXPECT_EQ(panel.y(), 0);
+      EXPECT_EQ(strip, Rect(0, 0, SW, h));
+      EXPECT_EQ(area, Rect(0, h, SW, SH + h)) << "reaches h rows below the screen";
+      EXPECT_EQ(panel.Top, 0);
     } else if (p == 1 || p == 3 || p == 5) {
-      EXPECT_EQ(strip.top(), SH - h);
-      EXPECT_EQ(area, QRect(0, 0, SW, SH - h));
-      EXPECT_EQ(panel.y(), SH - 28);
+      EXPECT_EQ(strip, Rect(0, SH - h, SW, SH));
+      EXPECT_EQ(area, Rect(0, 0, SW, SH - h));
+      EXPECT_EQ(panel.Top, SH - 28);
     } else {
-      EXPECT_EQ(area, QRect(0, 0, SW, SH));
-      EXPECT_EQ(panel, QPoint(298, 118));
-      EXPECT_EQ(strip.topLeft(), QPoint(0, 0));
-      EXPECT_EQ(w->lblDesc->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+      EXPECT_EQ(area, Rect(0, 0, SW, SH));
+      EXPECT_EQ(panel, Rect(298, 118, 326, 146));
+      EXPECT_EQ(strip.Left, 0);
+      EXPECT_EQ(strip.Top, 0);
+      EXPECT_EQ(w->lblDesc.alignment, TAlignment::taCenter);
     }
-    const Qt::Alignment align = w->lblDesc->alignment() & Qt::AlignHorizontal_Mask;
-    if (p == 0 || p == 1 || p == 2 || p == 3) {
-      EXPECT_EQ(align, p < 2 ? Qt::AlignLeft : Qt::AlignHCenter);
-      EXPECT_EQ(panel.x(), SW - 28);
+    if (p >= 0 && p <= 5) {
+      const TAlignment expected[3] = {TAlignment::taLeftJustify, TAlignment::taCenter,
+                                      TAlignment::taRightJustify};
+      EXPECT_EQ(w->lblDesc.alignment, expected[p / 2]);
+      EXPECT_EQ(panel.Left, p < 4 ? SW - 28 : 0);
     }
-    if (p == 4 || p == 5) {
-      EXPECT_EQ(align, Qt::AlignRight);
-      EXPECT_EQ(panel.x(), 0);
-    }
-    EXPECT_FALSE(w->panControl->isVisible());
   }
 }
 
@@ -93,43 +139,68 @@ TEST_F(WindowTest, CaptionFontAndStripColours) {
   h.fontColor = 0x00FFFFFF;
   h.fontStyle = 0xF0 | kFontBold | kFontStrikeOut;
   auto w = Open(h);
-  const QFont font = w->lblDesc->font();
-  EXPECT_EQ(font.family(), QString(31, 'Q')) << "names are cut to 31 characters";
-  EXPECT_TRUE(font.bold());
-  EXPECT_FALSE(font.italic());
-  EXPECT_FALSE(font.underline());
-  EXPECT_TRUE(font.strikeOut());
-  EXPECT_EQ(w->lblDesc->palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(w->lblDesc->palette().color(QPalette::WindowText), QColor(Qt::white));
+  const FontRequest& font = w->lblDesc.font;
+  EXPECT_EQ(font.family, std::string(31, 'Q')) << "names are cut to 31 characters";
+  EXPECT_TRUE(font.bold && font.strikeOut && !font.italic && !font.underline);
+  EXPECT_EQ(font.pixelSize, 19) << "14 points at 96 dots per inch";
+  ASSERT_TRUE(w->lblDesc.face);
+  EXPECT_NE(w->lblDesc.face->Family(), font.family) << "an unknown family: the default face";
+  EXPECT_EQ(w->lblDesc.color, 0u);
+  EXPECT_EQ(w->lblDesc.fontColor, 0x00FFFFFFu);
 
   h.fontColor = 0x00FFFFFE;  // near-white keeps the white strip
   h.fontName.clear();
+  h.fontSize = -30;  // a height in pixels
   h.fontStyle = kFontItalic | kFontUnderline;
   w = Open(h);
-  EXPECT_EQ(w->lblDesc->palette().color(QPalette::Window), QColor(Qt::white));
-  EXPECT_EQ(w->lblDesc->palette().color(QPalette::WindowText), QColor(0xFE, 0xFF, 0xFF));
-  EXPECT_EQ(w->lblDesc->font().family(), "MS Sans Serif") << "an empty name keeps the default";
-  EXPECT_TRUE(w->lblDesc->font().italic());
-  EXPECT_TRUE(w->lblDesc->font().underline());
+  EXPECT_EQ(w->lblDesc.color, 0x00FFFFFFu);
+  EXPECT_EQ(w->lblDesc.fontColor, 0x00FFFFFEu);
+  EXPECT_EQ(w->lblDesc.font.family, "MS Sans Serif") << "an empty name keeps the default";
+  EXPECT_EQ(w->lblDesc.font.pixelSize, 30);
+  EXPECT_TRUE(w->lblDesc.font.italic && w->lblDesc.font.underline);
 }
 
 TEST_F(WindowTest, HeaderSettingsReachTimerAndTransitionControl) {
   auto w = Open(BaseHeader(3));
-  EXPECT_EQ(w->Timer1->interval(), 4000);
-  EXPECT_FALSE(w->Timer1->isActive());
-  EXPECT_TRUE(w->PicShow1->Center());
-  EXPECT_EQ(w->PicShow1->Delay(), 50);
-  EXPECT_FALSE(w->PicShow1->OverDraw());
-  EXPECT_EQ(w->PicShow1->Step(), 4);
-  EXPECT_TRUE(w->PicShow1->Threaded());
-  EXPECT_FALSE(w->PicShow1->AutoSize());
-  EXPECT_EQ(w->PicShow1->Color(), 0x00112233u);
-  EXPECT_EQ(w->PicShow1->Style(), 10) << "style field 266";
+  EXPECT_EQ(w->Timer1.interval, 4000u);
+  EXPECT_FALSE(w->Timer1.enabled);
+  EXPECT_TRUE(w->PicShow1.Center());
+  EXPECT_EQ(w->PicShow1.Delay(), 50);
+  EXPECT_FALSE(w->PicShow1.OverDraw());
+  EXPECT_EQ(w->PicShow1.Step(), 4);
+  EXPECT_TRUE(w->PicShow1.Threaded());
+  EXPECT_FALSE(w->PicShow1.AutoSize());
+  EXPECT_EQ(w->PicShow1.Color(), 0x00112233u);
+  EXPECT_EQ(w->PicShow1.Style(), 10) << "style field 266";
   GalleryHeader h = BaseHeader(3);
   h.style = 200;
-  EXPECT_EQ(Open(h)->PicShow1->Style(), 0) << "above 150 leaves style 0";
+  EXPECT_EQ(Open(h)->PicShow1.Style(), 0) << "above 150 leaves style 0";
   h.style = 999;
-  EXPECT_EQ(Open(h)->PicShow1->Style(), 0) << "the random marker sets nothing at start-up";
+  EXPECT_EQ(Open(h)->PicShow1.Style(), 0) << "the random marker sets nothing at start-up";
+}
+
+// What the screen shows: a two-line caption at the bottom shows its last line only, over the
+// strip's colour; the picture centred in the area above; the window's colour nowhere.
+TEST_F(WindowTest, ScreenShowsOneCaptionLineAndThePictureAbove) {
+  GalleryHeader h = BaseHeader(3);
+  h.fontColor = 0x000000FF;  // red text on white
+  const std::string longCaption = std::string(40, 'M') + " " + std::string(40, 'M');
+  auto w = Open(h, {{"a.bmp", longCaption, test::SolidBmp(30, 20, 0, 0, 255)}});
+  w->Show();
+  w->Timer1Timer();
+  const int line = w->lblDesc.LineHeight();
+  EXPECT_EQ(w->lblDesc.lines.size(), 2u);
+  EXPECT_EQ(w->lblDesc.bounds, Rect(0, 480 - 2 * line, 640, 480)) << "the strip grew upwards";
+  const TRect area = w->picShowBounds;
+  EXPECT_EQ(area, Rect(0, 0, 640, 480 - line)) << "the picture area never moves";
+  const int top = (area.Bottom - 20) / 2, left = (640 - 30) / 2;
+  EXPECT_EQ(window_.Pixel(left, top), 0x0000FFu);
+  EXPECT_EQ(window_.Pixel(left - 1, top), 0x332211u) << "the background colour 0x00BBGGRR";
+  bool text = false;
+  for (int y = 480 - line; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) text |= (window_.Pixel(x, y) & 0xFF00) == 0;  // red ink
+  EXPECT_TRUE(text) << "the caption's last line shows";
+  EXPECT_EQ(window_.Pixel(639, 479), 0xFFFFFFu) << "the strip is white";
 }
 
 TEST_F(WindowTest, TicksShowSlidesInOrderKeepPicturesForUnknownExtensionsAndEnd) {
@@ -142,53 +213,58 @@ TEST_F(WindowTest, TicksShowSlidesInOrderKeepPicturesForUnknownExtensionsAndEnd)
                     {"notes.gif", "zwei", {1, 2, 3}},
                     {"b.bmp", "drei", test::SolidBmp(16, 8)}});
   ASSERT_FALSE(w->StartupFailed());
-  w->show();
+  w->Show();
   std::vector<int> styles;
   w->Timer1Timer();
-  EXPECT_FALSE(w->PicShow1->Busy()) << "the tick waits for the end of the transition";
-  EXPECT_EQ(w->PicShow1->Picture().Width(), 30);
-  EXPECT_EQ(w->lblDesc->text(), QString::fromUtf8("Grüße"));
+  EXPECT_FALSE(w->PicShow1.Busy()) << "the tick waits for the end of the transition";
+  EXPECT_EQ(w->PicShow1.Picture().Width(), 30);
+  EXPECT_EQ(w->lblDesc.lines, std::vector<std::u32string>{U"Grüße"});
   EXPECT_EQ(w->State().slidePosition, 1);
-  styles.push_back(w->PicShow1->Style());
+  styles.push_back(w->PicShow1.Style());
   w->Timer1Timer();
-  EXPECT_EQ(w->PicShow1->Picture().Width(), 30) << "a .gif is not decoded";
-  EXPECT_EQ(w->lblDesc->text(), "zwei");
-  styles.push_back(w->PicShow1->Style());
+  EXPECT_EQ(w->PicShow1.Picture().Width(), 30) << "a .gif is not decoded";
+  EXPECT_EQ(w->lblDesc.caption, "zwei");
+  styles.push_back(w->PicShow1.Style());
   w->Timer1Timer();
-  EXPECT_EQ(w->PicShow1->Picture().Width(), 16);
-  styles.push_back(w->PicShow1->Style());
+  EXPECT_EQ(w->PicShow1.Picture().Width(), 16);
+  styles.push_back(w->PicShow1.Style());
   for (int s : styles)
     EXPECT_NE(std::find(kRandomStylePool.begin(), kRandomStylePool.end(), s),
               kRandomStylePool.end())
         << s;
-  EXPECT_TRUE(w->Timer1->isActive()) << "the interval starts after the transition";
+  EXPECT_TRUE(w->Timer1.enabled) << "the interval starts after the transition";
   w->Timer1Timer();  // past the last slide with loop 0: the window closes
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_FALSE(w->Timer1->isActive());
-  EXPECT_TRUE(w->lblDesc->text().isEmpty());
+  EXPECT_TRUE(w->QuitRequested());
+  EXPECT_FALSE(w->Timer1.enabled);
+  EXPECT_TRUE(w->lblDesc.caption.empty());
 }
 
 TEST_F(WindowTest, DecodingErrorStopsTheTickBeforeAnyChange) {
   auto w = Open(BaseHeader(3), {{"ok.bmp", "eins", test::SolidBmp(10, 10)},
                                 {"bad.bmp", "zwei", {'B', 'M', 0, 0}}});
-  w->show();
+  w->Show();
   w->Timer1Timer();
   EXPECT_THROW(w->Timer1Timer(), Exception);
-  EXPECT_EQ(w->lblDesc->text(), "eins");
+  EXPECT_EQ(w->lblDesc.caption, "eins");
   EXPECT_EQ(w->State().slidePosition, 1);
-  EXPECT_FALSE(w->Timer1->isActive()) << "the show halts";
-  EXPECT_EQ(w->PicShow1->Picture().Width(), 10);
+  EXPECT_FALSE(w->Timer1.enabled) << "the show halts";
+  EXPECT_EQ(w->PicShow1.Picture().Width(), 10);
+  // From the timer, the default handler's box says it.
+  w->Timer1TimerFromTimer();
+  ASSERT_EQ(window_.boxes.size(), 1u);
+  EXPECT_EQ(window_.boxes[0].rfind("Quenmora Player: ", 0), 0u) << window_.boxes[0];
 }
 
 // The decoded picture becomes the control's picture without a copy, and the transition adds its
 // display, old-contents and new-picture bitmaps at 32 bits (the new picture converted straight
-// from the control's): no other copy of the slide exists at any moment of the tick.
+// from the control's): no other copy of the slide exists at any moment of the tick. (No caption
+// strip here: its own small bitmap is no copy of the slide.)
 TEST_F(WindowTest, ATickHoldsThePictureAndTheTransitionsThreeBitmapsOnly) {
-  GalleryHeader h = BaseHeader(3);
+  GalleryHeader h = BaseHeader(7);
   h.style = 1;
   auto w = Open(
       h, {{"small.bmp", "", test::SolidBmp(8, 8)}, {"big.bmp", "", test::SolidBmp(1000, 500)}});
-  w->show();
+  w->Show();
   w->Timer1Timer();  // the screen's own bitmaps now exist
   PixelStore::ResetPeak();
   const std::size_t before = PixelStore::LiveBytes();
@@ -197,13 +273,20 @@ TEST_F(WindowTest, ATickHoldsThePictureAndTheTransitionsThreeBitmapsOnly) {
   EXPECT_LE(PixelStore::PeakBytes() - before, picture + 3 * frame + 4096);
 }
 
-TEST_F(WindowTest, EmptyGalleryWithLoopEndsTheShow) {
+TEST_F(WindowTest, EmptyGalleryWithLoopEndsTheShowAndDamagedPayloadSaysSo) {
   GalleryHeader h = BaseHeader(3);
   h.loop = 1;
   auto w = Open(h);
-  w->show();
+  w->Show();
   w->Timer1Timer();
-  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(w->QuitRequested());
+  test::WriteFile(exe_, test::Bytes(2000, 0x90));
+  TfrmMain bare(window_);
+  EXPECT_FALSE(bare.FormCreate(exe_));
+  EXPECT_TRUE(bare.QuitRequested());
+  EXPECT_EQ(window_.boxes, std::vector<std::string>{
+                               "Fehler: Dateiinhalt konnte nicht ausgelesen werden. Die Anwendung "
+                               "wird beendet."});
 }
 
 TEST(FatalError, TextNamesClassModuleAndAddress) {
@@ -214,10 +297,3 @@ TEST(FatalError, TextNamesClassModuleAndAddress) {
 
 }  // namespace
 }  // namespace qm
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

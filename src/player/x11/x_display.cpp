@@ -41,12 +41,6 @@ int ResourceDotsPerInch(xcb_connection_t* c, xcb_window_t root) {
 
 }  // namespace
 
-int64_t MonotonicNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 XDisplay::XDisplay() {
   int screenNumber = 0;
   connection_ = xcb_connect(nullptr, &screenNumber);

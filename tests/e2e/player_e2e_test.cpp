@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "imaging/slide_loader.h"
+#include "platform/exception.h"
+#include "platform/stretch.h"
 #include "player/file_stream.h"
 #include "player/payload_writer.h"
+#include "player/text_renderer.h"
 #include "show_builder.h"
 #include "x_session.h"
 
@@ -37,6 +41,47 @@ struct Slide {
   std::string caption;  // UTF-8, ASCII here
 };
 
+constexpr uint32_t kBoxFace = 0xFFF0F0F0, kButtonFace = 0xFFE1E1E1;
+
+// Whether `shot` shows `text` exactly, black on `background`, in the default sans-serif face
+// at one of the sizes a box or caption takes; `centre` gets the middle of its ink.
+bool ShowsText(const test::Shot& shot, const std::string& text, uint32_t background,
+               TPoint* centre = nullptr) {
+  for (int size = 11; size <= 20; ++size) {
+    auto font = TextFont::Open({"sans-serif", size});
+    if (!font) return false;
+    const std::u32string line = Utf8ToUtf32(text);
+    TBitmap ink(font->TextWidth(line) + 2, font->LineHeight(), PixelFormat::pf32bit);
+    const TColor back = ((background & 0xFF) << 16) | (background & 0xFF00) | ((background >> 16) & 0xFF);
+    FillRect(ink, Rect(0, 0, ink.Width(), ink.Height()), back);
+    font->Draw(ink, 0, font->Ascent(), line, 0, Rect(0, 0, ink.Width(), ink.Height()));
+    auto at = [&](int x, int y) {
+      const uint8_t* p = ink.ScanLine(y) + 4 * x;
+      return 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+    };
+    // Only the box around the ink is compared: beside it the screen may show anything.
+    TRect box = Rect(ink.Width(), ink.Height(), -1, -1);
+    for (int y = 0; y < ink.Height(); ++y)
+      for (int x = 0; x < ink.Width(); ++x)
+        if (at(x, y) != background)
+          box = Rect(std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1),
+                     std::max(box.Bottom, y + 1));
+    if (IsRectEmpty(box)) return false;
+    const int w = box.Right - box.Left, h = box.Bottom - box.Top;
+    for (int y = 0; y + h <= shot.height(); ++y)
+      for (int x = 0; x + w <= shot.width(); ++x) {
+        bool same = true;
+        for (int v = 0; same && v < h; ++v)
+          for (int u = 0; same && u < w; ++u)
+            same = shot.pixel(x + u, y + v) == at(box.Left + u, box.Top + v);
+        if (!same) continue;
+        if (centre != nullptr) *centre = {x + w / 2, y + h / 2};
+        return true;
+      }
+  }
+  return false;
+}
+
 class PlayerE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,22 +98,27 @@ class PlayerE2E : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
 
-  // Packs `slides` with `header` into a presentation and starts it.
-  void Start(GalleryHeader header, const std::vector<Slide>& slides) {
+  // Packs `slides` with `header` into a presentation at `path`.
+  void Pack(const std::string& path, GalleryHeader header, const std::vector<Slide>& slides) {
     std::vector<PackSlide> pack;
     for (const Slide& s : slides) {
       test::WriteFile(dir_ + "/" + s.name, s.data);
       pack.push_back({dir_ + "/" + s.name, s.name, s.caption});
     }
-    {
-      FileStream out(dir_ + "/show", FileStream::Mode::kCreate);
-      WritePresentation(std::string(QM_BIN_DIR) + "/quenmora-player", header, pack, out);
-    }
-    StartFile(dir_ + "/show");
+    FileStream out(path, FileStream::Mode::kCreate);
+    WritePresentation(std::string(QM_BIN_DIR) + "/quenmora-player", header, pack, out);
   }
-  void StartFile(const std::string& path) {
+  // Packs a presentation and starts it, on the session `x` when one is given.
+  void Start(GalleryHeader header, const std::vector<Slide>& slides,
+             const test::XSession* x = nullptr, const test::ProcessOptions& options = {}) {
+    Pack(dir_ + "/show", header, slides);
+    StartFile(dir_ + "/show", x, options);
+  }
+  void StartFile(const std::string& path, const test::XSession* x = nullptr,
+                 const test::ProcessOptions& options = {}) {
     chmod(path.c_str(), 0755);
-    process_ = std::make_unique<test::Process>(x_, path, dir_ + "/tmp");
+    process_ = std::make_unique<test::Process>(x ? *x : x_, std::vector<std::string>{path},
+                                               dir_ + "/tmp", options);
   }
 
   GalleryHeader Header(int32_t interval, int32_t loop, int32_t position = 3) {
@@ -84,10 +134,11 @@ class PlayerE2E : public ::testing::Test {
   }
 
   // Waits until the screen's pixel at (x, y) has `colour`.
-  bool WaitForPixel(int x, int y, uint32_t colour, std::chrono::milliseconds timeout = 30s) {
+  bool WaitForPixel(int x, int y, uint32_t colour, std::chrono::milliseconds timeout = 30s,
+                    const test::XSession* session = nullptr) {
     return test::WaitFor(
         [&] {
-          const test::Shot shot = x_.Screenshot();
+          const test::Shot shot = (session ? *session : x_).Screenshot();
           return !shot.isNull() && shot.pixel(x, y) == colour;
         },
         timeout);
@@ -225,9 +276,34 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
   EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
 }
 
-TEST_F(PlayerE2E, DamagedFirstSlideIsFatal) {
-  Start(Header(1, 0), {{"kaputt.jpg", Bytes(100, 0x11), ""}});
-  ASSERT_TRUE(x_.KeyTo("Anwendungsfehler", "Return"));
+// The fatal-error box: its exact text on screen (the screenshot is kept), and a click on OK
+// ends the player.
+TEST_F(PlayerE2E, DamagedFirstSlideShowsTheFatalBoxWithItsTextAndEndsOnOk) {
+  const Bytes damaged(100, 0x11);
+  test::WriteFile(dir_ + "/expected.jpg", damaged);
+  std::string message, className;
+  try {
+    LoadSlidePicture(dir_ + "/expected.jpg");
+  } catch (const Exception& e) {
+    message = e.what();
+    className = e.ClassName();
+  }
+  ASSERT_FALSE(message.empty());
+  Start(Header(1, 0), {{"kaputt.jpg", damaged, ""}});
+  ASSERT_TRUE(x_.WaitForWindow("Anwendungsfehler"));
+  // Line one names the class and the module (the address varies), line two is the message.
+  const std::string first = "Exception " + className + " in Modul show bei ";
+  TPoint ok{};
+  ASSERT_TRUE(test::WaitFor(
+      [&] {
+        const test::Shot shot = x_.Screenshot();
+        return ShowsText(shot, first, kBoxFace) && ShowsText(shot, message, kBoxFace) &&
+               ShowsText(shot, "OK", kButtonFace, &ok);
+      },
+      30s))
+      << first << " / " << message;
+  x_.SaveScreenshot(std::string(QM_ARTIFACT_DIR) + "/fatal-error-box.png");
+  ASSERT_TRUE(x_.ClickAt(ok.X, ok.Y));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(1));
 }
 
@@ -287,7 +363,8 @@ TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirect
   const std::vector<std::string> before = runtimeFoldersAtTheRoot();
   test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
   chmod((dir_ + "/bare").c_str(), 0755);
-  process_ = std::make_unique<test::Process>(x_, dir_ + "/bare", dir_ + "/missing", false);
+  process_ = std::make_unique<test::Process>(x_, std::vector<std::string>{dir_ + "/bare"},
+                                             dir_ + "/missing", test::ProcessOptions{false, {}, ""});
   ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
   EXPECT_EQ(runtimeFoldersAtTheRoot(), before);
@@ -296,6 +373,86 @@ TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirect
 
 TEST_F(PlayerE2E, EmptyGalleryEndsAtOnce) {
   Start(Header(5, 0), {});
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+}
+
+// Screens of 16 bits and a server without shared memory are drawn on; on an 8-bit screen the
+// player says why it cannot show anything and ends with exit code 1.
+TEST_F(PlayerE2E, ScreensOfEveryKindAreDrawnOnOrRefusedWithAReason) {
+  struct Row {
+    int depth;
+    std::vector<std::string> serverArgs;
+    bool drawn;
+  } rows[] = {{16, {}, true}, {24, {"-extension", "MIT-SHM"}, true}, {8, {}, false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.depth);
+    test::XSession x(kSW, kSH, {r.depth, false, r.serverArgs});
+    ASSERT_TRUE(x.Ok());
+    const std::string errors = dir_ + "/stderr";
+    Start(Header(0, 0, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x, {true, {}, errors});
+    if (r.drawn) {
+      EXPECT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x));
+      const test::Shot shot = x.Screenshot();
+      EXPECT_EQ(shot.pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed);
+      EXPECT_NE(shot.pixel((kSW - kPicW) / 2 - 1, (kSH - kPicH) / 2), kRed);
+      ASSERT_TRUE(x.KeyTo("Quenmora", "Escape"));
+      EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+    } else {
+      EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(1));
+      const Bytes said = test::ReadFile(errors);
+      EXPECT_NE(std::string(said.begin(), said.end()).find("(8 Bit"), std::string::npos);
+    }
+  }
+}
+
+// Under an EWMH window manager the window covers the screen without a frame and takes the
+// keyboard focus itself: a key sent to whatever window has the focus reaches it.
+TEST_F(PlayerE2E, UnderAWindowManagerTheShowTakesTheFocusAndEscapeEndsIt) {
+  test::XSession x(kSW, kSH, {24, true, {}});
+  ASSERT_TRUE(x.Ok()) << "openbox did not start";
+  Start(Header(0, 1, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x);
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x));
+  const test::Shot shot = x.Screenshot();
+  EXPECT_EQ(shot.pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed) << "centred on the screen";
+  EXPECT_EQ(shot.pixel(0, 0), kBackground) << "no frame";
+  EXPECT_EQ(shot.pixel(kSW - 1, kSH - 1), kBackground);
+  ASSERT_TRUE(x.Key("Escape"));
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+}
+
+// The window manager's close request ends the show like Escape; a display that goes away ends
+// it too, by the player's own hand (exit code 1, no crash).
+TEST_F(PlayerE2E, CloseRequestAndLostDisplayEndTheShow) {
+  Start(Header(0, 1, 7), {{"r.bmp", SolidBmp(kRed), ""}});
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+  ASSERT_TRUE(x_.CloseWindow("Quenmora"));
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+
+  test::XSession x(kSW, kSH);
+  Start(Header(0, 1, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x);
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x));
+  x.KillServer();
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(1));
+}
+
+// Without any font the show still runs: the strip is there, without text.
+TEST_F(PlayerE2E, WithoutAnyFontTheShowRunsWithoutCaptionText) {
+  const std::string config = "<?xml version=\"1.0\"?><fontconfig></fontconfig>";
+  test::WriteFile(dir_ + "/fonts.conf", Bytes(config.begin(), config.end()));
+  Start(Header(0, 0, 3), {{"r.bmp", SolidBmp(kRed), "Mmm Mmm"}}, nullptr,
+        {true, {"FONTCONFIG_FILE=" + dir_ + "/fonts.conf", "FONTCONFIG_PATH=" + dir_}, ""});
+  test::Shot shot;
+  ASSERT_TRUE(test::WaitFor(
+      [&] {
+        shot = x_.Screenshot();
+        return !shot.isNull() && shot.pixel(kSW / 2, kSH / 2 - 20) == kRed &&
+               StripHeight(shot, 0xFFFFFFFF, true, kSW / 2) > 5;
+      },
+      30s));
+  const int h = StripHeight(shot, 0xFFFFFFFF, true, kSW / 2);
+  const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, kSH - h, kSH);
+  EXPECT_LT(hi, lo) << "no text";
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
 }
 

@@ -1,5 +1,6 @@
 #include "x_session.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,10 +27,14 @@ int RunCommand(const std::string& command) {
 
 // Starts a program with extra environment entries; `close_fd` (when not -1) is closed in it.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            int close_fd = -1) {
+            int close_fd = -1, const std::string& stderrPath = "") {
   const pid_t pid = fork();
   if (pid == 0) {
     if (close_fd >= 0) close(close_fd);
+    if (!stderrPath.empty()) {
+      const int fd = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+      if (fd >= 0) dup2(fd, 2);
+    }
     // "NAME=value" sets a variable, a bare "NAME" removes it.
     for (const std::string& e : env) {
       if (e.find('=') == std::string::npos)
@@ -188,47 +193,68 @@ bool XSession::KeyTo(const std::string& title, const std::string& key) const {
          RunCommand(x + " xdotool key " + key + " >/dev/null 2>&1") == 0;
 }
 
+bool XSession::WaitForWindow(const std::string& title) const {
+  return RunCommand("DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30)) +
+                    " xdotool search --sync --onlyvisible --name '^" + title +
+                    "$' >/dev/null 2>&1") == 0;
+}
+
+bool XSession::Key(const std::string& key) const {
+  return RunCommand("DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30)) +
+                    " xdotool key " + key + " >/dev/null 2>&1") == 0;
+}
+
+bool XSession::ClickAt(int x, int y) const {
+  return RunCommand("DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30)) +
+                    " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                    " click 1 >/dev/null 2>&1") == 0;
+}
+
+bool XSession::CloseWindow(const std::string& title) const {
+  // The window manager's request, as ICCCM has it: WM_PROTOCOLS with WM_DELETE_WINDOW.
+  FILE* search = popen(("DISPLAY=" + display_ + " timeout " + Seconds(std::chrono::seconds(30)) +
+                        " xdotool search --sync --onlyvisible --name '^" + title + "$'")
+                           .c_str(),
+                       "r");
+  if (search == nullptr) return false;
+  unsigned long id = 0;
+  const bool found = std::fscanf(search, "%lu", &id) == 1;
+  pclose(search);
+  if (!found) return false;
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = static_cast<xcb_window_t>(id);
+  message.type = Atom(connection_, "WM_PROTOCOLS");
+  message.data.data32[0] = Atom(connection_, "WM_DELETE_WINDOW");
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(connection_, 0, message.window, 0, reinterpret_cast<const char*>(&message));
+  return xcb_flush(connection_) > 0;
+}
+
+void XSession::KillServer() {
+  if (connection_ != nullptr) xcb_disconnect(connection_);
+  connection_ = nullptr;
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  pid_ = -1;
+}
+
 bool XSession::WindowExists(const std::string& title) const {
   return RunCommand("DISPLAY=" + display_ + " xdotool search --onlyvisible --name '^" + title +
                     "$' >/dev/null 2>&1") == 0;
 }
 
-bool XSession::CloseWindow(const std::string& title) const {
-  const std::string search = "DISPLAY=" + display_ + " timeout " +
-                             Seconds(std::chrono::seconds(30)) +
-                             " xdotool search --sync --onlyvisible --name '^" + title + "$'";
-  FILE* found = popen(search.c_str(), "r");
-  if (found == nullptr) return false;
-  unsigned long window = 0;
-  const bool read = std::fscanf(found, "%lu", &window) == 1;
-  pclose(found);
-  if (!read || window == 0) return false;
-  auto atom = [&](const std::string& name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection_,
-        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
-    const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return a;
-  };
-  xcb_client_message_event_t message{};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = static_cast<xcb_window_t>(window);
-  message.type = atom("WM_PROTOCOLS");
-  message.data.data32[0] = atom("WM_DELETE_WINDOW");
-  message.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_send_event(connection_, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
-                 reinterpret_cast<const char*>(&message));
-  return xcb_flush(connection_) > 0;
-}
-
-Process::Process(const XSession& x, const std::string& program, const std::string& tmpdir,
-                 bool runtimeFolder) {
-  pid_ = Spawn({program}, {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
-                           runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
-                                         : std::string("XDG_RUNTIME_DIR"),
-                           "ASAN_OPTIONS=detect_leaks=0"});
+Process::Process(const XSession& x, const std::vector<std::string>& argv,
+                 const std::string& tmpdir, const ProcessOptions& options) {
+  std::vector<std::string> env = {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
+                                  options.runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
+                                                        : std::string("XDG_RUNTIME_DIR"),
+                                  "ASAN_OPTIONS=detect_leaks=0"};
+  env.insert(env.end(), options.env.begin(), options.env.end());
+  pid_ = Spawn(argv, env, -1, options.stderrPath);
 }
 
 Process::~Process() {

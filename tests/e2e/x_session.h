@@ -57,9 +57,17 @@ class XSession {
   // and sends the key (xdotool name, e.g. "Escape", "Return"). False when no such window came.
   bool KeyTo(const std::string& title, const std::string& key) const;
   bool WindowExists(const std::string& title) const;
+  // Waits (bounded) until a visible window titled exactly `title` is there.
+  bool WaitForWindow(const std::string& title) const;
+  // Sends a key to whichever window has the keyboard focus.
+  bool Key(const std::string& key) const;
+  // Clicks the first mouse button at screen position (x, y).
+  bool ClickAt(int x, int y) const;
   // Asks the window titled exactly `title` to close, as a window manager's close button does
   // (WM_DELETE_WINDOW). False when no such window came.
   bool CloseWindow(const std::string& title) const;
+  // Ends the server at once: its clients lose their connection.
+  void KillServer();
 
  private:
   std::string display_;
@@ -68,12 +76,18 @@ class XSession {
   xcb_connection_t* connection_ = nullptr;
 };
 
+struct ProcessOptions {
+  bool runtimeFolder = true;
+  std::vector<std::string> env;  // further "NAME=value" entries
+  std::string stderrPath;        // where standard error goes, when not empty
+};
+
 // A program run in the session, with its own private temporary directory and, unless
 // `runtimeFolder` is false, its own runtime folder (XDG_RUNTIME_DIR) beside it.
 class Process {
  public:
-  Process(const XSession& x, const std::string& program, const std::string& tmpdir,
-          bool runtimeFolder = true);
+  Process(const XSession& x, const std::vector<std::string>& argv, const std::string& tmpdir,
+          const ProcessOptions& options = {});
   ~Process();
   // Waits up to `timeout` (scaled like every wait) for the program to end; its exit code.
   std::optional<int> WaitExit(std::chrono::milliseconds timeout);

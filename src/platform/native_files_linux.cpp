@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/falloc.h>
 #include <sys/stat.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -117,7 +118,12 @@ bool NativeFile::Close(int& error) {
 std::string OwnExecutablePath() {
   std::string path(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0) return "/proc/self/exe";
+  if (n <= 0) {
+    // Without /proc (a minimal root, some containers): the path the program was started by,
+    // as the kernel handed it over.
+    const auto* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+    return started != nullptr && *started != '\0' ? started : "/proc/self/exe";
+  }
   path.resize(static_cast<std::size_t>(n));
   return path;
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "player/payload_writer.h"
 #include "player/text_renderer.h"
 #include "show_builder.h"
+#include "tests/support/shell.h"
 #include "x_session.h"
 
 namespace qm {
@@ -452,6 +454,60 @@ TEST_F(PlayerE2E, WithoutAnyFontTheShowRunsWithoutCaptionText) {
   const int h = StripHeight(shot, 0xFFFFFFFF, true, kSW / 2);
   const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, kSH - h, kSH);
   EXPECT_LT(hi, lo) << "no text";
+  ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
+  EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
+}
+
+// A root holding nothing but a presentation, the libraries ldd names for it, the fontconfig
+// configuration and one font: as an unprivileged user, through the X server's socket, the
+// first slide and its caption appear and Escape ends the show.
+TEST_F(PlayerE2E, MinimalRootHoldsOnlyThePlayerItsLibrariesAndOneFont) {
+  if (test::Shell("chroot --userspec=65534:65534 / true").status != 0)
+    GTEST_SKIP() << "chroot is not permitted here (it needs root or CAP_SYS_CHROOT)";
+  const std::string root = dir_ + "/root";
+  std::filesystem::create_directories(root + "/tmp");
+  std::filesystem::permissions(root + "/tmp", std::filesystem::perms::all |
+                                                  std::filesystem::perms::sticky_bit);
+  Pack(root + "/show", Header(0, 0, 3), {{"r.bmp", SolidBmp(kRed), "Mmm"}});
+  chmod((root + "/show").c_str(), 0755);
+  // Every library at the path the loader looks for it, links resolved.
+  const test::RunResult libs = test::Shell("ldd " + root + "/show");
+  ASSERT_EQ(libs.status, 0) << libs.out;
+  std::istringstream lines(libs.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t slash = line.find('/');
+    if (slash == std::string::npos) continue;
+    const std::string path = line.substr(slash, line.find(' ', slash) - slash);
+    std::filesystem::create_directories(root + std::filesystem::path(path).parent_path().string());
+    std::filesystem::copy_file(std::filesystem::canonical(path), root + path);
+  }
+  std::filesystem::create_directories(root + "/etc");
+  std::filesystem::copy("/etc/fonts", root + "/etc/fonts",
+                        std::filesystem::copy_options::recursive |
+                            std::filesystem::copy_options::copy_symlinks);
+  const test::RunResult font = test::Shell("fc-match -f '%{file}' 'DejaVu Sans'");
+  ASSERT_EQ(font.status, 0);
+  std::filesystem::create_directories(root + "/usr/share/fonts");
+  std::filesystem::copy_file(font.out, root + "/usr/share/fonts/font.ttf");
+
+  process_ = std::make_unique<test::Process>(
+      x_, std::vector<std::string>{"chroot", "--userspec=65534:65534", root, "/show"}, "/tmp",
+      test::ProcessOptions{false, {"HOME=/"}, ""});
+  test::Shot shot;
+  ASSERT_TRUE(test::WaitFor(
+      [&] {
+        shot = x_.Screenshot();
+        return !shot.isNull() && shot.pixel(kSW / 2, (kSH - 20) / 2) == kRed &&
+               StripHeight(shot, 0xFFFFFFFF, true, kSW - 1) > 10;
+      },
+      30s));
+  const int h = StripHeight(shot, 0xFFFFFFFF, true, kSW - 1);
+  const int top = (kSH - h - kPicH) / 2, left = (kSW - kPicW) / 2;
+  EXPECT_EQ(shot.pixel(left, top), kRed);
+  EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
+  EXPECT_EQ(shot.pixel(left + kPicW - 1, top + kPicH - 1), kRed);
+  const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, kSH - h, kSH);
+  EXPECT_NEAR((lo + hi) / 2, kSW / 2, 12) << "the caption, centred, in the root's one font";
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
 }

@@ -4,14 +4,14 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libxcb1-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libfreetype-dev libfontconfig-dev
   libjpeg62-turbo-dev zlib1g-dev
   libturbojpeg0-dev libheif-dev libwebp-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libpng-dev libpixman-1-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
-  xvfb xauth xdotool x11-utils x11-apps
+  xvfb xauth xdotool x11-utils x11-apps openbox
   fonts-dejavu-core
   chromium
   g++-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev

@@ -7,7 +7,6 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
-export QT_QPA_PLATFORM=offscreen
 
 # Warnings are errors here (and in CI), never in a user's own build.
 echo "== plain build (Release, GCC) and tests"

@@ -33,7 +33,7 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DQUENMORA_SANITIZE=address,undefined -DQUENMORA_FUZZ=ON -DQUENMORA_TESTS=OFF \
-    -DQUENMORA_QT=OFF >/dev/null
+    >/dev/null
 fi
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 

@@ -1,0 +1,125 @@
+// Start-up to first slide: packs the pictures given into a presentation of PLAYER (no caption
+// strip, the fade style, so the first frame of the first transition already changes the middle
+// of the screen), starts it on $DISPLAY a few times and reports, per run, the time from the
+// start to the first frame of the first slide and to the whole first slide on screen.
+//   first_slide_bench PLAYER PICTURE...   (the screen must be the pictures' size)
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/slide_loader.h"
+#include "player/file_stream.h"
+#include "player/payload_writer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+uint32_t CentrePixel(xcb_connection_t* c, const xcb_screen_t& screen) {
+  xcb_get_image_reply_t* reply = xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root,
+                    static_cast<int16_t>(screen.width_in_pixels / 2),
+                    static_cast<int16_t>(screen.height_in_pixels / 2), 1, 1, ~0u),
+      nullptr);
+  uint32_t pixel = 0;
+  if (reply != nullptr && xcb_get_image_data_length(reply) >= 4) {
+    const uint8_t* p = xcb_get_image_data(reply);
+    pixel = (uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+  }
+  std::free(reply);
+  return pixel;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: first_slide_bench PLAYER PICTURE...\n");
+    return 2;
+  }
+  int screenNumber = 0;
+  xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+  if (xcb_connection_has_error(c) != 0) {
+    std::fprintf(stderr, "first_slide_bench: no display\n");
+    return 1;
+  }
+  const xcb_screen_t& screen = *xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const std::string dir = std::filesystem::temp_directory_path() / ("qm-first-slide-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir + "/tmp");
+
+  // The expected middle pixel: the first picture's, centred on a screen of its size.
+  std::optional<qm::TBitmap> first = qm::LoadSlidePicture(argv[2]);
+  if (!first || first->Width() != screen.width_in_pixels || first->Height() != screen.height_in_pixels) {
+    std::fprintf(stderr, "first_slide_bench: the first picture must have the screen's size\n");
+    return 1;
+  }
+  first->ConvertTo(qm::PixelFormat::pf32bit);
+  const uint8_t* m = first->ScanLine(first->Height() / 2) + 4 * (first->Width() / 2);
+  const uint32_t expected = uint32_t{m[2]} << 16 | uint32_t{m[1]} << 8 | m[0];
+
+  qm::GalleryHeader header;
+  header.interval = 0;
+  header.backgroundColor = expected == 0x00FF00FF ? 0 : 0x00FF00FF;
+  const uint32_t background = header.backgroundColor == 0 ? 0 : 0xFF00FF;
+  header.captionPosition = 7;
+  header.fontName = "DejaVu Sans";
+  header.fontSize = 12;
+  header.style = 118;
+  std::vector<qm::PackSlide> slides;
+  for (int i = 2; i < argc; ++i)
+    slides.push_back({argv[i], std::to_string(i) + std::filesystem::path(argv[i]).extension().string(), ""});
+  const std::string show = dir + "/show";
+  {
+    qm::FileStream out(show, qm::FileStream::Mode::kCreate);
+    qm::WritePresentation(argv[1], header, slides, out);
+  }
+  std::filesystem::permissions(show, std::filesystem::perms::owner_all);
+  std::printf("presentation: %d pictures, %.1f MB\n", argc - 2,
+              static_cast<double>(std::filesystem::file_size(show)) / 1e6);
+
+  std::vector<double> toFrame, toSlide;
+  for (int run = 0; run < 5; ++run) {
+    // A fresh screen: the background of the root window, not the last run's picture.
+    xcb_clear_area(c, 0, screen.root, 0, 0, 0, 0);
+    xcb_flush(c);
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
+      execl(show.c_str(), show.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    double frame = -1, slide = -1;
+    while (slide < 0) {
+      const uint32_t pixel = CentrePixel(c, screen);
+      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      if (frame < 0 && pixel != background && pixel != 0 && ms > 0) frame = ms;
+      if (pixel == expected) slide = ms;
+      if (ms > 120000) break;
+      usleep(500);
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    std::filesystem::remove_all(dir + "/tmp");
+    std::filesystem::create_directories(dir + "/tmp");
+    std::printf("run %d: first frame %.0f ms, whole first slide %.0f ms\n", run + 1, frame, slide);
+    toFrame.push_back(frame);
+    toSlide.push_back(slide);
+  }
+  std::sort(toFrame.begin(), toFrame.end());
+  std::sort(toSlide.begin(), toSlide.end());
+  std::printf("median: first frame %.0f ms, whole first slide %.0f ms\n", toFrame[2], toSlide[2]);
+  std::filesystem::remove_all(dir);
+  xcb_disconnect(c);
+  return 0;
+}

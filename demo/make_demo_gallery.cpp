@@ -41,7 +41,8 @@ struct Canvas {
     p = {p.r + (c.r - p.r) * alpha, p.g + (c.g - p.g) * alpha, p.b + (c.b - p.b) * alpha};
   }
   // A disc of radius r around (cx, cy), its colour (and opacity) by the distance from the centre.
-  void Disc(double cx, double cy, double r, const std::function<std::pair<Rgb, double>(double)>& paint) {
+  void Disc(double cx, double cy, double r,
+            const std::function<std::pair<Rgb, double>(double)>& paint) {
     for (int y = std::max(0, int(cy - r - 1)); y <= std::min(kH - 1, int(cy + r + 1)); ++y)
       for (int x = std::max(0, int(cx - r - 1)); x <= std::min(kW - 1, int(cx + r + 1)); ++x) {
         const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
@@ -56,7 +57,8 @@ struct Canvas {
   }
   void Box(double x0, double y0, double x1, double y1, const Rgb& c, double alpha = 1) {
     for (int y = std::max(0, int(y0)); y < std::min(kH, int(std::ceil(y1))); ++y)
-      for (int x = std::max(0, int(x0)); x < std::min(kW, int(std::ceil(x1))); ++x) Blend(x, y, c, alpha);
+      for (int x = std::max(0, int(x0)); x < std::min(kW, int(std::ceil(x1))); ++x)
+        Blend(x, y, c, alpha);
   }
 };
 
@@ -86,8 +88,10 @@ Canvas Sky(const std::vector<std::pair<double, Rgb>>& stops) {
 
 Canvas Sunrise() {
   Canvas c = Sky({{0, {20, 30, 80}}, {0.55, {240, 130, 60}}, {1, {250, 210, 120}}});
-  const std::vector<std::pair<double, Rgb>> sun = {{0, {255, 250, 210}}, {0.5, {255, 200, 90}}, {1, {255, 160, 60}}};
-  c.Disc(kW * 0.62, kH * 0.62, 140, [&](double t) { return std::make_pair(Gradient(sun, t), 1 - t * t); });
+  const std::vector<std::pair<double, Rgb>> sun = {
+      {0, {255, 250, 210}}, {0.5, {255, 200, 90}}, {1, {255, 160, 60}}};
+  c.Disc(kW * 0.62, kH * 0.62, 140,
+         [&](double t) { return std::make_pair(Gradient(sun, t), 1 - t * t); });
   c.Box(0, kH * 0.68, kW, kH, {30, 60, 90});
   for (int k = 0; k < 40; ++k) {  // glitter on the water
     const double x = kW * 0.62 - 120 + (k * 37) % 240, y = kH * 0.70 + k * 5;
@@ -116,7 +120,8 @@ Canvas Lake() {
     for (int x = 0; x < kW; ++x) {
       const double v = std::sin(x * 0.02 + std::sin(y * 0.03) * 2) * 0.5 + 0.5;
       const double w = std::cos(y * 0.015 + x * 0.004) * 0.5 + 0.5;
-      c.At(x, y) = {std::floor(20 + 60 * v), std::floor(90 + 100 * w), std::floor(140 + 100 * v * w)};
+      c.At(x, y) = {std::floor(20 + 60 * v), std::floor(90 + 100 * w),
+                    std::floor(140 + 100 * v * w)};
     }
   return c;
 }
@@ -124,7 +129,8 @@ Canvas Lake() {
 Canvas Pattern() {
   Canvas c;
   c.Box(0, 0, kW, kH, {250, 245, 230});
-  const Rgb colours[5] = {{200, 40, 60}, {240, 170, 30}, {40, 120, 180}, {60, 160, 90}, {120, 60, 150}};
+  const Rgb colours[5] = {
+      {200, 40, 60}, {240, 170, 30}, {40, 120, 180}, {60, 160, 90}, {120, 60, 150}};
   for (int k = 0; k < 60; ++k)
     c.Disc((k * 211) % kW, (k * 137) % kH, 30 + (k * 17) % 70, colours[k % 5]);
   return c;
@@ -217,7 +223,8 @@ bool WritePalettePng(Canvas& c, const std::string& path) {
     for (int x = 0; x < kW; ++x) {
       const Rgb& p = c.At(x, y);
       raw.push_back(static_cast<uint8_t>(std::lround(p.r * 5 / 255) * 42 +
-                                         std::lround(p.g * 6 / 255) * 6 + std::lround(p.b * 5 / 255)));
+                                         std::lround(p.g * 6 / 255) * 6 +
+                                         std::lround(p.b * 5 / 255)));
     }
   }
   uLongf packed = compressBound(raw.size());
@@ -264,7 +271,8 @@ int main(int argc, char** argv) {
     bool (*write)(Canvas&, const std::string&);
     const char* caption;  // UTF-8; the tool stores it in Windows-1252
   } pictures[] = {
-      {"sonnenaufgang.jpg", Sunrise, [](Canvas& c, const std::string& p) { return WriteJpeg(c, p, false); },
+      {"sonnenaufgang.jpg", Sunrise,
+       [](Canvas& c, const std::string& p) { return WriteJpeg(c, p, false); },
        "Sonnenaufgang über dem Großen Müggelsee"},
       {"bergwelt.bmp", Mountains, WriteBmp, "Bergwelt: Grüße von der Zugspitze"},
       {"see.png", Lake,

@@ -17,7 +17,8 @@ uint8_t Channel(uint32_t pixel, uint32_t mask) {
   if (mask == 0) return 0;
   const int bits = std::popcount(mask);
   uint32_t value = (pixel & mask) >> std::countr_zero(mask);
-  value = bits >= 8 ? value >> (bits - 8) : (value << (8 - bits)) | (value >> (2 * bits - 8 > 0 ? 2 * bits - 8 : 0));
+  value = bits >= 8 ? value >> (bits - 8)
+                    : (value << (8 - bits)) | (value >> (2 * bits - 8 > 0 ? 2 * bits - 8 : 0));
   return static_cast<uint8_t>(value);
 }
 

@@ -54,12 +54,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   const xcb_screen_t& screen = *xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-  const std::string dir = std::filesystem::temp_directory_path() / ("qm-first-slide-" + std::to_string(getpid()));
+  const std::string dir =
+      std::filesystem::temp_directory_path() / ("qm-first-slide-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir + "/tmp");
 
   // The expected middle pixel: the first picture's, centred on a screen of its size.
   std::optional<qm::TBitmap> first = qm::LoadSlidePicture(argv[2]);
-  if (!first || first->Width() != screen.width_in_pixels || first->Height() != screen.height_in_pixels) {
+  if (!first || first->Width() != screen.width_in_pixels ||
+      first->Height() != screen.height_in_pixels) {
     std::fprintf(stderr, "first_slide_bench: the first picture must have the screen's size\n");
     return 1;
   }
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
   header.style = 118;
   std::vector<qm::PackSlide> slides;
   for (int i = 2; i < argc; ++i)
-    slides.push_back({argv[i], std::to_string(i) + std::filesystem::path(argv[i]).extension().string(), ""});
+    slides.push_back(
+        {argv[i], std::to_string(i) + std::filesystem::path(argv[i]).extension().string(), ""});
   const std::string show = dir + "/show";
   {
     qm::FileStream out(show, qm::FileStream::Mode::kCreate);

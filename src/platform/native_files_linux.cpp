@@ -2,8 +2,8 @@
 // fallocate for reservations, copy_file_range for kernel copies.
 #include <fcntl.h>
 #include <linux/falloc.h>
-#include <sys/stat.h>
 #include <sys/auxv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -73,8 +73,11 @@ void TfrmMain::SetBackgroundColor(TColor color) {
 }
 
 void TfrmMain::LayoutCaptionStrip(int32_t p) {
-  const int panelW = panControl.Right - panControl.Left, panelH = panControl.Bottom - panControl.Top;
-  auto movePanel = [&](int left, int top) { panControl = Rect(left, top, left + panelW, top + panelH); };
+  const int panelW = panControl.Right - panControl.Left,
+            panelH = panControl.Bottom - panControl.Top;
+  auto movePanel = [&](int left, int top) {
+    panControl = Rect(left, top, left + panelW, top + panelH);
+  };
   if (p == 0 || p == 2 || p == 4) {
     stripEdge_ = StripEdge::kTop;
     movePanel(panControl.Left, 0);
@@ -106,8 +109,9 @@ void TfrmMain::SetCaptionFont(const std::string& name, TColor color, int32_t siz
   if (color == 0x00FFFFFF) lblDesc.color = 0;
   // Points at the screen's resolution; a negative size is a height in pixels, 0 the default.
   if (size != 0)
-    lblDesc.font.pixelSize = size < 0 ? static_cast<int>(std::clamp<int64_t>(-int64_t{size}, 1, 2000))
-                                      : PointsToPixels(size, window_.DotsPerInch());
+    lblDesc.font.pixelSize = size < 0
+                                 ? static_cast<int>(std::clamp<int64_t>(-int64_t{size}, 1, 2000))
+                                 : PointsToPixels(size, window_.DotsPerInch());
   lblDesc.font.bold = style & kFontBold;
   lblDesc.font.italic = style & kFontItalic;
   lblDesc.font.underline = style & kFontUnderline;
@@ -133,9 +137,8 @@ void TfrmMain::SetTransitionStyle(uint8_t style) {
 void TfrmMain::AdjustLabelHeight() {
   TLabel& l = lblDesc;
   const int width = stripEdge_ == StripEdge::kNone ? l.bounds.Right - l.bounds.Left : ScreenWidth();
-  l.lines = WrapText(Cp1252ToUtf32(l.caption), width, [&](char32_t c) {
-    return l.face ? l.face->Advance(c) : 0;
-  });
+  l.lines = WrapText(Cp1252ToUtf32(l.caption), width,
+                     [&](char32_t c) { return l.face ? l.face->Advance(c) : 0; });
   const int lines = std::max<int>(1, static_cast<int>(l.lines.size()));
   const int h = stripEdge_ == StripEdge::kNone ? l.LineHeight() : lines * l.LineHeight();
   l.bounds.Bottom = l.bounds.Top + h;
@@ -175,7 +178,8 @@ void TfrmMain::DrawBackground() {
   const TRect screen = Rect(0, 0, ScreenWidth(), ScreenHeight());
   std::vector<std::pair<int, int>> covered;
   for (const TRect& r : {picShowBounds, lblDesc.bounds})
-    if (r.Left <= 0 && r.Right >= screen.Right && !IsRectEmpty(r)) covered.emplace_back(r.Top, r.Bottom);
+    if (r.Left <= 0 && r.Right >= screen.Right && !IsRectEmpty(r))
+      covered.emplace_back(r.Top, r.Bottom);
   std::sort(covered.begin(), covered.end());
   int row = 0;
   for (const auto& [top, bottom] : covered) {
@@ -192,7 +196,8 @@ void TfrmMain::DrawStrip() {
   const std::pair<int, int> spans[2] = {
       {l.bounds.Top, std::min(l.bounds.Bottom, picShowBounds.Top)},
       {std::max(l.bounds.Top, picShowBounds.Bottom), l.bounds.Bottom}};
-  const bool areaSpansWidth = picShowBounds.Left <= l.bounds.Left && picShowBounds.Right >= l.bounds.Right;
+  const bool areaSpansWidth =
+      picShowBounds.Left <= l.bounds.Left && picShowBounds.Right >= l.bounds.Right;
   for (auto [top, bottom] : spans) {
     if (!areaSpansWidth) top = l.bounds.Top, bottom = l.bounds.Bottom;
     top = std::max(top, 0);
@@ -207,8 +212,8 @@ void TfrmMain::DrawStrip() {
         if (lineTop >= strip.Height() || lineTop + l.LineHeight() <= 0) continue;
         const int w = l.face->TextWidth(l.lines[i]);
         const int x = l.alignment == TAlignment::taLeftJustify ? 0
-                      : l.alignment == TAlignment::taCenter   ? (strip.Width() - w) / 2
-                                                              : strip.Width() - w;
+                      : l.alignment == TAlignment::taCenter    ? (strip.Width() - w) / 2
+                                                               : strip.Width() - w;
         l.face->Draw(strip, x, lineTop + l.face->Ascent(), l.lines[i], l.fontColor, all);
       }
     }

@@ -95,7 +95,8 @@ std::unique_ptr<TextFont> TextFont::Open(const FontRequest& request) {
   Library& lib = *font->library_;
   if (FT_Init_FreeType(&lib.library) != 0 ||
       FT_New_Face(lib.library, file.path.c_str(), file.index, &lib.face) != 0 ||
-      FT_Set_Pixel_Sizes(lib.face, 0, static_cast<FT_UInt>(std::clamp(request.pixelSize, 1, 2000))) != 0)
+      FT_Set_Pixel_Sizes(lib.face, 0,
+                         static_cast<FT_UInt>(std::clamp(request.pixelSize, 1, 2000))) != 0)
     return nullptr;
   FT_Face face = lib.face;
   font->family_ = file.family;
@@ -140,7 +141,8 @@ const TextFont::Glyph& TextFont::GlyphFor(char32_t c) {
   glyph.coverage.resize(static_cast<std::size_t>(glyph.width) * glyph.rows);
   for (int y = 0; y < glyph.rows; ++y) {
     const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
-    std::copy(row, row + glyph.width, glyph.coverage.begin() + static_cast<std::ptrdiff_t>(y) * glyph.width);
+    std::copy(row, row + glyph.width,
+              glyph.coverage.begin() + static_cast<std::ptrdiff_t>(y) * glyph.width);
   }
   return glyph;
 }
@@ -170,8 +172,8 @@ void TextFont::FillLine(TBitmap& target, int x0, int x1, int top, int thickness,
   }
 }
 
-void TextFont::Draw(TBitmap& target, int x, int baseline, std::u32string_view text,
-                    TColor color, const TRect& clip) {
+void TextFont::Draw(TBitmap& target, int x, int baseline, std::u32string_view text, TColor color,
+                    const TRect& clip) {
   if (target.Format() != PixelFormat::pf32bit) return;
   const uint8_t red = static_cast<uint8_t>(color), green = static_cast<uint8_t>(color >> 8),
                 blue = static_cast<uint8_t>(color >> 16);
@@ -199,8 +201,8 @@ void TextFont::Draw(TBitmap& target, int x, int baseline, std::u32string_view te
     FillLine(target, x, pen, baseline + underlinePosition_ - underlineThickness_ / 2,
              underlineThickness_, color, clip);
   if (strikeOut_)
-    FillLine(target, x, pen, baseline - strikePosition_ - strikeThickness_ / 2,
-             strikeThickness_, color, clip);
+    FillLine(target, x, pen, baseline - strikePosition_ - strikeThickness_ / 2, strikeThickness_,
+             color, clip);
 }
 
 std::vector<std::u32string> WrapText(std::u32string_view text, int width,
@@ -215,8 +217,8 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width,
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = text.find(U'\n', start);
-    std::u32string_view paragraph =
-        text.substr(start, end == std::u32string_view::npos ? std::u32string_view::npos : end - start);
+    std::u32string_view paragraph = text.substr(
+        start, end == std::u32string_view::npos ? std::u32string_view::npos : end - start);
     if (!paragraph.empty() && paragraph.back() == U'\r') paragraph.remove_suffix(1);
     std::u32string line;
     bool lineStarted = false;
@@ -262,9 +264,14 @@ std::u32string Utf8ToUtf32(std::string_view text) {
   std::u32string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<unsigned char>(text[i]);
-    const int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+    const int extra = b < 0x80         ? 0
+                      : (b >> 5) == 6  ? 1
+                      : (b >> 4) == 14 ? 2
+                      : (b >> 3) == 30 ? 3
+                                       : -1;
     char32_t c = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
-    bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
+    bool ok =
+        extra >= 0 && i + static_cast<std::size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
     for (int k = 1; ok && k <= extra; ++k) {
       const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
       ok = (next & 0xC0) == 0x80;

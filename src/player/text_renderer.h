@@ -62,8 +62,7 @@ class TextFont {
   std::string family_;
   bool syntheticBold_ = false, syntheticItalic_ = false, underline_ = false, strikeOut_ = false;
   int ascent_ = 0, descent_ = 0;
-  int underlinePosition_ = 0, underlineThickness_ = 1, strikePosition_ = 0,
-      strikeThickness_ = 1;
+  int underlinePosition_ = 0, underlineThickness_ = 1, strikePosition_ = 0, strikeThickness_ = 1;
   std::unordered_map<char32_t, Glyph> glyphs_;
 };
 

@@ -54,7 +54,8 @@ bool ShowsText(const test::Shot& shot, const std::string& text, uint32_t backgro
     if (!font) return false;
     const std::u32string line = Utf8ToUtf32(text);
     TBitmap ink(font->TextWidth(line) + 2, font->LineHeight(), PixelFormat::pf32bit);
-    const TColor back = ((background & 0xFF) << 16) | (background & 0xFF00) | ((background >> 16) & 0xFF);
+    const TColor back =
+        ((background & 0xFF) << 16) | (background & 0xFF00) | ((background >> 16) & 0xFF);
     FillRect(ink, Rect(0, 0, ink.Width(), ink.Height()), back);
     font->Draw(ink, 0, font->Ascent(), line, 0, Rect(0, 0, ink.Width(), ink.Height()));
     auto at = [&](int x, int y) {
@@ -365,8 +366,9 @@ TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirect
   const std::vector<std::string> before = runtimeFoldersAtTheRoot();
   test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
   chmod((dir_ + "/bare").c_str(), 0755);
-  process_ = std::make_unique<test::Process>(x_, std::vector<std::string>{dir_ + "/bare"},
-                                             dir_ + "/missing", test::ProcessOptions{false, {}, ""});
+  process_ =
+      std::make_unique<test::Process>(x_, std::vector<std::string>{dir_ + "/bare"},
+                                      dir_ + "/missing", test::ProcessOptions{false, {}, ""});
   ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
   EXPECT_EQ(runtimeFoldersAtTheRoot(), before);
@@ -466,8 +468,8 @@ TEST_F(PlayerE2E, MinimalRootHoldsOnlyThePlayerItsLibrariesAndOneFont) {
     GTEST_SKIP() << "chroot is not permitted here (it needs root or CAP_SYS_CHROOT)";
   const std::string root = dir_ + "/root";
   std::filesystem::create_directories(root + "/tmp");
-  std::filesystem::permissions(root + "/tmp", std::filesystem::perms::all |
-                                                  std::filesystem::perms::sticky_bit);
+  std::filesystem::permissions(root + "/tmp",
+                               std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
   Pack(root + "/show", Header(0, 0, 3), {{"r.bmp", SolidBmp(kRed), "Mmm"}});
   chmod((root + "/show").c_str(), 0755);
   // Every library at the path the loader looks for it, links resolved.
@@ -482,9 +484,9 @@ TEST_F(PlayerE2E, MinimalRootHoldsOnlyThePlayerItsLibrariesAndOneFont) {
     std::filesystem::copy_file(std::filesystem::canonical(path), root + path);
   }
   std::filesystem::create_directories(root + "/etc");
-  std::filesystem::copy("/etc/fonts", root + "/etc/fonts",
-                        std::filesystem::copy_options::recursive |
-                            std::filesystem::copy_options::copy_symlinks);
+  std::filesystem::copy(
+      "/etc/fonts", root + "/etc/fonts",
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
   const test::RunResult font = test::Shell("fc-match -f '%{file}' 'DejaVu Sans'");
   ASSERT_EQ(font.status, 0);
   std::filesystem::create_directories(root + "/usr/share/fonts");

@@ -9,8 +9,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -104,12 +104,13 @@ double TimeoutScale() {
 XSession::XSession(int width, int height, const XSessionOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) return;
-  const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x" +
-                           std::to_string(options.depth);
+  const std::string size =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(options.depth);
   // -displayfd: the server takes a free display itself and writes its number when it accepts
   // connections; -noreset: it keeps running when its last client leaves.
-  std::vector<std::string> argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                   size, "-nolisten", "tcp", "-noreset"};
+  std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                   "-screen",   "0",          size,
+                                   "-nolisten", "tcp",        "-noreset"};
   argv.insert(argv.end(), options.serverArgs.begin(), options.serverArgs.end());
   pid_ = Spawn(argv, {}, fds[0]);
   close(fds[1]);
@@ -247,8 +248,8 @@ bool XSession::WindowExists(const std::string& title) const {
                     "$' >/dev/null 2>&1") == 0;
 }
 
-Process::Process(const XSession& x, const std::vector<std::string>& argv,
-                 const std::string& tmpdir, const ProcessOptions& options) {
+Process::Process(const XSession& x, const std::vector<std::string>& argv, const std::string& tmpdir,
+                 const ProcessOptions& options) {
   std::vector<std::string> env = {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
                                   options.runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
                                                         : std::string("XDG_RUNTIME_DIR"),

@@ -37,7 +37,9 @@ TEST(WrapText, BreaksAtSpacesAndLineBreaksAndSplitsLongWords) {
 TEST(TextCodes, Cp1252AndUtf8ToUnicode) {
   EXPECT_EQ(Cp1252ToUtf32("Gr\xfc\xdf\x80\x81"), U"Grüß€\uFFFD");
   EXPECT_EQ(Utf8ToUtf32("Grüß €"), U"Grüß €");
-  EXPECT_EQ(Utf8ToUtf32("a\xff" "b\xc3"), U"a\uFFFDb\uFFFD");
+  EXPECT_EQ(Utf8ToUtf32("a\xff"
+                        "b\xc3"),
+            U"a\uFFFDb\uFFFD");
 }
 
 int InkColumns(TextFont& font, const std::u32string& text, int* below) {
@@ -119,8 +121,8 @@ TEST(ScreenFormat, OtherVisualsAreRefusedWithAReason) {
     bool trueColor;
     ScreenFormat format;
   } rows[] = {
-      {false, {8, 8, 32, 0, 0, 0, false}},                  // PseudoColor
-      {true, {8, 8, 32, 0xE0, 0x1C, 0x03, false}},          // 8-bit TrueColor
+      {false, {8, 8, 32, 0, 0, 0, false}},                   // PseudoColor
+      {true, {8, 8, 32, 0xE0, 0x1C, 0x03, false}},           // 8-bit TrueColor
       {false, {24, 32, 32, 0xFF0000, 0xFF00, 0xFF, false}},  // DirectColor
       {true, {16, 16, 32, 0xF800, 0xF800, 0x1F, false}},     // overlapping masks
   };

@@ -38,14 +38,13 @@ bool Drawable(bool trueColor, const ScreenFormat& format, std::string* why) {
                       ((format.depth == 24 || format.depth == 32) &&
                        (format.bitsPerPixel == 24 || format.bitsPerPixel == 32));
   const bool masksOk = Contiguous(format.redMask) && Contiguous(format.greenMask) &&
-                       Contiguous(format.blueMask) &&
-                       (format.redMask & format.greenMask) == 0 &&
+                       Contiguous(format.blueMask) && (format.redMask & format.greenMask) == 0 &&
                        (format.redMask & format.blueMask) == 0 &&
                        (format.greenMask & format.blueMask) == 0;
   if (trueColor && sizeOk && masksOk) return true;
   if (why != nullptr) {
-    *why = "Die Farbtiefe des Bildschirms (" + std::to_string(format.depth) +
-           " Bit" + (trueColor ? "" : ", keine Echtfarben") +
+    *why = "Die Farbtiefe des Bildschirms (" + std::to_string(format.depth) + " Bit" +
+           (trueColor ? "" : ", keine Echtfarben") +
            ") wird nicht unterstützt. Die Präsentation braucht einen Bildschirm mit 16, 24 "
            "oder 32 Bit Farbtiefe.";
   }

@@ -125,8 +125,8 @@ void XDisplay::PrepareTopLevel(xcb_window_t window, const std::string& title,
   const auto length = static_cast<uint32_t>(title.size());
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       length, title.data());
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_NAME"),
-                      Atom("UTF8_STRING"), 8, length, title.data());
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_NAME"), Atom("UTF8_STRING"),
+                      8, length, title.data());
   static constexpr char kClass[] = "quenmora-player\0Quenmora";
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       sizeof kClass, kClass);
@@ -135,16 +135,16 @@ void XDisplay::PrepareTopLevel(xcb_window_t window, const std::string& title,
   // WM_HINTS: the window takes keyboard input (window managers that follow the hint never
   // focus a window without it) and starts in the normal state.
   const uint32_t hints[9] = {1 | 2, 1, 1, 0, 0, 0, 0, 0, 0};
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
-                      9, hints);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9,
+                      hints);
   const uint32_t pid = static_cast<uint32_t>(getpid());
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
-                      32, 1, &pid);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32,
+                      1, &pid);
   std::vector<xcb_atom_t> atoms;
   for (const char* state : states) atoms.push_back(Atom(state));
   if (!atoms.empty())
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM,
-                        32, static_cast<uint32_t>(atoms.size()), atoms.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(atoms.size()), atoms.data());
 }
 
 void XDisplay::Activate(xcb_window_t window) {
@@ -185,8 +185,8 @@ void XDisplay::LoadKeyboardMapping() {
 
 uint32_t XDisplay::KeySymbol(xcb_keycode_t keycode) {
   if (symbolsPerKeycode_ <= 0 || keycode < minKeycode_) return 0;
-  const std::size_t at =
-      static_cast<std::size_t>(keycode - minKeycode_) * static_cast<std::size_t>(symbolsPerKeycode_);
+  const std::size_t at = static_cast<std::size_t>(keycode - minKeycode_) *
+                         static_cast<std::size_t>(symbolsPerKeycode_);
   return at < keysyms_.size() ? keysyms_[at] : 0;
 }
 

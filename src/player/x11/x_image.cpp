@@ -14,7 +14,11 @@ namespace qm {
 
 XImageWriter::XImageWriter(XDisplay& x, xcb_drawable_t drawable, xcb_gcontext_t gc, int width,
                            int height, bool shared)
-    : x_(x), drawable_(drawable), gc_(gc), width_(width), height_(height),
+    : x_(x),
+      drawable_(drawable),
+      gc_(gc),
+      width_(width),
+      height_(height),
       rowBytes_(x.Format().RowBytes(width)) {
   if (!shared || width <= 0 || height <= 0) return;
   const xcb_query_extension_reply_t* shm = xcb_get_extension_data(x.Connection(), &xcb_shm_id);
@@ -23,8 +27,8 @@ XImageWriter::XImageWriter(XDisplay& x, xcb_drawable_t drawable, xcb_gcontext_t 
       xcb_shm_query_version_reply(x.Connection(), xcb_shm_query_version(x.Connection()), nullptr));
   if (!version) return;
   const std::size_t size = rowBytes_ * static_cast<std::size_t>(height);
-  const bool fdPassing = version->major_version > 1 ||
-                         (version->major_version == 1 && version->minor_version >= 2);
+  const bool fdPassing =
+      version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2);
   if ((fdPassing && AttachMemfd(size)) || AttachSysV(size)) memorySize_ = size;
 }
 
@@ -35,7 +39,10 @@ XImageWriter::~XImageWriter() {
     xcb_flush(x_.Connection());
   }
   if (memory_ != nullptr && memorySize_ != 0) {
-    if (sysV_) shmdt(memory_); else munmap(memory_, memorySize_);
+    if (sysV_)
+      shmdt(memory_);
+    else
+      munmap(memory_, memorySize_);
   }
 }
 
@@ -72,7 +79,8 @@ bool XImageWriter::AttachSysV(std::size_t size) {
   }
   const xcb_shm_seg_t segment = xcb_generate_id(x_.Connection());
   XReply<xcb_generic_error_t> error(xcb_request_check(
-      x_.Connection(), xcb_shm_attach_checked(x_.Connection(), segment, static_cast<uint32_t>(id), 0)));
+      x_.Connection(),
+      xcb_shm_attach_checked(x_.Connection(), segment, static_cast<uint32_t>(id), 0)));
   // Marked for removal at once: the segment goes when the last of the two detaches, also when
   // the player ends abruptly.
   shmctl(id, IPC_RMID, nullptr);
@@ -107,14 +115,15 @@ void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
     WaitForServer();
     for (int row = 0; row < h; ++row)
       ConvertRow(pixels.ScanLine(source.Top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4,
-                 w, memory_ + static_cast<std::size_t>(dy + row) * rowBytes_ +
-                        static_cast<std::size_t>(dx) * pixelBytes,
+                 w,
+                 memory_ + static_cast<std::size_t>(dy + row) * rowBytes_ +
+                     static_cast<std::size_t>(dx) * pixelBytes,
                  format);
-    xcb_shm_put_image(c, drawable_, gc_, static_cast<uint16_t>(width_),
-                      static_cast<uint16_t>(height_), static_cast<uint16_t>(dx),
-                      static_cast<uint16_t>(dy), static_cast<uint16_t>(w), static_cast<uint16_t>(h),
-                      static_cast<int16_t>(dx), static_cast<int16_t>(dy),
-                      static_cast<uint8_t>(format.depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
+    xcb_shm_put_image(
+        c, drawable_, gc_, static_cast<uint16_t>(width_), static_cast<uint16_t>(height_),
+        static_cast<uint16_t>(dx), static_cast<uint16_t>(dy), static_cast<uint16_t>(w),
+        static_cast<uint16_t>(h), static_cast<int16_t>(dx), static_cast<int16_t>(dy),
+        static_cast<uint8_t>(format.depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
     // The reply to this request tells that the server has read the image.
     readCookie_ = xcb_get_input_focus(c);
     readPending_ = true;
@@ -125,18 +134,19 @@ void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
   const std::size_t bandRow = format.RowBytes(w);
   const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4;
   constexpr std::size_t kRequestHeader = 24;
-  const int rows = static_cast<int>(std::clamp<std::size_t>(
-      (maxBytes > kRequestHeader ? maxBytes - kRequestHeader : 0) / bandRow, 1,
-      static_cast<std::size_t>(h)));
+  const int rows = static_cast<int>(
+      std::clamp<std::size_t>((maxBytes > kRequestHeader ? maxBytes - kRequestHeader : 0) / bandRow,
+                              1, static_cast<std::size_t>(h)));
   band_.resize(bandRow * static_cast<std::size_t>(rows));
   for (int top = 0; top < h; top += rows) {
     const int n = std::min(rows, h - top);
     for (int row = 0; row < n; ++row)
-      ConvertRow(pixels.ScanLine(source.Top + top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4,
-                 w, band_.data() + static_cast<std::size_t>(row) * bandRow, format);
+      ConvertRow(
+          pixels.ScanLine(source.Top + top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4, w,
+          band_.data() + static_cast<std::size_t>(row) * bandRow, format);
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable_, gc_, static_cast<uint16_t>(w),
-                  static_cast<uint16_t>(n), static_cast<int16_t>(dx), static_cast<int16_t>(dy + top),
-                  0, static_cast<uint8_t>(format.depth),
+                  static_cast<uint16_t>(n), static_cast<int16_t>(dx),
+                  static_cast<int16_t>(dy + top), 0, static_cast<uint8_t>(format.depth),
                   static_cast<uint32_t>(bandRow * static_cast<std::size_t>(n)), band_.data());
   }
   xcb_flush(c);

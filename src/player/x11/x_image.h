@@ -3,8 +3,8 @@
 // into bands that fit the server's request length.
 #pragma once
 
-#include <xcb/xcb.h>
 #include <xcb/shm.h>
+#include <xcb/xcb.h>
 
 #include <cstdint>
 #include <vector>

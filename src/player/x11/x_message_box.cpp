@@ -79,13 +79,13 @@ void Paint(TBitmap& b, TextFont& font, const BoxLayout& l) {
   DrawErrorIcon(b, l.S(16), l.S(16), l.icon);
   const TRect all = Rect(0, 0, b.Width(), b.Height());
   for (std::size_t i = 0; i < l.lines.size(); ++i)
-    font.Draw(b, l.textLeft,
-              l.textTop + static_cast<int>(i) * font.LineHeight() + font.Ascent(), l.lines[i],
-              kText, all);
+    font.Draw(b, l.textLeft, l.textTop + static_cast<int>(i) * font.LineHeight() + font.Ascent(),
+              l.lines[i], kText, all);
   const int border = std::max(1, l.S(1));
   Fill(b, l.button, kButtonBorder);
-  Fill(b, Rect(l.button.Left + border, l.button.Top + border, l.button.Right - border,
-               l.button.Bottom - border),
+  Fill(b,
+       Rect(l.button.Left + border, l.button.Top + border, l.button.Right - border,
+            l.button.Bottom - border),
        kButtonFace);
   const std::u32string ok = U"OK";
   const int tx = (l.button.Left + l.button.Right - font.TextWidth(ok)) / 2;
@@ -127,15 +127,22 @@ void RunMessageBox(XDisplay& x, xcb_window_t owner, const std::string& title,
                     x.Visual(), XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
   x.PrepareTopLevel(box, title, {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_MODAL"});
   const xcb_atom_t dialog = x.Atom("_NET_WM_WINDOW_TYPE_DIALOG");
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, x.Atom("_NET_WM_WINDOW_TYPE"),
-                      XCB_ATOM_ATOM, 32, 1, &dialog);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, x.Atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
+                      32, 1, &dialog);
   if (owner != 0)
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, XCB_ATOM_WM_TRANSIENT_FOR,
-                        XCB_ATOM_WINDOW, 32, 1, &owner);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW,
+                        32, 1, &owner);
   // A fixed size at a fixed place: the middle of the monitor.
   const uint32_t w = static_cast<uint32_t>(layout.width), h = static_cast<uint32_t>(layout.height);
-  const uint32_t hints[18] = {1 | 2 | 4 | 8 | 16 | 32, static_cast<uint32_t>(left),
-                              static_cast<uint32_t>(top), w, h, w, h, w, h};
+  const uint32_t hints[18] = {1 | 2 | 4 | 8 | 16 | 32,
+                              static_cast<uint32_t>(left),
+                              static_cast<uint32_t>(top),
+                              w,
+                              h,
+                              w,
+                              h,
+                              w,
+                              h};
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
   const xcb_gcontext_t gc = xcb_generate_id(c);
@@ -172,8 +179,8 @@ void RunMessageBox(XDisplay& x, xcb_window_t owner, const std::string& title,
       case XCB_KEY_PRESS: {
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
         const uint32_t sym = x.KeySymbol(key->detail);
-        if (key->event == box && (sym == kKeyReturn || sym == kKeyEnter || sym == kKeyEscape ||
-                                  sym == kKeySpace))
+        if (key->event == box &&
+            (sym == kKeyReturn || sym == kKeyEnter || sym == kKeyEscape || sym == kKeySpace))
           done = true;
         continue;
       }

@@ -51,10 +51,10 @@ XPlayerWindow::XPlayerWindow(std::unique_ptr<XDisplay> display) : x_(std::move(d
 
   window_ = xcb_generate_id(c);
   // No background: the server leaves exposed parts alone and the player draws them at once.
-  const uint32_t values[] = {XCB_BACK_PIXMAP_NONE,
-                             XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS |
-                                 XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-                             cursor_};
+  const uint32_t values[] = {
+      XCB_BACK_PIXMAP_NONE,
+      XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+      cursor_};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, screen.root, monitor.x, monitor.y,
                     monitor.width, monitor.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                     screen.root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK | XCB_CW_CURSOR,
@@ -67,11 +67,8 @@ XPlayerWindow::XPlayerWindow(std::unique_ptr<XDisplay> display) : x_(std::move(d
   const uint32_t motif[5] = {2, 0, 0, 0, 0};
   const xcb_atom_t motifAtom = x_->Atom("_MOTIF_WM_HINTS");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, motifAtom, motifAtom, 32, 5, motif);
-  uint32_t sizeHints[18] = {1 | 2 | 4 | 8,
-                            static_cast<uint32_t>(monitor.x),
-                            static_cast<uint32_t>(monitor.y),
-                            monitor.width,
-                            monitor.height};
+  uint32_t sizeHints[18] = {1 | 2 | 4 | 8, static_cast<uint32_t>(monitor.x),
+                            static_cast<uint32_t>(monitor.y), monitor.width, monitor.height};
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
 

@@ -85,6 +85,12 @@ bool ShowsText(const test::Shot& shot, const std::string& text, uint32_t backgro
   return false;
 }
 
+// What a program wrote into a file, as text.
+std::string Said(const std::string& path) {
+  const Bytes said = test::ReadFile(path);
+  return std::string(said.begin(), said.end());
+}
+
 class PlayerE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -403,8 +409,7 @@ TEST_F(PlayerE2E, ScreensOfEveryKindAreDrawnOnOrRefusedWithAReason) {
       EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
     } else {
       EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(1));
-      const Bytes said = test::ReadFile(errors);
-      EXPECT_NE(std::string(said.begin(), said.end()).find("(8 Bit"), std::string::npos);
+      EXPECT_NE(Said(errors).find("(8 Bit"), std::string::npos);
     }
   }
 }
@@ -414,8 +419,9 @@ TEST_F(PlayerE2E, ScreensOfEveryKindAreDrawnOnOrRefusedWithAReason) {
 TEST_F(PlayerE2E, UnderAWindowManagerTheShowTakesTheFocusAndEscapeEndsIt) {
   test::XSession x(kSW, kSH, {24, true, {}});
   ASSERT_TRUE(x.Ok()) << "openbox did not start";
-  Start(Header(0, 1, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x);
-  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x));
+  Start(Header(0, 1, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x, {true, {}, dir_ + "/stderr"});
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x))
+      << "running: " << process_->Running() << ", said: " << Said(dir_ + "/stderr");
   const test::Shot shot = x.Screenshot();
   EXPECT_EQ(shot.pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed) << "centred on the screen";
   EXPECT_EQ(shot.pixel(0, 0), kBackground) << "no frame";

@@ -81,10 +81,11 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
   return atom;
 }
 
-// The first value of a WINDOW property; 0 when there is none.
-uint32_t WindowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+// The first 32-bit value of a property of `type`; 0 when there is none.
+uint32_t WindowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
+                        xcb_atom_t type) {
   xcb_get_property_reply_t* reply = xcb_get_property_reply(
-      c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1), nullptr);
+      c, xcb_get_property(c, 0, window, property, type, 0, 1), nullptr);
   uint32_t value = 0;
   if (reply != nullptr && xcb_get_property_value_length(reply) >= 4)
     value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
@@ -127,11 +128,22 @@ XSession::XSession(int width, int height, const XSessionOptions& options) {
   }
   if (Ok() && options.windowManager) {
     windowManager_ = Spawn({"openbox"}, {"DISPLAY=" + display_});
-    // The window manager is at work once it has named itself on the root window.
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    const xcb_atom_t check = Atom(connection_, "_NET_SUPPORTING_WM_CHECK");
-    if (!WaitFor([&] { return WindowProperty(connection_, root, check) != 0; },
-                 std::chrono::seconds(30))) {
+    // The window manager is at work once it manages a new window: it gives it WM_STATE. (It
+    // names itself on the root window earlier, while a window mapped then may still be lost.)
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    const xcb_window_t probe = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    const xcb_atom_t state = Atom(connection_, "WM_STATE");
+    const bool managed = WaitFor(
+        [&] {
+          xcb_map_window(connection_, probe);
+          return WindowProperty(connection_, probe, state, state) != 0;
+        },
+        std::chrono::seconds(30));
+    xcb_destroy_window(connection_, probe);
+    xcb_flush(connection_);
+    if (!managed) {
       xcb_disconnect(connection_);
       connection_ = nullptr;
     }

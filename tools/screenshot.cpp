@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
         masks[0] = v.data->red_mask, masks[1] = v.data->green_mask, masks[2] = v.data->blue_mask;
   const int w = screen.width_in_pixels, h = screen.height_in_pixels;
   qm::TBitmap shot(w, h, qm::PixelFormat::pf24bit);
-  // Row by row: each reply stays far below any request length.
+  // Row by row, with the server held for us alone meanwhile, so that no client draws between
+  // two rows: the picture is of one moment.
+  xcb_grab_server(c);
   for (int y = 0; y < h; ++y) {
     xcb_get_image_reply_t* reply = xcb_get_image_reply(
         c,
@@ -68,6 +70,7 @@ int main(int argc, char** argv) {
     }
     std::free(reply);
   }
+  xcb_ungrab_server(c);
   xcb_disconnect(c);
   try {
     qm::WritePng24(shot, argv[1]);

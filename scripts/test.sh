@@ -23,6 +23,7 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build/asan -j "$jobs"
 # Instrumented programs start and draw more slowly: the end-to-end waits get twice the time.
 QUENMORA_TEST_TIMEOUT_SCALE=2 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan_suppressions.txt \
   UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer build of the threaded tests"

@@ -1,11 +1,17 @@
-// quenmora-screenshot OUT.png: saves what the X display shows (the whole screen of $DISPLAY).
-// Used by the demo on machines without a display and by the end-to-end tests.
+// quenmora-screenshot OUT.png|OUT.bmp: saves what the X display shows (the whole screen of
+// $DISPLAY) as a PNG file, or as an uncompressed BMP file when the name ends in ".bmp". Used by
+// the demo on machines without a display and by the end-to-end tests (BMP: quick to write and
+// to read, also in instrumented builds).
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "imaging/png_writer.h"
 #include "platform/bitmap.h"
@@ -20,6 +26,28 @@ uint8_t Channel(uint32_t pixel, uint32_t mask) {
   value = bits >= 8 ? value >> (bits - 8)
                     : (value << (8 - bits)) | (value >> (2 * bits - 8 > 0 ? 2 * bits - 8 : 0));
   return static_cast<uint8_t>(value);
+}
+
+// A bottom-up BMP file of 24 bits per pixel: the file header, the information header, the rows.
+void WriteBmp24(const qm::TBitmap& shot, const std::string& path) {
+  const auto rowBytes = static_cast<uint32_t>(shot.RowBytes());
+  const uint32_t imageBytes = rowBytes * static_cast<uint32_t>(shot.Height());
+  std::vector<uint8_t> header;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) header.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  header = {'B', 'M'};
+  put(54 + imageBytes, 4), put(0, 4), put(54, 4);
+  put(40, 4), put(static_cast<uint32_t>(shot.Width()), 4),
+      put(static_cast<uint32_t>(shot.Height()), 4);
+  put(1, 2), put(24, 2), put(0, 4), put(imageBytes, 4), put(2835, 4), put(2835, 4), put(0, 4),
+      put(0, 4);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f != nullptr && std::fwrite(header.data(), 1, header.size(), f) == header.size();
+  for (int y = shot.Height() - 1; ok && y >= 0; --y)
+    ok = std::fwrite(shot.ScanLine(y), 1, rowBytes, f) == rowBytes;
+  if (f != nullptr && std::fclose(f) != 0) ok = false;
+  if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace
@@ -45,35 +73,50 @@ int main(int argc, char** argv) {
         masks[0] = v.data->red_mask, masks[1] = v.data->green_mask, masks[2] = v.data->blue_mask;
   const int w = screen.width_in_pixels, h = screen.height_in_pixels;
   qm::TBitmap shot(w, h, qm::PixelFormat::pf24bit);
-  // Row by row, with the server held for us alone meanwhile, so that no client draws between
-  // two rows: the picture is of one moment.
+  int bytes = 4;  // per pixel, from the screen's pixmap format
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  for (int i = 0; i < xcb_setup_pixmap_formats_length(setup); ++i)
+    if (xcb_setup_pixmap_formats(setup)[i].depth == screen.root_depth)
+      bytes = xcb_setup_pixmap_formats(setup)[i].bits_per_pixel / 8;
+  // In bands of rows, all asked for before the first answer is read, with the server held for
+  // us alone meanwhile, so that no client draws between two bands: the picture is of one moment.
+  constexpr int kBand = 32;
   xcb_grab_server(c);
-  for (int y = 0; y < h; ++y) {
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, 0, static_cast<int16_t>(y),
-                      static_cast<uint16_t>(w), 1, ~0u),
-        nullptr);
+  std::vector<xcb_get_image_cookie_t> cookies;
+  for (int y = 0; y < h; y += kBand)
+    cookies.push_back(xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, 0,
+                                    static_cast<int16_t>(y), static_cast<uint16_t>(w),
+                                    static_cast<uint16_t>(std::min(kBand, h - y)), ~0u));
+  for (int band = 0; band < static_cast<int>(cookies.size()); ++band) {
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(c, cookies[band], nullptr);
     if (reply == nullptr) {
       std::fprintf(stderr, "quenmora-screenshot: cannot capture the screen\n");
       return 1;
     }
-    const uint8_t* data = xcb_get_image_data(reply);
-    const int bytes = xcb_get_image_data_length(reply) / w;
-    uint8_t* row = shot.ScanLine(y);
-    for (int x = 0; x < w; ++x, data += bytes) {
-      uint32_t pixel = 0;
-      for (int b = bytes - 1; b >= 0; --b) pixel = (pixel << 8) | data[b];
-      row[3 * x] = Channel(pixel, masks[2]);
-      row[3 * x + 1] = Channel(pixel, masks[1]);
-      row[3 * x + 2] = Channel(pixel, masks[0]);
+    const int rows = std::min(kBand, h - band * kBand);
+    const int stride = xcb_get_image_data_length(reply) / rows;
+    for (int r = 0; r < rows; ++r) {
+      const uint8_t* data = xcb_get_image_data(reply) + static_cast<std::ptrdiff_t>(r) * stride;
+      uint8_t* row = shot.ScanLine(band * kBand + r);
+      for (int x = 0; x < w; ++x, data += bytes) {
+        uint32_t pixel = 0;
+        for (int b = bytes - 1; b >= 0; --b) pixel = (pixel << 8) | data[b];
+        row[3 * x] = Channel(pixel, masks[2]);
+        row[3 * x + 1] = Channel(pixel, masks[1]);
+        row[3 * x + 2] = Channel(pixel, masks[0]);
+      }
     }
     std::free(reply);
   }
   xcb_ungrab_server(c);
   xcb_disconnect(c);
+  const std::string out = argv[1];
   try {
-    qm::WritePng24(shot, argv[1]);
+    if (out.size() > 4 && out.compare(out.size() - 4, 4, ".bmp") == 0) {
+      WriteBmp24(shot, out);
+    } else {
+      qm::WritePng24(shot, out);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quenmora-screenshot: %s\n", e.what());
     return 1;

@@ -79,7 +79,6 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   // The window's children, named as in its description.
   TLabel lblDesc;
   TRect picShowBounds = Rect(0, 0, 200, 200);
-  TPicShow PicShow1{*this};
   TRect panControl = Rect(298, 118, 326, 146);  // never shown
   TTimer Timer1;
   TColor Color = 0x00F0F0F0;  // the window's own colour
@@ -130,6 +129,11 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   bool quitRequested_ = false;
   bool displayLost_ = false;
   bool paintPending_ = false;
+
+ public:
+  // The picture area, declared last: its animation thread may wake the window until the
+  // control's destructor begins, and the members that wake-up uses are still there then.
+  TPicShow PicShow1{*this};
 };
 
 }  // namespace qm

@@ -180,10 +180,17 @@ TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
                           {"b.bmp", SolidBmp(kBlue), "drei"}});
   const int left = (kSW - kPicW) / 2, top = (kSH - kPicH) / 2;
   for (uint32_t colour : {kRed, kGreen, kBlue}) {
-    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
-    const test::Shot shot = x_.Screenshot();
-    EXPECT_EQ(shot.pixel(left, top), colour);
-    EXPECT_EQ(shot.pixel(left + kPicW - 1, top + kPicH - 1), colour);
+    // One screenshot for every check: a slide is on screen for about a second only.
+    test::Shot shot;
+    ASSERT_TRUE(test::WaitFor(
+        [&] {
+          shot = x_.Screenshot();
+          return !shot.isNull() && shot.pixel(kSW / 2, kSH / 2) == colour &&
+                 shot.pixel(left, top) == colour &&
+                 shot.pixel(left + kPicW - 1, top + kPicH - 1) == colour;
+        },
+        30s))
+        << std::hex << colour;
     EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
     EXPECT_EQ(shot.pixel(left, top + kPicH), kBackground);
     EXPECT_EQ(shot.pixel(2, 2), kBackground) << "no caption strip for position 7";
@@ -470,6 +477,9 @@ TEST_F(PlayerE2E, WithoutAnyFontTheShowRunsWithoutCaptionText) {
 // configuration and one font: as an unprivileged user, through the X server's socket, the
 // first slide and its caption appear and Escape ends the show.
 TEST_F(PlayerE2E, MinimalRootHoldsOnlyThePlayerItsLibrariesAndOneFont) {
+#ifdef QM_SANITIZED
+  GTEST_SKIP() << "the root holds the player as shipped, not one built with sanitizers";
+#endif
   if (test::Shell("chroot --userspec=65534:65534 / true").status != 0)
     GTEST_SKIP() << "chroot is not permitted here (it needs root or CAP_SYS_CHROOT)";
   const std::string root = dir_ + "/root";

@@ -84,8 +84,8 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 // The first 32-bit value of a property of `type`; 0 when there is none.
 uint32_t WindowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property,
                         xcb_atom_t type) {
-  xcb_get_property_reply_t* reply = xcb_get_property_reply(
-      c, xcb_get_property(c, 0, window, property, type, 0, 1), nullptr);
+  xcb_get_property_reply_t* reply =
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 1), nullptr);
   uint32_t value = 0;
   if (reply != nullptr && xcb_get_property_value_length(reply) >= 4)
     value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
@@ -179,7 +179,7 @@ bool XSession::SaveScreenshot(const std::string& path) const {
 }
 
 Shot XSession::Screenshot() const {
-  char path[] = "/tmp/qm-e2e-shot-XXXXXX.png";
+  char path[] = "/tmp/qm-e2e-shot-XXXXXX.bmp";
   const int fd = mkstemps(path, 4);
   if (fd < 0) return {};
   close(fd);

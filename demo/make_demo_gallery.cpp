@@ -20,6 +20,7 @@
 #include <jpeglib.h>
 
 #include "imaging/png_encoding.h"
+#include "platform/byte_order.h"
 #include "imaging/png_writer.h"
 
 namespace {
@@ -233,14 +234,14 @@ bool WritePalettePng(Canvas& c, const std::string& path) {
   idat.resize(packed);
   std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   auto chunk = [&](const char* name, const std::vector<uint8_t>& data) {
-    qm::PutBigEndian32(out, static_cast<uint32_t>(data.size()));
+    qm::AppendBigEndian32(out, static_cast<uint32_t>(data.size()));
     out.insert(out.end(), name, name + 4);
     out.insert(out.end(), data.begin(), data.end());
-    qm::PutBigEndian32(out, qm::ChunkCrc(name, data.data(), data.size()));
+    qm::AppendBigEndian32(out, qm::ChunkCrc(name, data.data(), data.size()));
   };
   std::vector<uint8_t> header;
-  qm::PutBigEndian32(header, static_cast<uint32_t>(kW));
-  qm::PutBigEndian32(header, static_cast<uint32_t>(kH));
+  qm::AppendBigEndian32(header, static_cast<uint32_t>(kW));
+  qm::AppendBigEndian32(header, static_cast<uint32_t>(kH));
   header.insert(header.end(), {8, 3, 0, 0, 0});
   std::vector<uint8_t> palette;
   for (int r = 0; r < 6; ++r)

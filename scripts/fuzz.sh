@@ -17,16 +17,16 @@
 # The exit status is 1 when a run had a finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-spec=${1:?target name, e.g. fuzz_payload, a comma-separated list, or all}
+wanted=${1:?target name, e.g. fuzz_payload, a comma-separated list, or all}
 seconds=${2:-600}
 jobs=${3:-2}
 build=${BUILD_DIR:-build/fuzz}
 
-if [ "$spec" = all ]; then
+if [ "$wanted" = all ]; then
   targets=()
   for dir in fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
 else
-  IFS=, read -r -a targets <<<"$spec"
+  IFS=, read -r -a targets <<<"$wanted"
 fi
 
 if [ ! -f "$build/build.ninja" ]; then

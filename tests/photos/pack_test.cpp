@@ -27,15 +27,9 @@
 namespace qm {
 namespace {
 
-using test::Bytes;
+using test::kSanitized;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
+using test::Bytes;
 
 int TimeLimit(int seconds) {
   const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");

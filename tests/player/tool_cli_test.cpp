@@ -27,16 +27,10 @@
 namespace qm {
 namespace {
 
+using test::kSanitized;
+
 using test::RunResult;
 using test::Shell;
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // A command that could run away: bounded in time and, where the sanitizers allow, in memory.
 std::string Bounded(const std::string& command) {

@@ -8,6 +8,16 @@
 
 namespace qm::test {
 
+// Whether this build runs under AddressSanitizer or ThreadSanitizer: such programs start and run
+// slower and reserve far more address space, so limits on time and memory allow for it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
 struct RunResult {
   int status;       // exit code, -1 when the command did not end normally
   std::string out;  // standard output and error together

@@ -7,6 +7,7 @@
 #include "player/payload_errors.h"
 #include "player/payload_reader.h"
 #include "tools/commands.h"
+#include "tools/player_kind.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
 #include "tools/tool_messages.h"
@@ -64,7 +65,8 @@ int RunInfo(const Args& args) {
   const GalleryHeader& h = s.header;
   std::printf("file:              %s (%llu bytes)\n", path.c_str(),
               static_cast<unsigned long long>(s.fileSize));
-  std::printf("player:            %u bytes\n", s.payloadStart);
+  std::printf("player:            %u bytes, for %s\n", s.payloadStart,
+              PlayerKindName(ReadPlayerKind(path)));
   std::printf("payload:           %llu bytes compressed, %u bytes inflated\n",
               static_cast<unsigned long long>(s.compressedSize), s.inflatedSize);
   std::printf("slides:            %d\n", h.count);

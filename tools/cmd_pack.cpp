@@ -19,6 +19,7 @@
 #include "tools/commands.h"
 #include "tools/pack_pictures.h"
 #include "tools/pending_output.h"
+#include "tools/player_kind.h"
 #include "tools/show_options.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
@@ -39,12 +40,16 @@ constexpr char kUsage[] =
     "  -o, --output SHOW          the presentation to write (required); an existing file there\n"
     "                             is replaced only when it is a presentation\n"
     "  --force                    replace SHOW even when it is a file that is not a presentation\n"
-    "  --player PATH              the player to copy (default: quenmora-player beside this tool,\n"
-    "                             else the one installed with it)\n";
+    "  --target linux|windows     the system the presentation runs on (default linux);\n"
+    "                             for windows, name it SHOW.exe\n"
+    "  --player PATH              the player to copy (default: the target's player beside this\n"
+    "                             tool, else the one installed with it)\n";
 
 struct PackOptions {
   std::string output;
   std::string player;
+  PlayerKind target = PlayerKind::kLinux;
+  bool targetGiven = false;
   ShowOptions show;
   GalleryHeader header;
   std::vector<std::string> pictures;
@@ -58,14 +63,15 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The player beside this tool (a build tree), else where it is installed with it.
-std::string DefaultPlayer() {
+// The target's player beside this tool (a build tree), else where it is installed with it.
+std::string DefaultPlayer(PlayerKind target) {
   const std::string self = OwnExecutablePath();
   const auto slash = self.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string(".") : self.substr(0, slash);
-  const std::string beside = dir + "/quenmora-player";
+  const std::string name = PlayerFileName(target);
+  const std::string beside = dir + "/" + name;
   if (access(beside.c_str(), F_OK) == 0) return beside;
-  return dir + "/" QUENMORA_PLAYER_FROM_TOOL "/quenmora-player";
+  return dir + "/" QUENMORA_PLAYER_FROM_TOOL "/" + name;
 }
 
 // Parses the command line into `o`; returns an error text or "".
@@ -79,6 +85,11 @@ std::string ParseArguments(const Args& args, PackOptions& o) {
       if (i + 1 >= args.size())
         return a == "--player" ? "--player needs a path" : "-o needs a file name";
       (a == "--player" ? o.player : o.output) = args[++i];
+    } else if (a == "--target") {
+      const std::string v = i + 1 < args.size() ? args[++i] : "";
+      if (v != "linux" && v != "windows") return "--target needs linux or windows";
+      o.target = v == "windows" ? PlayerKind::kWindows : PlayerKind::kLinux;
+      o.targetGiven = true;
     } else if (a == "--force") {
       o.force = true;
     } else if (a.size() > 1 && a[0] == '-' && !Exists(a)) {
@@ -172,7 +183,7 @@ int RunPack(const Args& args) {
   if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
   if (std::string e = ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive); !e.empty())
     return Fail(e);
-  if (o.player.empty()) o.player = DefaultPlayer();
+  if (o.player.empty()) o.player = DefaultPlayer(o.target);
 
   // The presentation replaces whatever the output names, which must never be a special file or
   // a file the pack reads: the same file by identity, whichever name or link leads to it. A
@@ -189,6 +200,10 @@ int RunPack(const Args& args) {
     return Fail(e);
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
+  // A player for another system would make a presentation that never starts.
+  if (const PlayerKind kind = ReadPlayerKind(o.player); o.targetGiven && kind != o.target)
+    return Fail("the player " + o.player + " is a program for " + PlayerKindName(kind) +
+                ", not for " + PlayerKindName(o.target));
   const auto nameOf = [](const std::string& base,
                          std::string& error) -> std::optional<std::string> {
     auto name = ToShortString(base, "file name", error);

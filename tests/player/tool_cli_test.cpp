@@ -166,6 +166,8 @@ TEST_F(ToolTest, RefusalsLeaveNoPresentationBehind) {
       {"--font '" + std::string(300, 'F') + "' " + dir_ + "/a.jpg", "at most 255 fit"},
       {"--interval soon " + dir_ + "/a.jpg", "--interval"},
       {"--caption-position middle " + dir_ + "/a.jpg", "--caption-position"},
+      {"--target macos " + dir_ + "/a.jpg", "--target needs linux or windows"},
+      {"--target windows " + dir_ + "/a.jpg", "is a program for unknown system, not for Windows"},
   };
   for (const Case& c : cases) {
     const RunResult r = Quenmora(Pack(c.args));

@@ -1,6 +1,7 @@
-// Text for the caption strip and the message boxes: a face that fontconfig finds by family
-// name, rendered anti-aliased by FreeType, with bold and italic synthesised when the face has
-// no such style, and underline and strike-out drawn; and the word wrap of a line of text.
+// Text for the caption strip and the message boxes: a face found by family name and rendered
+// anti-aliased by the system's own means (fontconfig and FreeType on Linux, with bold and italic
+// synthesised when the face has no such style, and underline and strike-out drawn; GDI on
+// Windows), and the word wrap of a line of text.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,187 @@
+// The Windows player end to end under Wine, in a virtual X server: presentations packed by the
+// tool with --target windows, screenshots compared with the pixels the layout calls for, keys
+// and boxes as a user meets them. One server and one Wine prefix (made by the fixture test
+// before these) serve every case; Wine's processes end with the suite.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "player/payload_writer.h"
+#include "show_builder.h"
+#include "tests/support/bmp_files.h"
+#include "tests/support/shell.h"
+#include "tests/support/test_files.h"
+#include "x_session.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Bytes;
+
+constexpr int kSW = 640, kSH = 480;
+constexpr int kPicW = 200, kPicH = 100;
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kWhite = 0xFFFFFFFF;
+constexpr uint32_t kBackground = 0xFF404060;
+constexpr char kPrefix[] = QM_WINE_PREFIX;
+
+// Wine's programs run in this run's prefix, quietly.
+test::ProcessOptions WineOptions() {
+  test::ProcessOptions options;
+  options.runtimeFolder = false;
+  options.env = {"WINEPREFIX=" + std::string(kPrefix), "WINEDEBUG=-all"};
+  return options;
+}
+
+Bytes SolidBmp(uint32_t colour) {
+  return test::SolidBmp(kPicW, kPicH, (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+}
+
+// Rows of the strip at the bottom (or top) edge, counted while column `x` shows `strip`.
+int StripHeight(const test::Shot& shot, uint32_t strip, bool bottom, int x) {
+  int h = 0;
+  while (h < shot.height() && shot.pixel(x, bottom ? shot.height() - 1 - h : h) == strip) ++h;
+  return h;
+}
+
+class WinePlayer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { x_ = new test::XSession(kSW, kSH); }
+  static void TearDownTestSuite() {
+    // The Wine server and its desktop process belong to this server: both end with it.
+    test::Shell("WINEPREFIX=" + std::string(kPrefix) + " timeout 30 wineserver -k");
+    delete x_;
+    x_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(x_->Ok()) << "Xvfb did not start";
+    ASSERT_TRUE(std::filesystem::exists(std::string(kPrefix) + "/system.reg"))
+        << "no Wine prefix at " << kPrefix;
+  }
+  void TearDown() override { process_.reset(); }
+
+  // Packs the pictures with the tool, as a user makes a show for Windows.
+  void Pack(const std::string& options, const std::vector<std::pair<std::string, Bytes>>& pics) {
+    std::string args = " pack --target windows -o " + dir_.Path() + "/show.exe " + options;
+    for (const auto& [name, data] : pics) {
+      test::WriteFile(dir_.Path() + "/" + name, data);
+      args += " " + dir_.Path() + "/" + name;
+    }
+    const test::RunResult r = test::Shell(std::string(QM_BIN_DIR) + "/quenmora" + args);
+    ASSERT_EQ(r.status, 0) << r.out;
+  }
+  void Run(const std::string& program) {
+    process_ = std::make_unique<test::Process>(*x_, std::vector<std::string>{"wine", program},
+                                               dir_.Path(), WineOptions());
+  }
+  bool WaitForPixel(int x, int y, uint32_t colour, std::chrono::milliseconds timeout = 30s) {
+    return test::WaitFor(
+        [&] {
+          const test::Shot shot = x_->Screenshot();
+          return !shot.isNull() && shot.pixel(x, y) == colour;
+        },
+        timeout);
+  }
+  bool Escape() {
+    return x_->KeyTo("Quenmora", "Escape") && process_->WaitExit(10s) == std::optional<int>(0);
+  }
+
+  static test::XSession* x_;
+  test::PrivateTempDir dir_;
+  std::unique_ptr<test::Process> process_;
+};
+
+test::XSession* WinePlayer::x_ = nullptr;
+
+constexpr char kCommon[] = "--interval 0 --background '#404060' --font Tahoma --style 0 ";
+
+// The first slide exactly where the layout puts it, for a strip at the bottom, at the top and
+// for none; Escape ends the show with exit code 0.
+TEST_F(WinePlayer, FirstSlideAndStripInEachPositionClassThenEscape) {
+  struct Case {
+    const char* position;
+    int strip;  // 1 bottom, -1 top, 0 none
+  } cases[] = {{"bottom-centre", 1}, {"top-left", -1}, {"none", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    Pack(kCommon + std::string("--caption-position ") + c.position, {{"r.bmp", SolidBmp(kRed)}});
+    Run(dir_.Path() + "/show.exe");
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2 - (c.strip == 0 ? 0 : 20), kRed));
+    const test::Shot shot = x_->Screenshot();
+    const int h = c.strip == 0 ? 0 : StripHeight(shot, kWhite, c.strip > 0, kSW - 1);
+    if (c.strip != 0) {
+      EXPECT_GT(h, 10);
+      EXPECT_LT(h, 40);
+    } else {
+      EXPECT_EQ(shot.pixel(kSW - 1, kSH - 1), kBackground);
+      EXPECT_EQ(shot.pixel(0, 0), kBackground);
+    }
+    // Picture area: (0, 0, SW, SH - h) below a bottom strip, (0, h, SW, SH) under a top one.
+    const int areaTop = c.strip < 0 ? h : 0, areaHeight = c.strip > 0 ? kSH - h : kSH;
+    const int left = (kSW - kPicW) / 2, top = areaTop + (areaHeight - kPicH) / 2;
+    for (int y = top - 1; y <= top + kPicH; ++y)
+      for (int x = left - 1; x <= left + kPicW; ++x) {
+        const bool inside = x >= left && x < left + kPicW && y >= top && y < top + kPicH;
+        ASSERT_EQ(shot.pixel(x, y), inside ? kRed : kBackground) << x << "," << y;
+      }
+    ASSERT_TRUE(Escape());
+  }
+}
+
+TEST_F(WinePlayer, LoopedShowWraps) {
+  Pack("--interval 1 --loop --style 0 --caption-position none",
+       {{"r.bmp", SolidBmp(kRed)}, {"g.bmp", SolidBmp(kGreen)}});
+  Run(dir_.Path() + "/show.exe");
+  for (uint32_t colour : {kRed, kGreen, kRed, kGreen})
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
+  ASSERT_TRUE(Escape());
+}
+
+// A presentation whose payload is damaged: the start-up box, found by its title, closed with
+// Return, and the program ends with 0 without a slide.
+TEST_F(WinePlayer, DamagedPayloadShowsTheStartupBox) {
+  Bytes show = test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player.exe");
+  const Bytes junk = test::Pattern(500, 7);
+  const auto start = static_cast<uint32_t>(show.size());
+  show.insert(show.end(), junk.begin(), junk.end());
+  for (int k = 0; k < 4; ++k) show.push_back(static_cast<uint8_t>(start >> (8 * k)));
+  test::WriteFile(dir_.Path() + "/kaputt.exe", show);
+  Run(dir_.Path() + "/kaputt.exe");
+  ASSERT_TRUE(x_->KeyTo("Fehler", "Return"));
+  EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
+  EXPECT_FALSE(x_->WindowExists("Quenmora"));
+}
+
+// A damaged slide in the middle: the decoder's box titled with the application's title; after
+// it the show halts on the previous slide until Escape.
+TEST_F(WinePlayer, DamagedSlideShowsTheDecoderBoxAndHalts) {
+  Pack("--interval 1 --style 0 --caption-position none",
+       {{"r.bmp", SolidBmp(kRed)}, {"kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}}});
+  Run(dir_.Path() + "/show.exe");
+  ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+  ASSERT_TRUE(x_->KeyTo("Quenmora Player", "Return"));
+  ASSERT_TRUE(test::WaitFor([&] { return !x_->WindowExists("Quenmora Player"); }, 10s));
+  EXPECT_EQ(x_->Screenshot().pixel(kSW / 2, kSH / 2), kRed) << "the show halts";
+  ASSERT_TRUE(Escape());
+}
+
+// GDI answers an unknown family with another face without a word; the caption font falls back
+// to the system's dialog face then, and takes the family asked for when it is there.
+TEST_F(WinePlayer, CaptionFaceIsTheFamilyAskedForElseTheDialogFace) {
+  const std::string out = dir_.Path() + "/faces.txt";
+  process_ = std::make_unique<test::Process>(
+      *x_,
+      std::vector<std::string>{"wine", std::string(QM_WINDOWS_HELPER_DIR) + "/font_faces.exe",
+                               "Z:" + out, "Tahoma", "MS Sans Serif", "No Such Face"},
+      dir_.Path(), WineOptions());
+  ASSERT_EQ(process_->WaitExit(30s), std::optional<int>(0));
+  const Bytes said = test::ReadFile(out);
+  EXPECT_EQ(std::string(said.begin(), said.end()),
+            "Tahoma -> Tahoma\nMS Sans Serif -> MS Sans Serif\nNo Such Face -> Tahoma\n");
+}
+
+}  // namespace
+}  // namespace qm

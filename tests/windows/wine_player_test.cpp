@@ -131,10 +131,14 @@ TEST_F(WinePlayer, FirstSlideAndStripInEachPositionClassThenEscape) {
   }
 }
 
-TEST_F(WinePlayer, LoopedShowWraps) {
+// In a folder whose name Windows' ANSI code page may not hold, as users' folders often are.
+TEST_F(WinePlayer, LoopedShowWrapsFromAFolderWithAUnicodeName) {
   Pack("--interval 1 --loop --style 0 --caption-position none",
        {{"r.bmp", SolidBmp(kRed)}, {"g.bmp", SolidBmp(kGreen)}});
-  Run(dir_.Path() + "/show.exe");
+  const std::string folder = dir_.Path() + "/Grüße Ωμέγα";
+  std::filesystem::create_directory(folder);
+  std::filesystem::rename(dir_.Path() + "/show.exe", folder + "/show.exe");
+  Run(folder + "/show.exe");
   for (uint32_t colour : {kRed, kGreen, kRed, kGreen})
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, colour)) << std::hex << colour;
   ASSERT_TRUE(Escape());

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "player/file_stream.h"
 #include "player/payload_writer.h"
 #include "show_builder.h"
 #include "tests/support/bmp_files.h"
@@ -162,8 +163,20 @@ TEST_F(WinePlayer, DamagedPayloadShowsTheStartupBox) {
 // A damaged slide in the middle: the decoder's box titled with the application's title; after
 // it the show halts on the previous slide until Escape.
 TEST_F(WinePlayer, DamagedSlideShowsTheDecoderBoxAndHalts) {
-  Pack("--interval 1 --style 0 --caption-position none",
-       {{"r.bmp", SolidBmp(kRed)}, {"kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}}});
+  // Written here rather than by the tool, which refuses a picture it cannot read.
+  test::WriteFile(dir_.Path() + "/r.bmp", SolidBmp(kRed));
+  test::WriteFile(dir_.Path() + "/kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'});
+  GalleryHeader header;
+  header.interval = 1;
+  header.captionPosition = 7;
+  header.fontSize = 14;
+  {
+    FileStream out(dir_.Path() + "/show.exe", FileStream::Mode::kCreate);
+    WritePresentation(
+        std::string(QM_BIN_DIR) + "/quenmora-player.exe", header,
+        {{dir_.Path() + "/r.bmp", "r.bmp", ""}, {dir_.Path() + "/kaputt.png", "kaputt.png", ""}},
+        out);
+  }
   Run(dir_.Path() + "/show.exe");
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
   ASSERT_TRUE(x_->KeyTo("Quenmora Player", "Return"));

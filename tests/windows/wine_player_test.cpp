@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -183,6 +185,50 @@ TEST_F(WinePlayer, DamagedSlideShowsTheDecoderBoxAndHalts) {
   ASSERT_TRUE(test::WaitFor([&] { return !x_->WindowExists("Quenmora Player"); }, 10s));
   EXPECT_EQ(x_->Screenshot().pixel(kSW / 2, kSH / 2), kRed) << "the show halts";
   ASSERT_TRUE(Escape());
+}
+
+// The player's temporary files anywhere in the prefix's user folders (where GetTempPathW points).
+std::set<std::string> PlayerTempFiles() {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(
+           std::string(kPrefix) + "/drive_c/users",
+           std::filesystem::directory_options::skip_permission_denied))
+    if (e.path().filename().string().rfind("~tm", 0) == 0) names.insert(e.path().string());
+  return names;
+}
+
+// While the show runs, its copies and slide files are in the temporary folder; whether it ends
+// by its last slide, by Escape or with the user's session, they are gone and nothing else is.
+TEST_F(WinePlayer, EveryEndOfTheShowRemovesTheTemporaryFiles) {
+  struct Case {
+    const char* name;
+    const char* loop;
+    std::function<void()> end;
+  } cases[] = {
+      {"last slide", "", [] {}},
+      {"Escape", "--loop", [&] { ASSERT_TRUE(x_->KeyTo("Quenmora", "Escape")); }},
+      // Windows ends the process once its windows have taken the end of the session.
+      {"log-off", "--loop",
+       [] {
+         const int limit = static_cast<int>(30 * test::TimeoutScale());
+         EXPECT_EQ(test::Shell("WINEPREFIX=" + std::string(kPrefix) + " WINEDEBUG=-all timeout " +
+                               std::to_string(limit) + " wine wineboot --end-session")
+                       .status,
+                   0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::set<std::string> before = PlayerTempFiles();
+    Pack(std::string("--interval 1 --style 0 --caption-position none ") + c.loop,
+         {{"r.bmp", SolidBmp(kRed)}, {"g.bmp", SolidBmp(kGreen)}});
+    Run(dir_.Path() + "/show.exe");
+    ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
+    EXPECT_EQ(PlayerTempFiles().size(), before.size() + 2 + 2 * 2);
+    c.end();
+    EXPECT_EQ(process_->WaitExit(20s), std::optional<int>(0));
+    EXPECT_EQ(PlayerTempFiles(), before);
+  }
 }
 
 // GDI answers an unknown family with another face without a word; the caption font falls back

@@ -10,13 +10,14 @@
 #include "platform/native_files.h"
 #include "player/player_messages.h"
 #include "player/player_window.h"
+#include "player/run_files.h"
 
 // The system's headers come last: their macros (ERROR, RGN_AND, ...) would rename the drawing
 // layer's own constants.
 #include <windows.h>
 
 #include <mmsystem.h>  // needs the types of windows.h
-#undef MessageBox  // the window's own operation, not the system's macro
+#undef MessageBox      // the window's own operation, not the system's macro
 
 namespace qm {
 
@@ -196,6 +197,15 @@ LRESULT Win32PlayerWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_CLOSE:
       pending_.push_back(WindowEvent::kClose);
+      return 0;
+    case WM_ENDSESSION:
+      // The user logs off or the machine shuts down: Windows may end the process as soon as
+      // this returns, before the show's own end would run. The run's temporary files go now,
+      // and the show ends should the process live on.
+      if (wparam) {
+        RemoveRunFiles();
+        pending_.push_back(WindowEvent::kClose);
+      }
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wparam, lparam);

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +152,17 @@ class PlayerE2E : public ::testing::Test {
         timeout);
   }
 
+  // Whether the screen's pixel at (x, y) stops being `colour` within `watch`: a show that is
+  // to stay on a slide is watched for longer than an interval of one second and a transition.
+  bool LeavesPixel(int x, int y, uint32_t colour, std::chrono::milliseconds watch) {
+    return test::WaitFor(
+        [&] {
+          const test::Shot shot = x_.Screenshot();
+          return !shot.isNull() && shot.pixel(x, y) != colour;
+        },
+        watch);
+  }
+
   test::XSession x_{kSW, kSH};
   std::string dir_;
   std::unique_ptr<test::Process> process_;
@@ -210,8 +220,7 @@ TEST_F(PlayerE2E, LoopingShowWrapsAndEscapeEndsIt) {
 TEST_F(PlayerE2E, IntervalZeroKeepsTheFirstSlide) {
   Start(Header(0, 1), {{"r.bmp", SolidBmp(kRed), ""}, {"g.bmp", SolidBmp(kGreen), ""}});
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
-  std::this_thread::sleep_for(2500ms);
-  EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed);
+  EXPECT_FALSE(LeavesPixel(kSW / 2, kSH / 2, kRed, 2500ms)) << "interval 0 never advances";
   ASSERT_TRUE(x_.KeyTo("Quenmora", "shift+Escape"));
   EXPECT_EQ(process_->WaitExit(2s), std::optional<int>(0));
 }
@@ -285,8 +294,7 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
   ASSERT_TRUE(x_.KeyTo("Quenmora Player", "Return"));
   ASSERT_TRUE(test::WaitFor([&] { return !x_.WindowExists("Quenmora Player"); }, 5s));
-  std::this_thread::sleep_for(2500ms);
-  EXPECT_EQ(x_.Screenshot().pixel(kSW / 2, kSH / 2), kRed) << "the show halts";
+  EXPECT_FALSE(LeavesPixel(kSW / 2, kSH / 2, kRed, 2500ms)) << "the show halts";
   EXPECT_TRUE(process_->Running());
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));

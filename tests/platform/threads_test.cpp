@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -31,17 +32,20 @@ TEST(RandomBelowThreads, ConcurrentDrawsNeitherLoseNorRepeatSteps) {
 }
 
 TEST(CanvasLockThreads, APaintNeverCopiesHalfAFrame) {
+  // The composer fills whole frames until the painter has copied 50 different ones, so the
+  // copies really interleave with the composing; each copy must hold one frame only.
   TBitmap display(64, 64, PixelFormat::pf32bit), offscreen(64, 64, PixelFormat::pf32bit);
-  std::atomic<bool> done{false};
+  std::atomic<bool> enough{false};
   std::thread composer([&] {
-    for (uint32_t frame = 1; frame <= 300; ++frame) {
+    for (uint32_t frame = 1; !enough; ++frame) {
       std::lock_guard lock(display.Canvas());
       FillRect(display, TRect{0, 0, 64, 64}, frame);
     }
-    done = true;
   });
-  int torn = 0;
-  while (!done) {
+  int torn = 0, frames_seen = 0;
+  uint32_t last = 0;
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (frames_seen < 50 && std::chrono::steady_clock::now() < limit) {
     {
       std::scoped_lock lock(offscreen.Canvas(), display.Canvas());
       Draw(offscreen, 0, 0, display);
@@ -49,9 +53,14 @@ TEST(CanvasLockThreads, APaintNeverCopiesHalfAFrame) {
     const uint8_t* first = offscreen.ScanLine(0);
     for (int y = 0; y < 64; ++y)
       if (std::memcmp(offscreen.ScanLine(y), first, offscreen.RowBytes()) != 0) ++torn;
+    uint32_t frame;
+    std::memcpy(&frame, first, sizeof frame);
+    if (frame != last) ++frames_seen, last = frame;
   }
+  enough = true;
   composer.join();
   EXPECT_EQ(torn, 0);
+  EXPECT_EQ(frames_seen, 50) << "the copies did not interleave with the composing";
 }
 
 }  // namespace

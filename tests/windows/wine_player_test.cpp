@@ -50,6 +50,16 @@ int StripHeight(const test::Shot& shot, uint32_t strip, bool bottom, int x) {
   return h;
 }
 
+// The player's temporary files anywhere in the prefix's user folders (where GetTempPathW points).
+std::set<std::string> PlayerTempFiles() {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(
+           std::string(kPrefix) + "/drive_c/users",
+           std::filesystem::directory_options::skip_permission_denied))
+    if (e.path().filename().string().rfind("~tm", 0) == 0) names.insert(e.path().string());
+  return names;
+}
+
 class WinePlayer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { x_ = new test::XSession(kSW, kSH); }
@@ -148,7 +158,7 @@ TEST_F(WinePlayer, LoopedShowWrapsFromAFolderWithAUnicodeName) {
 }
 
 // A presentation whose payload is damaged: the start-up box, found by its title, closed with
-// Return, and the program ends with 0 without a slide.
+// Return, and the program ends with 0 without a slide and without the copies it made.
 TEST_F(WinePlayer, DamagedPayloadShowsTheStartupBox) {
   Bytes show = test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player.exe");
   const Bytes junk = test::Pattern(500, 7);
@@ -156,10 +166,12 @@ TEST_F(WinePlayer, DamagedPayloadShowsTheStartupBox) {
   show.insert(show.end(), junk.begin(), junk.end());
   for (int k = 0; k < 4; ++k) show.push_back(static_cast<uint8_t>(start >> (8 * k)));
   test::WriteFile(dir_.Path() + "/kaputt.exe", show);
+  const std::set<std::string> before = PlayerTempFiles();
   Run(dir_.Path() + "/kaputt.exe");
   ASSERT_TRUE(x_->KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
   EXPECT_FALSE(x_->WindowExists("Quenmora"));
+  EXPECT_EQ(PlayerTempFiles(), before);
 }
 
 // A damaged slide in the middle: the decoder's box titled with the application's title; after
@@ -187,18 +199,9 @@ TEST_F(WinePlayer, DamagedSlideShowsTheDecoderBoxAndHalts) {
   ASSERT_TRUE(Escape());
 }
 
-// The player's temporary files anywhere in the prefix's user folders (where GetTempPathW points).
-std::set<std::string> PlayerTempFiles() {
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(
-           std::string(kPrefix) + "/drive_c/users",
-           std::filesystem::directory_options::skip_permission_denied))
-    if (e.path().filename().string().rfind("~tm", 0) == 0) names.insert(e.path().string());
-  return names;
-}
-
 // While the show runs, its copies and slide files are in the temporary folder; whether it ends
-// by its last slide, by Escape or with the user's session, they are gone and nothing else is.
+// by its last slide, by Escape, by closing its window or with the user's session, they are gone
+// and nothing else is.
 TEST_F(WinePlayer, EveryEndOfTheShowRemovesTheTemporaryFiles) {
   struct Case {
     const char* name;
@@ -207,6 +210,7 @@ TEST_F(WinePlayer, EveryEndOfTheShowRemovesTheTemporaryFiles) {
   } cases[] = {
       {"last slide", "", [] {}},
       {"Escape", "--loop", [&] { ASSERT_TRUE(x_->KeyTo("Quenmora", "Escape")); }},
+      {"window closed", "--loop", [&] { ASSERT_TRUE(x_->CloseWindow("Quenmora")); }},
       // Windows ends the process once its windows have taken the end of the session.
       {"log-off", "--loop",
        [] {

@@ -3,6 +3,8 @@
 // of the screen), starts it on $DISPLAY a few times and reports, per run, the time from the
 // start to the first frame of the first slide and to the whole first slide on screen.
 //   first_slide_bench PLAYER PICTURE...   (the screen must be the pictures' size)
+// A Windows player (PLAYER.exe) runs under Wine in $WINEPREFIX, first cold (no Wine server
+// running: Wine starts its server and desktop with the show), then warm (a server kept running).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,7 +83,8 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i)
     slides.push_back(
         {argv[i], std::to_string(i) + std::filesystem::path(argv[i]).extension().string(), ""});
-  const std::string show = dir + "/show";
+  const bool windows = std::filesystem::path(argv[1]).extension() == ".exe";
+  const std::string show = dir + (windows ? "/show.exe" : "/show");
   {
     qm::FileStream out(show, qm::FileStream::Mode::kCreate);
     qm::WritePresentation(argv[1], header, slides, out);
@@ -91,7 +94,11 @@ int main(int argc, char** argv) {
               static_cast<double>(std::filesystem::file_size(show)) / 1e6);
 
   std::vector<double> toFrame, toSlide;
-  for (int run = 0; run < 5; ++run) {
+  const int runs = windows ? 10 : 5;
+  for (int run = 0; run < runs; ++run) {
+    if (windows && run == 0) std::system("timeout 30 wineserver -k; timeout 30 wineserver -w");
+    if (windows && run == runs / 2)
+      std::system("timeout 30 wineserver -p; timeout 60 wine cmd /c exit >/dev/null 2>&1");
     // A fresh screen: the background of the root window, not the last run's picture.
     xcb_clear_area(c, 0, screen.root, 0, 0, 0, 0);
     xcb_flush(c);
@@ -99,7 +106,10 @@ int main(int argc, char** argv) {
     const pid_t pid = fork();
     if (pid == 0) {
       setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
-      execl(show.c_str(), show.c_str(), static_cast<char*>(nullptr));
+      if (windows)
+        execlp("wine", "wine", show.c_str(), static_cast<char*>(nullptr));
+      else
+        execl(show.c_str(), show.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     double frame = -1, slide = -1;
@@ -115,13 +125,23 @@ int main(int argc, char** argv) {
     waitpid(pid, nullptr, 0);
     std::filesystem::remove_all(dir + "/tmp");
     std::filesystem::create_directories(dir + "/tmp");
+    if (windows && run < runs / 2)
+      std::system("timeout 30 wineserver -k; timeout 30 wineserver -w");
     std::printf("run %d: first frame %.0f ms, whole first slide %.0f ms\n", run + 1, frame, slide);
     toFrame.push_back(frame);
     toSlide.push_back(slide);
   }
-  std::sort(toFrame.begin(), toFrame.end());
-  std::sort(toSlide.begin(), toSlide.end());
-  std::printf("median: first frame %.0f ms, whole first slide %.0f ms\n", toFrame[2], toSlide[2]);
+  // Medians of five runs each: the cold ones of a Windows player first, then the warm ones.
+  for (int from = 0; from < runs; from += 5) {
+    std::sort(toFrame.begin() + from, toFrame.begin() + from + 5);
+    std::sort(toSlide.begin() + from, toSlide.begin() + from + 5);
+    std::printf("median%s: first frame %.0f ms, whole first slide %.0f ms\n",
+                !windows    ? ""
+                : from == 0 ? " (cold)"
+                            : " (warm)",
+                toFrame[from + 2], toSlide[from + 2]);
+  }
+  if (windows) std::system("timeout 30 wineserver -k");
   std::filesystem::remove_all(dir);
   xcb_disconnect(c);
   return 0;

@@ -287,7 +287,7 @@ int RunVideo(const Args& args) {
     video::VideoEncoder encoder(out->Stream().Path(), *container, o.video);
     EncodingSink sink(encoder, total, o.video.fps);
     video::ShowVideoSettings settings{o.video.width, o.video.height, o.video.fps, o.seed};
-    video::PlayShow(show, *pictures, settings, nullptr, sink);
+    video::PlayShow(show, *pictures, settings, sink);
     encoder.Finish();
     sink.Done();
     out->Commit();

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(argv[2], "wb"), std::fclose);
     if (!out) throw std::runtime_error(std::string("cannot create ") + argv[2]);
     RawFrames sink(out.get(), settings.width, settings.height);
-    qm::video::PlayShow(show, *pictures, settings, nullptr, sink);
+    qm::video::PlayShow(show, *pictures, settings, sink);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "video_frames_dump: %s\n", e.what());
     return 1;

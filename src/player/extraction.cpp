@@ -85,6 +85,16 @@ std::optional<int32_t> PeekSlideCount(const std::string& executable) {
 
 }  // namespace
 
+void ApplyGalleryHeader(const GalleryHeader& header, GallerySettingsSink& sink) {
+  sink.SetTimerPeriod(TimerPeriodForInterval(header.interval));
+  sink.SetBackgroundColor(header.backgroundColor);
+  sink.LayoutCaptionStrip(header.captionPosition);
+  sink.LayoutPictureAreaFullScreen();
+  sink.SetCaptionFont(header.fontName, header.fontColor, header.fontSize, header.fontStyle);
+  sink.LayoutPictureAreaAgainstStrip(header.captionPosition);
+  if (!IsRandomStyle(header.style)) sink.SetTransitionStyle(StyleLowByte(header.style));
+}
+
 void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
              GallerySettingsSink& sink) {
   const uint64_t blockSize = compressed.Size();
@@ -115,15 +125,9 @@ void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
   }
   const GalleryHeader header = DecodeGalleryHeader(headerBytes);
   state.slideCount = header.count;
-  sink.SetTimerPeriod(TimerPeriodForInterval(header.interval));
-  sink.SetBackgroundColor(header.backgroundColor);
   state.loopFlag = header.loop;
-  sink.LayoutCaptionStrip(header.captionPosition);
-  sink.LayoutPictureAreaFullScreen();
-  sink.SetCaptionFont(header.fontName, header.fontColor, header.fontSize, header.fontStyle);
-  sink.LayoutPictureAreaAgainstStrip(header.captionPosition);
   state.styleValue = header.style;
-  if (!IsRandomStyle(header.style)) sink.SetTransitionStyle(StyleLowByte(header.style));
+  ApplyGalleryHeader(header, sink);
 
   uint64_t remaining = inflatedSize - kGalleryHeaderSize;
   for (int32_t k = 0; k < header.count; ++k) {

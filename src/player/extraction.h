@@ -84,6 +84,9 @@ uint32_t TimerPeriodForInterval(int32_t interval);
 void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,
                          PlayerState& state);
 
+// Applies the gallery header's settings to `sink` in the order start-up applies them.
+void ApplyGalleryHeader(const GalleryHeader& header, GallerySettingsSink& sink);
+
 // Inflates `compressedCopy` into `inflatedCopy` (temporary file B, empty and open), applies the
 // gallery header to `sink` and the state, and extracts every slide. Both copies are read and
 // written only through the streams given, never reopened by name. Raises on any damage.

@@ -317,20 +317,28 @@ void TfrmMain::Timer1Timer() {
     state_.slidePosition = 0;
   }
   const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slidePosition)];
-  // Unrecognised extensions load nothing: the control keeps its previous picture. The decoded
-  // bitmap is handed over, not copied: the control's picture is the only one left.
-  if (std::optional<TBitmap> picture = LoadSlidePicture(slide.path))
-    PicShow1.Picture().Assign(std::move(*picture));
-  if (IsRandomStyle(state_.styleValue)) PicShow1.SetStyle(PickRandomStyle());
-  PicShow1.Clear();
-  DrawAll();
-  PicShow1.Execute();
-  SetCaption(slide.caption);
+  // Unrecognised extensions load nothing: the control keeps its previous picture.
+  std::optional<TBitmap> picture = LoadSlidePicture(slide.path);
+  BeginSlide(
+      std::move(picture),
+      IsRandomStyle(state_.styleValue) ? std::optional<int>(PickRandomStyle()) : std::nullopt,
+      slide.caption);
   ++state_.slidePosition;
   // Wait for the end of the transition, handling paints, keys and the completion as they
   // come; between them the main thread sleeps instead of spinning.
   while (PicShow1.Busy()) Pump(-1);
   EnableTimer();
+}
+
+void TfrmMain::BeginSlide(std::optional<TBitmap> picture, std::optional<int> style,
+                          const std::string& caption) {
+  // The decoded bitmap is handed over, not copied: the control's picture is the only one left.
+  if (picture) PicShow1.Picture().Assign(std::move(*picture));
+  if (style) PicShow1.SetStyle(*style);
+  PicShow1.Clear();
+  DrawAll();
+  PicShow1.Execute();
+  SetCaption(caption);
 }
 
 void TfrmMain::Timer1TimerFromTimer() {

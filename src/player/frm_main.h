@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,12 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   // The slide sequencer's tick: shows the slide at the slide position and waits for its
   // transition to end. Decoding errors pass to the caller.
   void Timer1Timer();
+  // A tick's work for one slide, without the wait: `picture` becomes the control's (none: it
+  // keeps the one it has), `style` its style when given, then the bare picture area is drawn,
+  // the transition started and `caption` shown. With the control in Manual mode the caller
+  // steps the transition itself (a recording of the show).
+  void BeginSlide(std::optional<TBitmap> picture, std::optional<int> style,
+                  const std::string& caption);
   // The timer's tick as the framework runs it: an error shows the default error box, and the
   // show halts on the previous slide.
   void Timer1TimerFromTimer();

@@ -1,38 +1,44 @@
 #include "video/show_video.h"
 
+#include <utility>
+
 #include "imaging/slide_loader.h"
-#include "picshow/frame_routine.h"
 #include "picshow/style_catalogue.h"
 #include "platform/random.h"
 #include "platform/stretch.h"
 #include "player/extraction.h"
+#include "player/frm_main.h"
+#include "player/player_window.h"
 
 namespace qm::video {
 
 namespace {
 
-// The bitmaps of one transition as the control prepares them with OverDraw off: the old
-// contents are the bare background, the new picture is `picture`, already in the screen's
-// format (held once, not copied: a photograph may be large).
-struct Transition {
-  TBitmap old_contents, display;
-  TransitionBitmaps bitmaps;
+// The presentation window as a screen of memory: what the player's window shows, pixel for
+// pixel, without a display.
+class ScreenWindow final : public PlayerWindow {
+ public:
+  ScreenWindow(int width, int height) : screen_(width, height, PixelFormat::pf32bit) {}
+  const TBitmap& Screen() const { return screen_; }
 
-  Transition(TBitmap& picture, TColor background) {
-    const int w = picture.Width(), h = picture.Height();
-    old_contents.SetSize(w, h, PixelFormat::pf32bit);
-    FillRect(old_contents, Rect(0, 0, w, h), background);
-    display.SetSize(w, h, PixelFormat::pf32bit);
-    bitmaps = {&display, &picture, &old_contents, w, h};
+  int Width() const override { return screen_.Width(); }
+  int Height() const override { return screen_.Height(); }
+  // Caption sizes in points are taken at the resolution the window's design assumes.
+  int DotsPerInch() const override { return 96; }
+  void Show() override {}
+  void Present(const TBitmap& pixels, const TRect& area, int x, int y) override {
+    const int w = area.Right - area.Left, h = area.Bottom - area.Top;
+    StretchBlt(screen_, x + area.Left, y + area.Top, w, h, pixels, area.Left, area.Top, w, h);
   }
-};
+  WindowEvent WaitEvent(int64_t) override { return WindowEvent::kTimeout; }
+  void Wake() override {}
+  void MessageBox(const std::string&, const std::string& text) override {
+    throw std::runtime_error(text);
+  }
 
-// The style the header gives every slide: its low-order byte, where the control takes it (a
-// value above 150 leaves the window's design value, 0).
-int FixedStyle(int32_t style_field) {
-  const int style = StyleLowByte(style_field);
-  return style <= kMaxStyle ? style : kCustomStyle;
-}
+ private:
+  TBitmap screen_;
+};
 
 }  // namespace
 
@@ -53,47 +59,44 @@ ShowTimeline TimelineOf(const Show& show) {
 }
 
 void PlayShow(const Show& show, SlidePictures& pictures, const ShowVideoSettings& settings,
-              CaptionPainter* captions, FrameSink& sink) {
-  const GalleryHeader& header = show.header;
+              FrameSink& sink) {
   const ShowTimeline timeline = TimelineOf(show);
   const std::vector<int> progresses = TransitionProgresses(kPlayerStep);
-  const int line_height = captions ? captions->LineHeight() : 0;
-  ShowScreen screen(
-      LayOutScreen(settings.width, settings.height, header.captionPosition, line_height),
-      header.backgroundColor, captions);
   const int fps = settings.fps;
+  // The player's own window, laid out from the gallery header as start-up lays it out, with its
+  // transition control stepped here, frame by frame, instead of by the clock.
+  ScreenWindow window(settings.width, settings.height);
+  TfrmMain form(window);
+  ApplyGalleryHeader(show.header, form);
+  form.PicShow1.SetManual(true);
+  form.Show();
 
   SetRandomSeed(settings.seed);
-  std::optional<TBitmap> picture;  // the control's Picture: kept when a slide has none
-  int style = FixedStyle(header.style);
   for (int k = 0; k < timeline.SlideCount(); ++k) {
     const ShowSlide& slide = show.slides[k];
+    std::optional<TBitmap> picture;
     try {
-      if (std::optional<TBitmap> decoded = pictures.Next()) {
-        // The screen's format changes no pixel's colour.
-        decoded->ConvertTo(PixelFormat::pf32bit);
-        picture = std::move(decoded);
-      }
+      picture = pictures.Next();
     } catch (const std::exception& e) {
       throw SlideError(k, slide.name, e.what());
     }
-    if (IsRandomStyle(header.style)) {
+    std::optional<int> style;
+    if (IsRandomStyle(show.header.style)) {
       const uint64_t clock_ns = static_cast<uint64_t>(timeline.SlideStartMs(k)) * 1000000u;
       style = PickRandomStyleWithSeed(settings.seed + static_cast<uint32_t>(clock_ns));
     }
-    screen.BeginSlide(slide.caption);
-    if (!picture) {
-      sink.Frames(screen.Image(),
+    form.BeginSlide(std::move(picture), style, slide.caption);
+    if (!form.PicShow1.Busy()) {  // no picture yet: the caption over the bare picture area
+      sink.Frames(window.Screen(),
                   FramesBetween(timeline.SlideStartMs(k), timeline.SlideStartMs(k + 1), fps));
       continue;
     }
-    Transition t(*picture, header.backgroundColor);
     for (int j = 0; j < static_cast<int>(progresses.size()); ++j) {
-      ComposeFrame(t.bitmaps, style, kPlayerStep, progresses[j], nullptr);
-      screen.ShowDisplay(t.display);
-      sink.Frames(screen.Image(),
+      form.PicShow1.SetProgress(progresses[j]);
+      sink.Frames(window.Screen(),
                   FramesBetween(timeline.FrameStartMs(k, j), timeline.FrameEndMs(k, j), fps));
     }
+    form.PicShow1.Stop();  // a manual transition ends only when told to
   }
 }
 

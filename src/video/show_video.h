@@ -1,7 +1,8 @@
-// A show played once, without a window, as the screens a video of it shows: every slide's
-// transition composed frame by frame by the transition control's frame routine, in the player's
-// order, so the random generator draws exactly what the player draws, and each screen handed on
-// with the number of output frames that sample it.
+// A show played once, without a display, as the screens a video of it shows: the player's own
+// window (layout, caption strip, transition control) on a screen of memory, every slide's
+// transition stepped frame by frame in the player's order, so the random generator draws
+// exactly what the player draws, and each screen handed on with the number of output frames
+// that sample it.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 
 #include "platform/bitmap.h"
 #include "video/show_reader.h"
-#include "video/show_screen.h"
 #include "video/show_timeline.h"
 
 namespace qm::video {
@@ -46,10 +46,9 @@ class SlideError : public std::runtime_error {
 ShowTimeline TimelineOf(const Show& show);
 
 // Plays `show` once into `sink`; its interval must be above 0 (at 0 the player never leaves the
-// first slide). `pictures` yields the slides' pictures in order; `captions`
-// (may be null: no strip) draws the caption strip. Raises SlideError for a picture that cannot
-// be decoded, and passes on what the sink raises.
+// first slide). `pictures` yields the slides' pictures in order. Raises SlideError for a picture
+// that cannot be decoded, and passes on what the sink raises.
 void PlayShow(const Show& show, SlidePictures& pictures, const ShowVideoSettings& settings,
-              CaptionPainter* captions, FrameSink& sink);
+              FrameSink& sink);
 
 }  // namespace qm::video

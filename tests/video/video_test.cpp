@@ -18,6 +18,9 @@
 #include "browser_pipe.h"
 #include "imaging/png_writer.h"
 #include "platform/stretch.h"
+#include "player/frm_main.h"
+#include "tests/player/memory_window.h"
+#include "tests/player/show_builder.h"
 #include "tests/support/test_files.h"
 #include "tests/tools/tool_run.h"
 
@@ -127,12 +130,35 @@ TEST_F(VideoFiles, StreamMatchesTheShowsTimelineAndTheSameCommandGivesTheSameFil
   }
 }
 
-// PSNR over every sample of two frames of 4:2:0 planes.
-double Psnr(const test::Bytes& a, const test::Bytes& b, std::size_t at, std::size_t size) {
-  if (a.size() < at + size || b.size() < at + size) return 0;
-  double sum = 0;
-  for (std::size_t i = at; i < at + size; ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-  return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * static_cast<double>(size) / sum);
+// PSNR over the rows [top, bottom) of a w x h picture in 4:2:0 planes, with the chroma rows
+// that cover them: frame `n` of `a` against frame `m` of `b`.
+double Psnr(const test::Bytes& a, int n, const test::Bytes& b, int m, int w, int h, int top = 0,
+            int bottom = -1) {
+  if (bottom < 0) bottom = h;
+  const std::size_t frame = std::size_t(w) * h * 3 / 2, quarter = std::size_t(w / 2) * (h / 2);
+  if (a.size() < (n + 1) * frame || b.size() < (m + 1) * frame) return 0;
+  double sum = 0, count = 0;
+  auto add = [&](std::size_t plane, int stride, int row0, int row1) {
+    for (std::size_t i = plane + std::size_t(row0) * stride; i < plane + std::size_t(row1) * stride;
+         ++i, ++count) {
+      const double d = double(a[n * frame + i]) - b[m * frame + i];
+      sum += d * d;
+    }
+  };
+  add(0, w, top, bottom);
+  for (std::size_t plane : {std::size_t(w) * h, std::size_t(w) * h + quarter})
+    add(plane, w / 2, top / 2, (bottom + 1) / 2);
+  return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * count / sum);
+}
+
+// Output frames `samples` of `video` decoded into 4:2:0 planes one after the other in `yuv`.
+bool DecodeFrames(const std::string& video, std::initializer_list<int> samples,
+                  const std::string& yuv) {
+  std::string select = "0";
+  for (int n : samples) select.append("+eq(n\\,").append(std::to_string(n)).append(")");
+  return Limited("ffmpeg -v error -i " + video + " -vf \"select=" + select +
+                 "\" -vsync 0 -f rawvideo -pix_fmt yuv420p " + yuv)
+             .status == 0;
 }
 
 TEST_F(VideoFiles, FramesAtChosenTimesMatchTheFramesRenderComposes) {
@@ -141,7 +167,7 @@ TEST_F(VideoFiles, FramesAtChosenTimesMatchTheFramesRenderComposes) {
   // the encoder's own planes: render's frames go through a BT.709 limited-range conversion of
   // ffmpeg's, so what 4:2:0 cannot hold counts against neither side.
   const int frames[] = {5, 12, 20, 24};
-  const int samples[] = {8, 18, 30, 40};
+  const auto samples = {8, 18, 30, 40};
   // Random styles (shreds) draw from the generator frame after frame: their frames come from a
   // whole rendered transition with the same seed.
   struct Row {
@@ -149,7 +175,6 @@ TEST_F(VideoFiles, FramesAtChosenTimesMatchTheFramesRenderComposes) {
     bool random;
   } rows[] = {{51, false}, {84, false}, {118, false}, {66, true}, {142, true}};
   double lowest = 99;
-  const std::size_t frame_size = kW * kH * 3 / 2;
   for (const Row& r : rows) {
     const std::string s = std::to_string(r.style), d = Dir() + "/s" + s;
     fs::create_directories(d);
@@ -157,12 +182,8 @@ TEST_F(VideoFiles, FramesAtChosenTimesMatchTheFramesRenderComposes) {
         Video("-o " + d + "/v.mp4 --size 192x128 --interval 1 --caption-position none " +
               "--background '#203040' --seed 7 --style " + s + " " + Dir() + "/one.png");
     ASSERT_EQ(made.status, 0) << made.out;
-    std::string select = "0", inputs, pads;
-    for (int n : samples) select.append("+eq(n\\,").append(std::to_string(n)).append(")");
-    ASSERT_EQ(Limited("ffmpeg -v error -i " + d + "/v.mp4 -vf \"select=" + select +
-                      "\" -vsync 0 -f rawvideo -pix_fmt yuv420p " + d + "/decoded.yuv")
-                  .status,
-              0);
+    ASSERT_TRUE(DecodeFrames(d + "/v.mp4", samples, d + "/decoded.yuv"));
+    std::string inputs, pads;
     const std::string render = std::string(QM_BIN_DIR) + "/quenmora render --seed 7 --style " + s +
                                " " + Dir() + "/background.png " + Dir() + "/one.png ";
     if (r.random) {
@@ -187,12 +208,82 @@ TEST_F(VideoFiles, FramesAtChosenTimesMatchTheFramesRenderComposes) {
     const test::Bytes decoded = test::ReadBytes(d + "/decoded.yuv");
     const test::Bytes rendered = test::ReadBytes(d + "/rendered.yuv");
     for (int k = 0; k < 4; ++k) {
-      const double psnr = Psnr(decoded, rendered, k * frame_size, frame_size);
+      const double psnr = Psnr(decoded, k, rendered, k, kW, kH);
       EXPECT_GE(psnr, 40) << "style " << s << ", progress " << 4 * (frames[k] + 1);
       lowest = std::min(lowest, psnr);
     }
   }
   std::printf("lowest PSNR of the decoded frames: %.2f dB\n", lowest);
+}
+
+// The caption strip in a video is the one the player draws. The player's own window on a
+// screen of memory, after the same ticks, is the reference: the held first and second slides
+// whole, and the strip in the middle of the second transition (a caption changes as its
+// transition starts), for a top strip on the left and bottom strips in the centre and on the
+// right. Both sides pass through the same BT.709 4:2:0 conversion.
+TEST(VideoCaptions, TheStripIsThePlayersInEveryPlace) {
+  test::PrivateTempDir tmp;  // the reference player extracts its slides there
+  const std::string d = tmp.Path();
+  constexpr int kWidth = 640, kHeight = 360;
+  double lowest_strip = 99, lowest_frame = 99;
+  for (int32_t p : {0, 3, 5}) {
+    SCOPED_TRACE(p);
+    GalleryHeader h;
+    h.interval = 1;
+    h.backgroundColor = 0x00403020;
+    h.captionPosition = p;
+    h.fontName = "DejaVu Sans";
+    h.fontSize = 14;
+    h.fontColor = 0x000000C0;
+    h.style = 51;
+    const std::string show = d + "/show" + std::to_string(p), video = show + ".mp4";
+    test::WriteFile(show, test::SimplePresentation(h, {{"a.bmp",
+                                                        "Erste Folie: Gr\xfc\xdf"
+                                                        "e",
+                                                        test::SolidBmp(300, 200, 200, 90, 40)},
+                                                       {"b.bmp", "Zweite Folie, rechts?",
+                                                        test::SolidBmp(600, 340, 30, 160, 90)}}));
+    ASSERT_EQ(Video("-o " + video + " --size 640x360 " + show).status, 0);
+    // Transitions last 1.25 s, intervals 1 s: frame 60 holds the first slide, 86 is in the
+    // second transition, 120 holds the second slide.
+    ASSERT_TRUE(DecodeFrames(video, {60, 86, 120}, show + ".yuv"));
+
+    test::MemoryWindow window;
+    window.screen = TBitmap(kWidth, kHeight, PixelFormat::pf32bit);
+    TfrmMain player(window);
+    ASSERT_TRUE(player.FormCreate(show));
+    player.Show();
+    test::Bytes screens;
+    for (int slide = 0; slide < 2; ++slide) {
+      player.Timer1Timer();
+      for (int y = 0; y < kHeight; ++y)
+        screens.insert(screens.end(), window.screen.ScanLine(y),
+                       window.screen.ScanLine(y) + 4 * kWidth);
+    }
+    test::WriteFile(show + ".raw", screens);
+    ASSERT_EQ(Limited("ffmpeg -v error -f rawvideo -pix_fmt bgr0 -s 640x360 -i " + show +
+                      ".raw -vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p " +
+                      "-f rawvideo " + show + ".ref.yuv")
+                  .status,
+              0);
+    const TRect strip = player.lblDesc.bounds;
+    ASSERT_EQ(strip.Bottom - strip.Top, player.lblDesc.LineHeight());
+    const test::Bytes decoded = test::ReadBytes(show + ".yuv");
+    const test::Bytes reference = test::ReadBytes(show + ".ref.yuv");
+    const struct { int frame, screen; } pairs[] = {{0, 0}, {1, 1}, {2, 1}};
+    for (auto [frame, screen] : pairs) {
+      const double in_strip =
+          Psnr(decoded, frame, reference, screen, kWidth, kHeight, strip.Top, strip.Bottom);
+      EXPECT_GE(in_strip, 40) << "strip of decoded frame " << frame;
+      lowest_strip = std::min(lowest_strip, in_strip);
+      if (frame == 1) continue;  // mid-transition: only the strip is known
+      const double whole = Psnr(decoded, frame, reference, screen, kWidth, kHeight);
+      EXPECT_GE(whole, 40) << "decoded frame " << frame;
+      lowest_frame = std::min(lowest_frame, whole);
+    }
+  }
+  std::printf("lowest PSNR: caption strip %.2f dB, whole held frame %.2f dB\n", lowest_strip,
+              lowest_frame);
 }
 
 TEST_F(VideoFiles, ChromiumPlaysMp4AndWebmToTheirEnd) {

@@ -9,6 +9,7 @@
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 #include "tools/pending_output.h"
 #include "tools/tool_files.h"
 #include "tools/tool_messages.h"
@@ -31,13 +32,15 @@ void PrintError(const std::string& message) {
 }  // namespace
 
 int RunDecode(const Args& args) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  const ParsedLine line = ParseCommandLine(args, {});
+  if (line.help) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (args.size() != 2) return UsageError("expected FILE OUT.png");
-  const std::string& input = args[0];
-  const std::string& output = args[1];
+  if (!line.error.empty()) return UsageError(line.error);
+  if (line.operands.size() != 2) return UsageError("expected FILE OUT.png");
+  const std::string& input = line.operands[0];
+  const std::string& output = line.operands[1];
   if (const auto why = NotARegularFile(input, "picture")) {
     PrintError(*why);
     return 1;

@@ -22,6 +22,7 @@
 #include "tools/gallery_pictures.h"
 #include "tools/gallery_sheet.h"
 #include "tools/gallery_workers.h"
+#include "tools/option_table.h"
 #include "tools/pending_output.h"
 #include "tools/tool_messages.h"
 #include "tools/tool_options.h"
@@ -59,14 +60,6 @@ struct Options {
   int jobs = 0;
   std::vector<std::string> pictures;
 };
-
-std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
-  const std::size_t x = text.find('x');
-  if (x == std::string::npos) return std::nullopt;
-  const auto w = ParseInt32(text.substr(0, x)), h = ParseInt32(text.substr(x + 1));
-  if (!w || !h || *w < 8 || *h < 8 || *w > 3840 || *h > 2160) return std::nullopt;
-  return std::pair{*w, *h};
-}
 
 int MakeGallery(const Options& o, const InterruptWatch& watch) {
   const auto start = std::chrono::steady_clock::now();
@@ -142,41 +135,30 @@ int MakeGallery(const Options& o, const InterruptWatch& watch) {
 
 int RunGallery(const Args& args) {
   Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    const bool takes_value =
-        a == "-o" || a == "--size" || a == "--step" || a == "--delay" || a == "--jobs";
-    if (!takes_value) {
-      if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
-      o.pictures.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) return UsageError(a + " needs a value");
-    const std::string& value = args[++i];
-    if (a == "-o") {
-      o.out = value;
-    } else if (a == "--size") {
-      const auto size = ParseSize(value);
-      if (!size) return UsageError("--size takes WxH from 8x8 to 3840x2160, not " + value);
-      std::tie(o.width, o.height) = *size;
-    } else if (a == "--step") {
-      const auto s = ParseInt32(value);
-      if (!s || *s < 1 || *s > 100) return UsageError("--step takes 1..100, not " + value);
-      o.step = *s;
-    } else if (a == "--delay") {
-      const auto d = ParseInt32(value);
-      if (!d || *d < 0 || *d > 65535) return UsageError("--delay takes 0..65535, not " + value);
-      o.delay_ms = static_cast<uint16_t>(*d);
-    } else {
-      const auto j = ParseInt32(value);
-      if (!j || *j < 1 || *j > 1024) return UsageError("--jobs takes 1..1024, not " + value);
-      o.jobs = *j;
-    }
+  const OptionTable options = {
+      Text({"-o"}, o.out, ""),
+      Value(
+          {"--size"},
+          [&](const std::string& value) {
+            const auto size = ParseSize(value);
+            if (!size || size->first < 8 || size->second < 8 || size->first > 3840 ||
+                size->second > 2160)
+              return false;
+            std::tie(o.width, o.height) = *size;
+            return true;
+          },
+          "--size takes WxH from 8x8 to 3840x2160, not {}"),
+      StepOption(o.step),
+      DelayOption(o.delay_ms),
+      Number({"--jobs"}, 1, 1024, o.jobs, "--jobs takes 1..1024, not {}"),
+  };
+  const ParsedLine line = ParseCommandLine(args, options);
+  if (line.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
+  if (!line.error.empty()) return UsageError(line.error);
+  o.pictures = line.operands;
   if (o.out.empty()) return UsageError("-o DIR is required");
   if (!o.pictures.empty() && o.pictures.size() != 2)
     return UsageError("give two pictures, OLD and NEW, or none");

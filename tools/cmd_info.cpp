@@ -7,6 +7,7 @@
 #include "player/payload_errors.h"
 #include "player/payload_reader.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 #include "tools/player_kind.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
@@ -37,13 +38,15 @@ std::string Shown(const std::string& stored) {
 }  // namespace
 
 int RunInfo(const Args& args) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  const ParsedLine line = ParseCommandLine(args, {});
+  if (line.help) {
     std::fputs("usage: quenmora info SHOW\n\nShows the settings and slides of a presentation.\n",
                stdout);
     return 0;
   }
-  if (args.size() != 1) return UsageError("expected one presentation, SHOW");
-  const std::string& path = args[0];
+  if (!line.error.empty()) return UsageError(line.error);
+  if (line.operands.size() != 1) return UsageError("expected one presentation, SHOW");
+  const std::string& path = line.operands[0];
   if (const auto why = CannotRead(path, "presentation")) {
     std::fprintf(stderr, "%s\n", why->c_str());
     return 1;

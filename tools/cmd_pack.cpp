@@ -17,6 +17,7 @@
 #include "player/payload_reader.h"
 #include "player/payload_writer.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 #include "tools/pack_pictures.h"
 #include "tools/pending_output.h"
 #include "tools/player_kind.h"
@@ -74,33 +75,35 @@ std::string DefaultPlayer(PlayerKind target) {
   return dir + "/" QUENMORA_PLAYER_FROM_TOOL "/" + name;
 }
 
-// Parses the command line into `o`; returns an error text or "".
-std::string ParseArguments(const Args& args, PackOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string error;
-    if (o.show.Take(args, i, error) || ParsePictureOption(args, i, o.pictureOptions, error)) {
-      if (!error.empty()) return error;
-    } else if (a == "-o" || a == "--output" || a == "--player") {
-      if (i + 1 >= args.size())
-        return a == "--player" ? "--player needs a path" : "-o needs a file name";
-      (a == "--player" ? o.player : o.output) = args[++i];
-    } else if (a == "--target") {
-      const std::string v = i + 1 < args.size() ? args[++i] : "";
-      if (v != "linux" && v != "windows") return "--target needs linux or windows";
-      o.target = v == "windows" ? PlayerKind::kWindows : PlayerKind::kLinux;
-      o.targetGiven = true;
-    } else if (a == "--force") {
-      o.force = true;
-    } else if (a.size() > 1 && a[0] == '-' && !Exists(a)) {
-      return "unknown option " + a;
-    } else {
-      std::string picture;
-      std::optional<std::string> caption;
-      SplitPictureArgument(a, picture, caption);
-      o.pictures.push_back(picture);
-      o.captions.push_back(caption);
-    }
+// Parses the command line into `o`: true with `help` set for --help; otherwise returns an error
+// text or "".
+std::string ParseArguments(const Args& args, PackOptions& o, bool& help) {
+  OptionTable options = {
+      Text({"-o", "--output"}, o.output, "-o needs a file name"),
+      Text({"--player"}, o.player, "--player needs a path"),
+      Value(
+          {"--target"},
+          [&o](const std::string& value) {
+            if (value != "linux" && value != "windows") return false;
+            o.target = value == "windows" ? PlayerKind::kWindows : PlayerKind::kLinux;
+            o.targetGiven = true;
+            return true;
+          },
+          "--target needs linux or windows"),
+      Switch({"--force"}, o.force),
+  };
+  o.show.AddTo(options);
+  AddPictureOptions(options, o.pictureOptions);
+  const ParsedLine line = ParseCommandLine(args, options);
+  help = line.help;
+  if (help) return "";
+  if (!line.error.empty()) return line.error;
+  for (const std::string& a : line.operands) {
+    std::string picture;
+    std::optional<std::string> caption;
+    SplitPictureArgument(a, picture, caption);
+    o.pictures.push_back(picture);
+    o.captions.push_back(caption);
   }
   if (o.output.empty()) return "no output file given (-o SHOW)";
   o.header = DefaultShowHeader();
@@ -171,16 +174,16 @@ class TerminalProgress {
 }  // namespace
 
 int RunPack(const Args& args) {
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kShowOptionsHelp, stdout);
-      std::fputs(kPictureOptionsUsage, stdout);
-      return 0;
-    }
-  }
   PackOptions o;
-  if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
+  bool help = false;
+  const std::string error = ParseArguments(args, o, help);
+  if (help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kShowOptionsHelp, stdout);
+    std::fputs(kPictureOptionsUsage, stdout);
+    return 0;
+  }
+  if (!error.empty()) return UsageError(error);
   if (std::string e = ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive); !e.empty())
     return Fail(e);
   if (o.player.empty()) o.player = DefaultPlayer(o.target);

@@ -11,10 +11,10 @@
 #include "picshow/style_catalogue.h"
 #include "picshow/transition_math.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 #include "tools/pending_output.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_messages.h"
-#include "tools/tool_options.h"
 #include "tools/transition_animation.h"
 
 namespace qm::tool {
@@ -28,8 +28,7 @@ constexpr const char kUsage[] =
     "new picture) as the transition control does, and writes it to OUT.png as a 24-bit PNG. OLD\n"
     "and NEW are decoded as the player decodes slides and must be of equal size.\n"
     "  --style N      style number 0..150 or style name (see 'quenmora styles')\n"
-    "  --step S       progress per frame in percent, 1..100 (default 4; 0 counts as 1 and values\n"
-    "                 above 100 as 100, as the control stores them)\n"
+    "  --step S       progress per frame in percent, 1..100 (default 4)\n"
     "  --seed K       the random generator's seed before the first frame, 0..4294967295\n"
     "                 (default 0)\n"
     "  --progress P   the frame at progress P, 0..100\n"
@@ -40,17 +39,6 @@ constexpr const char kUsage[] =
     "                 --frames composes it, each held for the delay, the last for a second\n"
     "  --delay MS     with --animate: milliseconds per frame, 0..65535 (default 50, the\n"
     "                 player's)\n";
-
-std::optional<uint32_t> ParseSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
 
 std::string FramePath(const std::string& dir, int progress) {
   char name[32];
@@ -66,52 +54,28 @@ int RunRender(const Args& args) {
   std::optional<std::string> frames_dir;
   bool animate = false;
   uint16_t delay_ms = kDefaultFrameDelayMs;
-  std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (a == "--animate") {
-      animate = true;
-      continue;
-    }
-    const bool takes_value = a == "--style" || a == "--step" || a == "--seed" ||
-                             a == "--progress" || a == "--frames" || a == "--delay";
-    if (!takes_value) {
-      if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
-      files.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) return UsageError(a + " needs a value");
-    const std::string& value = args[++i];
-    if (a == "--style") {
-      const auto s = ParseStyleArgument(value);
-      if (!s || *s < 0 || *s > kMaxStyle)
-        return UsageError("--style takes a style number 0..150 or a style name, not \"" + value +
-                          "\"");
-      style = *s;
-    } else if (a == "--step") {
-      const auto s = ParseInt32(value);
-      if (!s || *s < 0 || *s > 65535) return UsageError("--step takes 1..100, not " + value);
-      settings.step = *s;
-    } else if (a == "--seed") {
-      const auto k = ParseSeed(value);
-      if (!k) return UsageError("--seed takes 0..4294967295, not " + value);
-      settings.seed = *k;
-    } else if (a == "--progress") {
-      const auto p = ParseInt32(value);
-      if (!p || *p < 0 || *p > 100) return UsageError("--progress takes 0..100, not " + value);
-      progress = *p;
-    } else if (a == "--delay") {
-      const auto d = ParseInt32(value);
-      if (!d || *d < 0 || *d > 65535) return UsageError("--delay takes 0..65535, not " + value);
-      delay_ms = static_cast<uint16_t>(*d);
-    } else {
-      frames_dir = value;
-    }
+  const OptionTable options = {
+      Value(
+          {"--style"},
+          [&](const std::string& value) {
+            style = ParseStyleArgument(value);
+            return style && *style >= 0 && *style <= kMaxStyle;
+          },
+          "--style takes a style number 0..150 or a style name, not \"{}\""),
+      StepOption(settings.step),
+      SeedOption(settings.seed),
+      Number({"--progress"}, 0, 100, progress, "--progress takes 0..100, not {}"),
+      Text({"--frames"}, frames_dir, ""),
+      Switch({"--animate"}, animate),
+      DelayOption(delay_ms),
+  };
+  const ParsedLine line = ParseCommandLine(args, options);
+  if (line.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
+  if (!line.error.empty()) return UsageError(line.error);
+  const std::vector<std::string>& files = line.operands;
   if (!style) return UsageError("--style is required");
   if (progress.has_value() + frames_dir.has_value() + animate != 1)
     return UsageError("give exactly one of --progress, --frames and --animate");

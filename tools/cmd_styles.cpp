@@ -3,11 +3,13 @@
 
 #include "picshow/style_catalogue.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 
 namespace qm::tool {
 
 int RunStyles(const Args& args) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+  const ParsedLine line = ParseCommandLine(args, {});
+  if (line.help) {
     std::fputs(
         "usage: quenmora styles\n"
         "Lists the transition styles as \"number name\", 0 (Custom) to 150. Wherever the tool\n"
@@ -16,7 +18,7 @@ int RunStyles(const Args& args) {
         stdout);
     return 0;
   }
-  if (!args.empty()) {
+  if (!line.error.empty() || !line.operands.empty()) {
     std::fputs("usage: quenmora styles\n", stderr);
     return 2;
   }

@@ -1,18 +1,19 @@
 // `quenmora video`: a presentation, or a show made from pictures, as a video file: what the
 // player shows on a screen of the chosen size, frame-exact on the show's own timeline.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "imaging/slide_loader.h"
 #include "player/cp1252.h"
 #include "player/payload_errors.h"
 #include "tools/commands.h"
+#include "tools/option_table.h"
 #include "tools/pending_output.h"
 #include "tools/show_options.h"
 #include "tools/tool_files.h"
@@ -59,72 +60,38 @@ struct VideoOptions {
   std::vector<std::string> inputs;
 };
 
-std::optional<int> ParseInRange(const std::string& text, int low, int high) {
-  const auto n = ParseInt32(text);
-  if (!n || *n < low || *n > high) return std::nullopt;
-  return *n;
-}
-
-// "WxH" with even sides of 16 to 8192 pixels.
-bool ParseSize(const std::string& text, int& width, int& height) {
-  const std::size_t x = text.find('x');
-  if (x == std::string::npos) return false;
-  const auto w = ParseInRange(text.substr(0, x), 16, 8192);
-  const auto h = ParseInRange(text.substr(x + 1), 16, 8192);
-  if (!w || !h || *w % 2 || *h % 2) return false;
-  width = *w;
-  height = *h;
-  return true;
-}
-
-std::optional<uint32_t> ParseSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
-    return std::nullopt;
-  const unsigned long long v = std::stoull(text);
-  if (v > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<uint32_t>(v);
-}
-
-// Parses the command line; returns an error text or "".
-std::string ParseArguments(const Args& args, VideoOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string error;
-    if (o.show.Take(args, i, error)) {
-      if (!error.empty()) return error;
-      continue;
-    }
-    const bool takes_value = a == "-o" || a == "--output" || a == "--size" || a == "--fps" ||
-                             a == "--codec" || a == "--crf" || a == "--seed";
-    if (!takes_value) {
-      struct stat st {};
-      if (a.size() > 1 && a[0] == '-' && ::stat(a.c_str(), &st) != 0) return "unknown option " + a;
-      o.inputs.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size()) return a + " needs a value";
-    const std::string& v = args[++i];
-    if (a == "-o" || a == "--output") {
-      o.output = v;
-    } else if (a == "--size") {
-      if (!ParseSize(v, o.video.width, o.video.height))
-        return "--size takes WxH with even sides of 16 to 8192 pixels, not " + v;
-    } else if (a == "--fps") {
-      const auto n = ParseInRange(v, 1, 120);
-      if (!n) return "--fps takes 1..120, not " + v;
-      o.video.fps = *n;
-    } else if (a == "--codec") {
-      o.codec = video::CodecByName(v);
-      if (!o.codec) return "--codec takes h264, vp9 or av1, not " + v;
-    } else if (a == "--crf") {
-      o.crf = ParseInRange(v, 0, 63);
-      if (!o.crf) return "--crf takes a quality of 0..63, not " + v;
-    } else {
-      const auto k = ParseSeed(v);
-      if (!k) return "--seed takes 0..4294967295, not " + v;
-      o.seed = *k;
-    }
-  }
+// Parses the command line; returns an error text or "" (and sets `help` for --help).
+std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
+  OptionTable options = {
+      Text({"-o", "--output"}, o.output, ""),
+      Value(
+          {"--size"},
+          [&o](const std::string& value) {
+            const auto size = ParseSize(value);
+            if (!size || size->first < 16 || size->second < 16 || size->first > 8192 ||
+                size->second > 8192 || size->first % 2 || size->second % 2)
+              return false;
+            std::tie(o.video.width, o.video.height) = *size;
+            return true;
+          },
+          "--size takes WxH with even sides of 16 to 8192 pixels, not {}"),
+      Number({"--fps"}, 1, 120, o.video.fps, "--fps takes 1..120, not {}"),
+      Value(
+          {"--codec"},
+          [&o](const std::string& value) {
+            o.codec = video::CodecByName(value);
+            return o.codec.has_value();
+          },
+          "--codec takes h264, vp9 or av1, not {}"),
+      Number({"--crf"}, 0, 63, o.crf, "--crf takes a quality of 0..63, not {}"),
+      SeedOption(o.seed),
+  };
+  o.show.AddTo(options);
+  const ParsedLine line = ParseCommandLine(args, options);
+  help = line.help;
+  if (help) return "";
+  if (!line.error.empty()) return line.error;
+  o.inputs = line.operands;
   if (o.output.empty()) return "no output file given (-o OUT)";
   if (o.inputs.empty()) return "give a presentation or pictures";
   return "";
@@ -250,15 +217,15 @@ class EncodingSink final : public video::FrameSink {
 }  // namespace
 
 int RunVideo(const Args& args) {
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsageHead, stdout);
-      std::fputs(kShowOptionsHelp, stdout);
-      return 0;
-    }
-  }
   VideoOptions o;
-  if (std::string e = ParseArguments(args, o); !e.empty()) return UsageError(e);
+  bool help = false;
+  const std::string error = ParseArguments(args, o, help);
+  if (help) {
+    std::fputs(kUsageHead, stdout);
+    std::fputs(kShowOptionsHelp, stdout);
+    return 0;
+  }
+  if (!error.empty()) return UsageError(error);
   const auto container = video::ContainerForPath(o.output);
   if (!container) return UsageError("the output's name must end in .mp4, .webm or .mkv");
   o.video.codec = o.codec.value_or(video::DefaultCodec(*container));

@@ -14,6 +14,7 @@
 #include "photos/picture_files.h"
 #include "player/cp1252.h"
 #include "player/payload_format.h"
+#include "tools/tool_options.h"
 
 namespace qm::tool {
 
@@ -31,20 +32,6 @@ const char kPictureOptionsUsage[] =
     "  --jobs N                   pictures prepared at once (default: one per processor)\n";
 
 namespace {
-
-std::optional<photos::Size> ParseSize(const std::string& text) {
-  const std::size_t x = text.find_first_of("xX");
-  if (x == std::string::npos) return std::nullopt;
-  const auto number = [](const std::string& s) -> std::optional<int> {
-    if (s.empty() || s.size() > 5 || s.find_first_not_of("0123456789") != std::string::npos)
-      return std::nullopt;
-    const int n = std::stoi(s);
-    return n >= 1 ? std::optional<int>(n) : std::nullopt;
-  };
-  const auto w = number(text.substr(0, x)), h = number(text.substr(x + 1));
-  if (!w || !h) return std::nullopt;
-  return photos::Size{*w, *h};
-}
 
 bool IsFolder(const std::string& path) {
   struct stat st {};
@@ -92,49 +79,31 @@ class ProgressLine {
 
 }  // namespace
 
-bool ParsePictureOption(const Args& args, std::size_t& i, PictureOptions& o, std::string& error) {
-  const std::string& a = args[i];
-  const auto value = [&]() -> std::optional<std::string> {
-    if (i + 1 >= args.size()) return std::nullopt;
-    return args[++i];
-  };
-  if (a == "--recursive") {
-    o.recursive = true;
-  } else if (a == "--skip-bad") {
-    o.skipBad = true;
-  } else if (a == "--captions-from") {
-    const auto v = value();
-    if (!v || *v != "exif") error = "--captions-from takes exif";
-    o.captionsFromExif = true;
-  } else if (a == "--fit") {
-    const auto v = value();
-    const auto size = v ? ParseSize(*v) : std::nullopt;
-    if (v && *v == "none")
-      o.prepare.fit.reset();
-    else if (size)
-      o.prepare.fit = size;
-    else
-      error = "--fit needs WIDTHxHEIGHT such as 1920x1080, or none";
-  } else if (a == "--quality") {
-    const auto v = value();
-    const int q = v && v->size() <= 3 && !v->empty() &&
-                          v->find_first_not_of("0123456789") == std::string::npos
-                      ? std::stoi(*v)
-                      : 0;
-    if (q < 1 || q > 100) error = "--quality needs a whole number from 1 to 100";
-    o.prepare.quality = q;
-  } else if (a == "--jobs") {
-    const auto v = value();
-    const int n = v && v->size() <= 3 && !v->empty() &&
-                          v->find_first_not_of("0123456789") == std::string::npos
-                      ? std::stoi(*v)
-                      : 0;
-    if (n < 1) error = "--jobs needs a whole number from 1 to 999";
-    o.jobs = n;
-  } else {
-    return false;
-  }
-  return true;
+void AddPictureOptions(OptionTable& table, PictureOptions& o) {
+  table.insert(
+      table.end(),
+      {
+          Switch({"--recursive"}, o.recursive),
+          Switch({"--skip-bad"}, o.skipBad),
+          Value(
+              {"--captions-from"},
+              [&o](const std::string& value) { return o.captionsFromExif = value == "exif"; },
+              "--captions-from takes exif"),
+          Value(
+              {"--fit"},
+              [&o](const std::string& value) {
+                const auto size = ParseSize(value);
+                if (value == "none")
+                  o.prepare.fit.reset();
+                else if (size)
+                  o.prepare.fit = photos::Size{size->first, size->second};
+                return value == "none" || size.has_value();
+              },
+              "--fit needs WIDTHxHEIGHT such as 1920x1080, or none"),
+          Number({"--quality"}, 1, 100, o.prepare.quality,
+                 "--quality needs a whole number from 1 to 100"),
+          Number({"--jobs"}, 1, 999, o.jobs, "--jobs needs a whole number from 1 to 999"),
+      });
 }
 
 std::string ExpandFolders(std::vector<std::string>& pictures,

@@ -11,7 +11,7 @@
 
 #include "photos/prepare.h"
 #include "player/file_stream.h"
-#include "tools/commands.h"
+#include "tools/option_table.h"
 
 namespace qm::tool {
 
@@ -26,9 +26,8 @@ struct PictureOptions {
 // The usage lines of the options below.
 extern const char kPictureOptionsUsage[];
 
-// Takes the picture option at args[i] (and its value, moving `i` on): true when it was one.
-// `error` tells what is wrong with its value.
-bool ParsePictureOption(const Args& args, std::size_t& i, PictureOptions& o, std::string& error);
+// Adds the picture options to a command's table, to be kept in `o`.
+void AddPictureOptions(OptionTable& table, PictureOptions& o);
 
 // Replaces every folder among `pictures` by the pictures in it, in natural name order (its
 // caption, if any, is dropped); files that are not pictures are reported on standard error,

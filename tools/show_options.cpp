@@ -41,69 +41,50 @@ const char kShowOptionsHelp[] =
     "  --captions FILE            one caption per line, for the pictures in order; a caption\n"
     "                             given as PICTURE=CAPTION takes precedence\n";
 
-bool ShowOptions::Take(const Args& args, std::size_t& i, std::string& error) {
-  const std::string& a = args[i];
-  std::string v;
-  const auto value = [&] {
-    if (i + 1 >= args.size()) return false;
-    v = args[++i];
-    return true;
+void ShowOptions::AddTo(OptionTable& table) {
+  // Each option given adds its setter, so later options win over earlier ones.
+  const auto set = [this](auto parse, auto store) {
+    return [this, parse, store](const std::string& text) {
+      const auto value = parse(text);
+      if (value) setters_.push_back([store, v = *value](GalleryHeader& h) { store(h, v); });
+      return value.has_value();
+    };
   };
-  const auto set = [&](auto setter) { setters_.push_back(setter); };
-  if (a == "--interval") {
-    const auto n = value() ? ParseInt32(v) : std::nullopt;
-    if (!n)
-      error = "--interval needs a whole number of seconds";
-    else
-      set([n = *n](GalleryHeader& h) { h.interval = n; });
-  } else if (a == "--background" || a == "--font-colour" || a == "--font-color") {
-    const auto c = value() ? ParseColor(v) : std::nullopt;
-    if (!c)
-      error = a + " needs a colour such as #1E2A44";
-    else if (a == "--background")
-      set([c = *c](GalleryHeader& h) { h.backgroundColor = c; });
-    else
-      set([c = *c](GalleryHeader& h) { h.fontColor = c; });
-  } else if (a == "--loop") {
-    set([](GalleryHeader& h) { h.loop = 1; });
-  } else if (a == "--caption-position") {
-    const auto p = value() ? ParseCaptionPosition(v) : std::nullopt;
-    if (!p)
-      error = "--caption-position needs 0..5 or a name such as bottom-centre";
-    else
-      set([p = *p](GalleryHeader& h) { h.captionPosition = p; });
-  } else if (a == "--font") {
-    if (!value())
-      error = "--font needs a name";
-    else
-      font_utf8_ = v;
-  } else if (a == "--font-size") {
-    const auto n = value() ? ParseInt32(v) : std::nullopt;
-    if (!n)
-      error = "--font-size needs a whole number of points";
-    else
-      set([n = *n](GalleryHeader& h) { h.fontSize = n; });
-  } else if (a == "--bold" || a == "--italic" || a == "--underline" || a == "--strikeout") {
-    const uint8_t bit = a == "--bold"        ? kFontBold
-                        : a == "--italic"    ? kFontItalic
-                        : a == "--underline" ? kFontUnderline
-                                             : kFontStrikeOut;
-    set([bit](GalleryHeader& h) { h.fontStyle |= bit; });
-  } else if (a == "--style") {
-    const auto s = value() ? ParseStyleArgument(v) : std::nullopt;
-    if (!s)
-      error = "unknown style \"" + v + "\" (0..150, a name from 'quenmora styles', or random)";
-    else
-      set([s = *s](GalleryHeader& h) { h.style = s; });
-  } else if (a == "--captions") {
-    if (!value())
-      error = "--captions needs a file";
-    else
-      captions_file_ = v;
-  } else {
-    return false;
-  }
-  return true;
+  const auto flag = [this](auto store) { return [this, store] { setters_.push_back(store); }; };
+  const auto colour = [&](const char* name, auto store) {
+    return Value({name}, set(ParseColor, store),
+                 std::string(name) + " needs a colour such as #1E2A44");
+  };
+  const auto font_style = [&](const char* name, uint8_t bit) {
+    return Switch({name}, flag([bit](GalleryHeader& h) { h.fontStyle |= bit; }));
+  };
+  table.insert(
+      table.end(),
+      {
+          Value({"--interval"},
+                set(ParseInt32, [](GalleryHeader& h, int32_t n) { h.interval = n; }),
+                "--interval needs a whole number of seconds"),
+          colour("--background", [](GalleryHeader& h, TColor c) { h.backgroundColor = c; }),
+          colour("--font-colour", [](GalleryHeader& h, TColor c) { h.fontColor = c; }),
+          colour("--font-color", [](GalleryHeader& h, TColor c) { h.fontColor = c; }),
+          Switch({"--loop"}, flag([](GalleryHeader& h) { h.loop = 1; })),
+          Value(
+              {"--caption-position"},
+              set(ParseCaptionPosition, [](GalleryHeader& h, int32_t p) { h.captionPosition = p; }),
+              "--caption-position needs 0..5 or a name such as bottom-centre"),
+          Text({"--font"}, font_utf8_, "--font needs a name"),
+          Value({"--font-size"},
+                set(ParseInt32, [](GalleryHeader& h, int32_t n) { h.fontSize = n; }),
+                "--font-size needs a whole number of points"),
+          font_style("--bold", kFontBold),
+          font_style("--italic", kFontItalic),
+          font_style("--underline", kFontUnderline),
+          font_style("--strikeout", kFontStrikeOut),
+          Value({"--style"},
+                set(ParseStyleArgument, [](GalleryHeader& h, int32_t s) { h.style = s; }),
+                "unknown style \"{}\" (0..150, a name from 'quenmora styles', or random)"),
+          Text({"--captions"}, captions_file_, "--captions needs a file"),
+      });
 }
 
 std::string ShowOptions::ApplyTo(GalleryHeader& header) const {

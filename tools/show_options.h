@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "player/payload_format.h"
-#include "tools/commands.h"
+#include "tools/option_table.h"
 
 namespace qm::tool {
 
@@ -19,9 +19,9 @@ extern const char kShowOptionsHelp[];
 
 class ShowOptions {
  public:
-  // When args[i] is one of the show's options, takes it with its value (advancing i) and
-  // returns true; `error` then names a bad or missing value.
-  bool Take(const Args& args, std::size_t& i, std::string& error);
+  // Adds the show's options to a command's table. The rows refer to this object, which must
+  // outlive the parsing.
+  void AddTo(OptionTable& table);
   // Sets the header fields that options were given for, in the order given. Returns an error
   // text (a font name Windows-1252 cannot hold) or "".
   std::string ApplyTo(GalleryHeader& header) const;

@@ -11,13 +11,29 @@ const char* const kPositionNames[6] = {"top-left",      "bottom-left", "top-cent
                                        "bottom-centre", "top-right",   "bottom-right"};
 }
 
+std::optional<int64_t> ParseNumber(const std::string& text, int64_t low, int64_t high) {
+  const std::size_t digits = text.size() - (text.starts_with('-') ? 1 : 0);
+  if (digits == 0 || digits > 10 ||
+      text.find_first_not_of("0123456789", text.size() - digits) != std::string::npos)
+    return std::nullopt;
+  const int64_t v = std::stoll(text);
+  if (v < low || v > high) return std::nullopt;
+  return v;
+}
+
 std::optional<int32_t> ParseInt32(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-  return static_cast<int32_t>(v);
+  const auto v = ParseNumber(text, INT32_MIN, INT32_MAX);
+  if (!v) return std::nullopt;
+  return static_cast<int32_t>(*v);
+}
+
+std::optional<std::pair<int, int>> ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos || x > 5 || text.size() - x - 1 > 5) return std::nullopt;
+  const auto w = ParseNumber(text.substr(0, x), 1, 99999);
+  const auto h = ParseNumber(text.substr(x + 1), 1, 99999);
+  if (!w || !h) return std::nullopt;
+  return std::pair{static_cast<int>(*w), static_cast<int>(*h)};
 }
 
 std::optional<TColor> ParseColor(const std::string& text) {

@@ -4,13 +4,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/bitmap.h"
 
 namespace qm::tool {
 
+// A decimal whole number, "-" and up to ten digits, from `low` to `high`.
+std::optional<int64_t> ParseNumber(const std::string& text, int64_t low, int64_t high);
+
 // A decimal integer in the signed 32-bit range, the whole string.
 std::optional<int32_t> ParseInt32(const std::string& text);
+
+// "WxH" (or "WXH"): two whole numbers of at most five digits, each at least 1.
+std::optional<std::pair<int, int>> ParseSize(const std::string& text);
 
 // A colour: "#RRGGBB" (as on the web) or "0x00BBGGRR" / a decimal number (the stored value).
 std::optional<TColor> ParseColor(const std::string& text);

@@ -18,8 +18,8 @@ enum TBarAxis : int32_t { kRows = 0, kColumns = 1 };
 // Bars along rows of kind A and along columns of kind B, of length C and snap D.
 void BarRevealEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                      int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kBars{"bars", BarRevealEffect};
-inline constexpr TEffectFamily kCrissCross{"criss-cross", BarRevealEffect};
+inline constexpr TEffectFamily kBars = DrawnByCopies("bars", BarRevealEffect);
+inline constexpr TEffectFamily kCrissCross = DrawnByCopies("criss-cross", BarRevealEffect);
 
 // Bars of one axis only.
 constexpr TEffectRecipe Bars(TBarAxis Axis, TBarKind Kind, TBarLength Length, TBarSnap Snap) {
@@ -36,7 +36,8 @@ constexpr TEffectRecipe CrissCross(TBarKind RowKind, TBarKind ColumnKind, TBarLe
 // of twice the progress extent with the snap.
 void CrissCrossMeetEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                           int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kCrissCrossMeet{"criss-cross meet", CrissCrossMeetEffect};
+inline constexpr TEffectFamily kCrissCrossMeet =
+    DrawnByCopies("criss-cross meet", CrissCrossMeetEffect);
 
 constexpr TEffectRecipe CrissCrossMeet(TBarKind RowKind1, TBarKind ColumnKind1, TBarKind RowKind2,
                                        TBarKind ColumnKind2) {

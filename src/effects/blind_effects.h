@@ -20,7 +20,7 @@ enum class TStripStart : int32_t { Near = 0, Far = 1 };
 // picture. A: the axis, B: the pitch, C: the start.
 void DrawBlinds(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                 int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kBlinds{"blinds", &DrawBlinds};
+inline constexpr TEffectFamily kBlinds = DrawnByCopies("blinds", &DrawBlinds);
 
 constexpr TEffectRecipe Blinds(TStripAxis axis, TStripPitch pitch, TStripStart start) {
   return {&kBlinds, TEffectParams{static_cast<int32_t>(axis), static_cast<int32_t>(pitch),
@@ -31,7 +31,8 @@ constexpr TEffectRecipe Blinds(TStripAxis axis, TStripPitch pitch, TStripStart s
 // the grid points with the progress extents until they nearly meet.
 void DrawRectangularShred(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                           int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kRectangularShred{"rectangular shred", &DrawRectangularShred};
+inline constexpr TEffectFamily kRectangularShred =
+    DrawnByCopies("rectangular shred", &DrawRectangularShred);
 
 constexpr TEffectRecipe RectangularShred() {
   return {&kRectangularShred, TEffectParams{}};
@@ -42,7 +43,8 @@ constexpr TEffectRecipe RectangularShred() {
 // it), C: where the strips start.
 void DrawRectangleBands(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                         int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kRectangleBands{"rectangle bands", &DrawRectangleBands};
+inline constexpr TEffectFamily kRectangleBands =
+    DrawnByCopies("rectangle bands", &DrawRectangleBands);
 
 constexpr TEffectRecipe RectangleBands(TStripAxis strips, TStripStart start) {
   return {&kRectangleBands,

@@ -35,6 +35,14 @@ struct TEffectParams {
 using TFamilyProc = void (*)(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                              int32_t Progress, const TEffectParams& Params);
 
+// A family's procedure that composes the whole frame from the old contents and the new picture:
+// Screen, Old and Picture are W x H, 32 bits per pixel, and Screen holds anything at first. It
+// gives Screen exactly the pixels that copying Old onto it and then running the family's
+// TFamilyProc gives, without a full copy of Old first.
+using TComposeProc = void (*)(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture,
+                              const TRect& R, uint32_t Step, int32_t Progress,
+                              const TEffectParams& Params);
+
 // A family of styles: styles that draw alike and differ by an edge, an axis, a corner or a kind.
 struct TEffectFamily {
   std::string_view Name;
@@ -42,7 +50,18 @@ struct TEffectFamily {
   // The family works on 32-bit pixel rows directly (fade, pivots): a transition in one of its
   // styles holds the new picture and the display in 32 bits per pixel.
   bool Needs32Bit = false;
+  // The family's procedure draws on the screen only by stretch copies, clip-and-draw and fills,
+  // and reads the screen's pixels only through stretch copies: the frame routine may put off the
+  // old contents (DeferBackground) and copy them only where the drawing leaves them showing.
+  bool DrawsByCopiesOnly = false;
+  // Composes the frame in one pass over the old contents and the new picture, when set.
+  TComposeProc Compose = nullptr;
 };
+
+// A family that draws only by copies (see TEffectFamily::DrawsByCopiesOnly).
+constexpr TEffectFamily DrawnByCopies(std::string_view name, TFamilyProc proc) {
+  return {name, proc, false, true, nullptr};
+}
 
 // How a style draws: its family and which member of it. No family: the style draws nothing.
 struct TEffectRecipe {

@@ -29,7 +29,8 @@ enum TBoxKind : int32_t { kExpandBox, kSlideBox, kRevealBox, kContractBox };
 
 TRectCopies GrowingBoxCopies(const TProgressMetrics& m, const TEffectParams& params);
 
-inline constexpr TEffectFamily kGrowingBox{"growing box", &DrawListedCopies<&GrowingBoxCopies>};
+inline constexpr TEffectFamily kGrowingBox =
+    DrawnByCopies("growing box", &DrawListedCopies<&GrowingBoxCopies>);
 
 constexpr TEffectRecipe Expand(TBoxPlace columns, TBoxPlace rows) {
   return {&kGrowingBox, {kExpandBox, columns, rows}};

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <utility>
 
 #include "effects/blend_rows.h"
 
@@ -76,38 +77,60 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
     blend::BlendRow(Dest.ScanLine(y), Source.ScanLine(y), static_cast<std::size_t>(cols), percent);
 }
 
-void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
-                 long double Angle) {
-  const int64_t s = Trunc(std::sin(Angle) * 65536.0L);
-  const int64_t c = Trunc(std::cos(Angle) * 65536.0L);
-  const int64_t w = Source.Width(), h = Source.Height();
-  const int rows = std::min(Source.Height(), Dest.Height());
-  const int64_t cols = std::min(Source.Width(), Dest.Width());
-  if (rows <= 0 || cols <= 0) return;
-  const int64_t px = PivotX, py = PivotY;
-  const uint8_t* const bits = Source.Bits();
-  const std::size_t pitch = Source.RowBytes();
-  // Along a row dx changes by 1, so the two sums change by c and by s: each pixel adds instead
-  // of multiplying, and the source position stays exact. The source column is px + (ax >> 16)
-  // and lies in the picture when -px * 65536 <= ax < (w - px) * 65536; the row likewise. Rows
-  // run bottom to top and pixels right to left, so that turning a bitmap onto itself reads
-  // each source pixel before or after it is overwritten exactly as the pixel-by-pixel rule does.
-  for (int y = rows - 1; y >= 0; --y) {
+namespace {
+
+// A turn of RotateImage, worked out once: the fixed-point sine and cosine, the pivot and the
+// source picture.
+struct TTurn {
+  int64_t s, c, px, py, w, h;
+  const uint8_t* bits;
+  std::size_t pitch;
+
+  TTurn(const TBitmap& Source, int32_t PivotX, int32_t PivotY, long double Angle)
+      : s(Trunc(std::sin(Angle) * 65536.0L)),
+        c(Trunc(std::cos(Angle) * 65536.0L)),
+        px(PivotX),
+        py(PivotY),
+        w(Source.Width()),
+        h(Source.Height()),
+        bits(Source.Bits()),
+        pitch(Source.RowBytes()) {}
+
+  // Draws row y of the turned picture into `out`, columns [0, cols), where the source pixel
+  // lies in the picture; returns the columns [lo, hi) drawn. Along a row dx changes by 1, so
+  // the two sums change by c and by s: each pixel adds instead of multiplying, and the source
+  // position stays exact. The source column is px + (ax >> 16) and lies in the picture when
+  // -px * 65536 <= ax < (w - px) * 65536; the row likewise. The pixels go right to left.
+  std::pair<int64_t, int64_t> Row(int64_t y, int64_t cols, uint32_t* out) const {
     const int64_t dy = y - py;
     const int64_t ax0 = -px * c - dy * s;  // the sums at x = 0
     const int64_t ay0 = -px * s + dy * c;
     int64_t lo = 0, hi = cols;
     NarrowTo(ax0, c, -px * 65536, (w - px) * 65536, lo, hi);
     NarrowTo(ay0, s, -py * 65536, (h - py) * 65536, lo, hi);
-    if (lo >= hi) continue;
-    auto* out = reinterpret_cast<uint32_t*>(Dest.ScanLine(y));
+    if (lo >= hi) return {0, 0};
     int64_t ax = ax0 + (hi - 1) * c, ay = ay0 + (hi - 1) * s;
     for (int64_t x = hi - 1; x >= lo; --x, ax -= c, ay -= s) {
       const uint8_t* from = bits + static_cast<std::size_t>(py + (ay >> 16)) * pitch +
                             4 * static_cast<std::size_t>(px + (ax >> 16));
       std::memcpy(out + x, from, 4);
     }
+    return {lo, hi};
   }
+};
+
+}  // namespace
+
+void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
+                 long double Angle) {
+  const int rows = std::min(Source.Height(), Dest.Height());
+  const int64_t cols = std::min(Source.Width(), Dest.Width());
+  if (rows <= 0 || cols <= 0) return;
+  const TTurn turn(Source, PivotX, PivotY, Angle);
+  // Rows run bottom to top and pixels right to left, so that turning a bitmap onto itself reads
+  // each source pixel before or after it is overwritten exactly as the pixel-by-pixel rule does.
+  for (int y = rows - 1; y >= 0; --y)
+    turn.Row(y, cols, reinterpret_cast<uint32_t*>(Dest.ScanLine(y)));
 }
 
 void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, int32_t Progress,
@@ -117,15 +140,53 @@ void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, i
   });
 }
 
+void ComposeFade(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect&,
+                 uint32_t, int32_t Progress, const TEffectParams&) {
+  // Row by row, so that the old row just copied is still in the cache when it is mixed.
+  const std::size_t bytes = 4 * static_cast<std::size_t>(Screen.Width());
+  for (int y = 0; y < Screen.Height(); ++y) {
+    std::memcpy(Screen.ScanLine(y), Old.ScanLine(y), bytes);
+    blend::BlendRow(Screen.ScanLine(y), Picture.ScanLine(y),
+                    static_cast<std::size_t>(Screen.Width()), std::clamp(Progress, 0, 100));
+  }
+}
+
+namespace {
+
+// Where a pivot style's frame turns the picture about, and how far.
+struct TPivotFrame {
+  int32_t x, y;
+  long double angle;
+};
+TPivotFrame PivotFrame(const TRect& R, int32_t Progress, const TEffectParams& Params) {
+  return {Params.A == static_cast<int32_t>(TPivotSide::Right) ? R.Right : -1,
+          Params.B == static_cast<int32_t>(TPivotEnd::Bottom) ? R.Bottom : -1,
+          static_cast<long double>(100 - Progress) * std::numbers::pi_v<long double> / 200};
+}
+
+}  // namespace
+
 void DrawPivot(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t, int32_t Progress,
                const TEffectParams& Params) {
-  const int32_t pivot_x = Params.A == static_cast<int32_t>(TPivotSide::Right) ? R.Right : -1;
-  const int32_t pivot_y = Params.B == static_cast<int32_t>(TPivotEnd::Bottom) ? R.Bottom : -1;
-  const long double angle =
-      static_cast<long double>(100 - Progress) * std::numbers::pi_v<long double> / 200;
+  const TPivotFrame f = PivotFrame(R, Progress, Params);
   On32BitPixels(Screen, Picture, [&](TBitmap& screen, const TBitmap& picture) {
-    RotateImage(screen, picture, pivot_x, pivot_y, angle);
+    RotateImage(screen, picture, f.x, f.y, f.angle);
   });
+}
+
+void ComposePivot(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect& R,
+                  uint32_t, int32_t Progress, const TEffectParams& Params) {
+  // Each row: the turned picture where it reaches, the old contents on either side of it.
+  const TPivotFrame f = PivotFrame(R, Progress, Params);
+  const TTurn turn(Picture, f.x, f.y, f.angle);
+  const int64_t w = Screen.Width();
+  for (int y = 0; y < Screen.Height(); ++y) {
+    auto* out = reinterpret_cast<uint32_t*>(Screen.ScanLine(y));
+    const auto* old = reinterpret_cast<const uint32_t*>(Old.ScanLine(y));
+    const auto [lo, hi] = turn.Row(y, w, out);
+    std::memcpy(out, old, 4 * static_cast<std::size_t>(lo));
+    std::memcpy(out + hi, old + hi, 4 * static_cast<std::size_t>(w - hi));
+  }
 }
 
 }  // namespace qm

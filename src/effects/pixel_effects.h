@@ -27,7 +27,10 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
 // Progress.
 void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
               int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kFade{"fade", &DrawFade, true};
+// The same frame from the old contents and the new picture in one pass.
+void ComposeFade(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect& R,
+                 uint32_t Step, int32_t Progress, const TEffectParams& Params);
+inline constexpr TEffectFamily kFade{"fade", &DrawFade, true, false, &ComposeFade};
 
 constexpr TEffectRecipe Fade() {
   return {&kFade, TEffectParams{}};
@@ -40,7 +43,11 @@ constexpr TEffectRecipe Fade() {
 // (y = R.Bottom) instead of the top (y = -1).
 void DrawPivot(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kPivot{"pivot", &DrawPivot, true};
+// The same frame from the old contents and the new picture in one pass: each row's turned part
+// first, the old contents on either side of it.
+void ComposePivot(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect& R,
+                  uint32_t Step, int32_t Progress, const TEffectParams& Params);
+inline constexpr TEffectFamily kPivot{"pivot", &DrawPivot, true, false, &ComposePivot};
 
 enum class TPivotSide : int32_t { Left = 0, Right = 1 };
 enum class TPivotEnd : int32_t { Top = 0, Bottom = 1 };

@@ -13,7 +13,7 @@ namespace qm {
 // room left instead of sliding out.
 void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
               int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kPush{"push", &DrawPush};
+inline constexpr TEffectFamily kPush = DrawnByCopies("push", &DrawPush);
 
 enum class TPushAxis : int32_t { Columns = 0, Rows = 1 };
 enum class TPushTowards : int32_t { Far = 0, Near = 1 };  // right/down, left/up

@@ -15,7 +15,7 @@ void RotatePoints(TPoint* Points, int LastIndex, int32_t CX, int32_t CY, long do
 // A: the shape.
 void DrawRotatingShape(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                        int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kRotatingShape{"rotating shape", &DrawRotatingShape};
+inline constexpr TEffectFamily kRotatingShape = DrawnByCopies("rotating shape", &DrawRotatingShape);
 
 // The rectangle PW x PH; the star with tips 2 PW left and right and 2 PH above and below the
 // centre, its inner corners at those of the rectangle.

@@ -19,7 +19,7 @@ enum TCurveEllipse : int32_t { kTwiceWidth = 0, kTwiceHeight = 1 };
 
 void CurvedRevealEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                         int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kCurvedReveal{"curved reveal", CurvedRevealEffect};
+inline constexpr TEffectFamily kCurvedReveal = DrawnByCopies("curved reveal", CurvedRevealEffect);
 
 // The rounded rectangle spans `Across` horizontally and `Down` vertically; its corners are
 // rounded with an ellipse `EllipseWidth` wide and `EllipseHeight` high.
@@ -34,7 +34,8 @@ enum TCircleDirection : int32_t { kOutFromCentre = 0, kInToCentre = 1 };
 
 void CircularRevealEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                           int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kCircularReveal{"circular reveal", CircularRevealEffect};
+inline constexpr TEffectFamily kCircularReveal =
+    DrawnByCopies("circular reveal", CircularRevealEffect);
 
 constexpr TEffectRecipe CircularReveal(TCircleDirection Direction) {
   return {&kCircularReveal, TEffectParams{Direction}};

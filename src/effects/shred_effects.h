@@ -12,7 +12,7 @@ namespace qm {
 // reaching PH.
 void UnevenShredEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                        int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kUnevenShred{"uneven shred", UnevenShredEffect};
+inline constexpr TEffectFamily kUnevenShred = DrawnByCopies("uneven shred", UnevenShredEffect);
 
 constexpr TEffectRecipe UnevenShred(TShredKind RowKind, TShredKind ColumnKind) {
   return {&kUnevenShred, TEffectParams{RowKind, ColumnKind}};

@@ -23,8 +23,8 @@ enum TSidesKind : int32_t {
 
 TRectCopies SidesAndQuartersCopies(const TProgressMetrics& m, const TEffectParams& params);
 
-inline constexpr TEffectFamily kSidesAndQuarters{"sides and quarters",
-                                                 &DrawListedCopies<&SidesAndQuartersCopies>};
+inline constexpr TEffectFamily kSidesAndQuarters =
+    DrawnByCopies("sides and quarters", &DrawListedCopies<&SidesAndQuartersCopies>);
 
 // Two bands from opposite edges: the left and right edges (kAcross) or top and bottom (kDown).
 constexpr TEffectRecipe RevealInFromSides(TAxis axis) {

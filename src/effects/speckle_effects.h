@@ -29,7 +29,7 @@ std::optional<TRegion> CreateSpeckleRegion(int32_t PW, int32_t PH, int32_t W, in
 // horizontal strip, B: the vertical strip (one of them None).
 void DrawSpeckle(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                  int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kSpeckle{"speckle", &DrawSpeckle};
+inline constexpr TEffectFamily kSpeckle = DrawnByCopies("speckle", &DrawSpeckle);
 
 constexpr TEffectRecipe SpeckleColumns(TSpeckleStrip strip) {
   return {&kSpeckle, TEffectParams{static_cast<int32_t>(strip), 0}};
@@ -43,7 +43,7 @@ constexpr TEffectRecipe SpeckleRows(TSpeckleStrip strip) {
 // the start of every frame, so each grid point keeps its number and a square once shown stays.
 void DrawRandomSquares(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                        int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kRandomSquares{"random squares", &DrawRandomSquares};
+inline constexpr TEffectFamily kRandomSquares = DrawnByCopies("random squares", &DrawRandomSquares);
 
 constexpr TEffectRecipe RandomSquares() {
   return {&kRandomSquares, TEffectParams{}};

@@ -17,7 +17,7 @@ TRegion CreateSweepRegion(int32_t CX, int32_t CY, int32_t Radius, long double St
 // A: the sweep's direction.
 void DrawSweep(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kSweep{"sweep", &DrawSweep};
+inline constexpr TEffectFamily kSweep = DrawnByCopies("sweep", &DrawSweep);
 
 enum class TSweepDirection : int32_t { Clockwise = 0, Anticlockwise = 1 };
 

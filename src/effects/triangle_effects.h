@@ -12,7 +12,8 @@ enum TCorner : int32_t { kTopLeft = 0, kTopRight = 1, kBottomLeft = 2, kBottomRi
 
 void DiagonalRevealEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                           int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kDiagonalReveal{"diagonal reveal", DiagonalRevealEffect};
+inline constexpr TEffectFamily kDiagonalReveal =
+    DrawnByCopies("diagonal reveal", DiagonalRevealEffect);
 
 constexpr TEffectRecipe DiagonalReveal(TCorner From) {
   return {&kDiagonalReveal, TEffectParams{From}};
@@ -23,7 +24,8 @@ enum TTurn : int32_t { kAnticlockwise = 0, kClockwise = 1 };
 
 void DiagonalSweepEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                          int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kDiagonalSweep{"diagonal sweep", DiagonalSweepEffect};
+inline constexpr TEffectFamily kDiagonalSweep =
+    DrawnByCopies("diagonal sweep", DiagonalSweepEffect);
 
 constexpr TEffectRecipe DiagonalSweep(TTurn Turn) {
   return {&kDiagonalSweep, TEffectParams{Turn}};
@@ -31,7 +33,7 @@ constexpr TEffectRecipe DiagonalSweep(TTurn Turn) {
 
 void StarburstEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                      int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kStarburst{"starburst", StarburstEffect};
+inline constexpr TEffectFamily kStarburst = DrawnByCopies("starburst", StarburstEffect);
 
 constexpr TEffectRecipe Starburst() {
   return {&kStarburst, TEffectParams{}};
@@ -39,7 +41,8 @@ constexpr TEffectRecipe Starburst() {
 
 void TriangularShredEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                            int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kTriangularShred{"triangular shred", TriangularShredEffect};
+inline constexpr TEffectFamily kTriangularShred =
+    DrawnByCopies("triangular shred", TriangularShredEffect);
 
 constexpr TEffectRecipe TriangularShred() {
   return {&kTriangularShred, TEffectParams{}};

@@ -22,8 +22,8 @@ enum TLeadKind : int32_t { kUnroll, kBuildUp };
 
 TRectCopies UnrollBuildUpCopies(const TProgressMetrics& m, const TEffectParams& params);
 
-inline constexpr TEffectFamily kUnrollBuildUp{"unroll and build up",
-                                              &DrawListedCopies<&UnrollBuildUpCopies>};
+inline constexpr TEffectFamily kUnrollBuildUp =
+    DrawnByCopies("unroll and build up", &DrawListedCopies<&UnrollBuildUpCopies>);
 
 // Unrolled from `edge`.
 constexpr TEffectRecipe Unroll(TEdge edge) {

@@ -17,6 +17,9 @@ namespace qm {
 class FrameEvents {
  public:
   virtual ~FrameEvents() = default;
+  // Whether BeforeNewFrame does anything. When it does not, a frame may be composed without
+  // first laying the whole old contents on the display, and BeforeNewFrame is not called.
+  virtual bool WatchesOldContents() const { return true; }
   // The display holds the old contents; the effect has not drawn yet.
   virtual void BeforeNewFrame(TBitmap& picture, TBitmap& screen) { (void)picture, (void)screen; }
   // Style 0, progress 1..99: draws the new picture's share of the frame.
@@ -39,9 +42,11 @@ struct TransitionBitmaps {
 
 // Composes the frame for `progress`: the old contents; then at 100 the whole new picture, at
 // 1..99 the effect procedure of `style` (row style - 1 of `table`; a row without a family
-// draws nothing) or, for style 0, events->CustomDraw; at 0 nothing more. Takes the drawing locks of
-// the new picture, then of the display, and nests the old contents' lock while copying it.
-// Allocates nothing.
+// draws nothing) or, for style 0, events->CustomDraw; at 0 nothing more. Where no event watches
+// the old contents, the frame comes out the same with the old contents copied only where the
+// style's drawing leaves them showing (or in one pass, for a family that composes frames).
+// Takes the drawing locks of the new picture, then of the display, and nests the old contents'
+// lock while reading it. Allocates nothing.
 void ComposeFrame(const TransitionBitmaps& bitmaps, int style, int step, int progress,
                   FrameEvents* events, std::span<const TEffect> table = kEffectTable);
 

@@ -26,6 +26,7 @@ uint64_t NextThreadSerial() {
 class TCustomPicShow::Adapter : public FrameEvents, public AnimationSteps {
  public:
   explicit Adapter(TCustomPicShow& owner) : owner_(owner) {}
+  bool WatchesOldContents() const override { return static_cast<bool>(owner_.OnBeforeNewFrame); }
   void BeforeNewFrame(TBitmap& picture, TBitmap& screen) override {
     if (owner_.OnBeforeNewFrame) owner_.OnBeforeNewFrame(owner_, picture, screen);
   }

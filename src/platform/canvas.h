@@ -5,9 +5,11 @@
 // themselves, the caller does (Lock/Unlock, or std::lock_guard/std::scoped_lock on the canvas).
 #pragma once
 
+#include <array>
 #include <mutex>
 #include <optional>
 
+#include "platform/rect.h"
 #include "platform/region.h"
 
 namespace qm {
@@ -33,12 +35,24 @@ class TCanvas {
   // The clip region, or nullptr when drawing is not clipped.
   const TRegion* ClipRegion() const { return clip_ ? &*clip_ : nullptr; }
 
+  // A background whose copy onto the bitmap is put off (see DeferBackground in
+  // platform/stretch.h): the bitmap's pixels stand for the background's wherever no drawing
+  // call has drawn since, and the drawing calls note the rectangles they cover.
+  struct TPendingBackground {
+    static constexpr int kCapacity = 8;
+    const TBitmap* Background = nullptr;
+    std::array<TRect, kCapacity> Drawn{};
+    int DrawnCount = 0;
+  };
+  TPendingBackground& Pending() { return pending_; }
+
  private:
   friend int SelectClipRgn(TCanvas& canvas, const TRegion* region);
   friend int SelectClipRgn(TCanvas& canvas, TRegion&& region);
 
   mutable std::mutex lock_;
   std::optional<TRegion> clip_;
+  TPendingBackground pending_;
 };
 
 // Makes a copy of `region` the canvas's clip region, or removes clipping when region is nullptr.

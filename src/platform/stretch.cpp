@@ -1,8 +1,11 @@
 #include "platform/stretch.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "platform/pixel_rows.h"
@@ -106,7 +109,122 @@ void ForClipRuns(const TRegion* clip, std::size_t& band, int32_t y, int32_t x0, 
     fn(std::max(it->Left, x0), std::min(it->Right, x1));
 }
 
+using TPending = TCanvas::TPendingBackground;
+
+bool Overlap(const TRect& a, const TRect& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+// Copies the pending background of `dest` onto every pixel that no drawing call has covered
+// since it was put off: outside the noted rectangles and outside `last`, the drawing just made
+// (through `clip` when there is one: then only the clip's runs within `last` count). Ends the
+// deferral.
+void Settle(TBitmap& dest, const TRect* last, const TRegion* clip) {
+  TPending& p = dest.Canvas().Pending();
+  const TBitmap* background = std::exchange(p.Background, nullptr);
+  int noted = std::exchange(p.DrawnCount, 0);
+  if (background == nullptr) return;
+  std::array<TRect, TPending::kCapacity + 1> drawn;
+  std::copy_n(p.Drawn.begin(), noted, drawn.begin());
+  if (last != nullptr && clip == nullptr) drawn[static_cast<std::size_t>(noted++)] = *last;
+  const TRect* clipped = clip != nullptr ? last : nullptr;
+  const int32_t w = dest.Width();
+  std::array<TSpan, TPending::kCapacity + 1> rects;
+  const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
+  std::size_t band = 0;
+  for (int32_t y = 0; y < dest.Height(); ++y) {
+    // The drawn rectangles' columns on this row, by left edge.
+    int n = 0;
+    for (int i = 0; i < noted; ++i) {
+      const TRect& r = drawn[static_cast<std::size_t>(i)];
+      if (y < r.Top || y >= r.Bottom) continue;
+      int k = n++;
+      for (; k > 0 && rects[static_cast<std::size_t>(k - 1)].Left > r.Left; --k)
+        rects[static_cast<std::size_t>(k)] = rects[static_cast<std::size_t>(k - 1)];
+      rects[static_cast<std::size_t>(k)] = TSpan{r.Left, r.Right};
+    }
+    // The clip's runs on this row, when the clipped copy covered it.
+    std::span<const TSpan> runs;
+    if (clipped && y >= clipped->Top && y < clipped->Bottom) {
+      while (band < clip_bands.size() && clip_bands[band].Bottom <= y) ++band;
+      if (band < clip_bands.size() && clip_bands[band].Top <= y)
+        runs = clip->Spans(clip_bands[band]);
+    }
+    // Both lists in order of their left edges; the background fills what lies between.
+    const uint32_t* from = reinterpret_cast<const uint32_t*>(background->ScanLine(y));
+    uint32_t* to = reinterpret_cast<uint32_t*>(dest.ScanLine(y));
+    int32_t x = 0;
+    auto covered = [&](int32_t l, int32_t r) {
+      if (l >= r) return;
+      if (l > x) pixel::Copy32(from + x, to + x, static_cast<std::size_t>(l - x));
+      x = std::max(x, r);
+    };
+    std::size_t i = 0, j = 0;
+    while (i < static_cast<std::size_t>(n) || j < runs.size()) {
+      const int32_t run_left = j < runs.size() ? std::max(runs[j].Left, clipped->Left) : 0;
+      if (j == runs.size() || (i < static_cast<std::size_t>(n) && rects[i].Left <= run_left)) {
+        covered(rects[i].Left, rects[i].Right);
+        ++i;
+      } else {
+        covered(run_left, std::min(runs[j].Right, clipped->Right));
+        ++j;
+      }
+    }
+    if (x < w) pixel::Copy32(from + x, to + x, static_cast<std::size_t>(w - x));
+  }
+}
+
+// Notes that a drawing call covered `drawn` (inside `dest`) through `clip` while a background is
+// pending. A clipped drawing settles the background at once, as the clip does not outlive the
+// call; a rectangle that continues a noted one above or below it, in the same columns, joins it.
+void NoteDrawn(TBitmap& dest, const TRect& drawn, const TRegion* clip) {
+  TPending& p = dest.Canvas().Pending();
+  if (clip != nullptr) {
+    Settle(dest, &drawn, clip);
+    return;
+  }
+  for (int i = 0; i < p.DrawnCount; ++i) {
+    TRect& r = p.Drawn[static_cast<std::size_t>(i)];
+    if (r.Left == drawn.Left && r.Right == drawn.Right && r.Top <= drawn.Bottom &&
+        drawn.Top <= r.Bottom) {
+      r.Top = std::min(r.Top, drawn.Top);
+      r.Bottom = std::max(r.Bottom, drawn.Bottom);
+      return;
+    }
+  }
+  if (p.DrawnCount == TPending::kCapacity) {
+    Settle(dest, &drawn, nullptr);
+    return;
+  }
+  p.Drawn[static_cast<std::size_t>(p.DrawnCount++)] = drawn;
+}
+
+// Whether a copy reading `area` of `dest` may read the pending background instead: it reads
+// nothing drawn since the background was put off.
+bool ReadsOnlyBackground(TBitmap& dest, const TRect& area) {
+  const TPending& p = dest.Canvas().Pending();
+  for (int i = 0; i < p.DrawnCount; ++i)
+    if (Overlap(p.Drawn[static_cast<std::size_t>(i)], area)) return false;
+  return true;
+}
+
 }  // namespace
+
+bool DeferBackground(TBitmap& dest, const TBitmap& background) {
+  if (&dest == &background || dest.Format() != PixelFormat::pf32bit ||
+      background.Format() != PixelFormat::pf32bit || dest.Width() != background.Width() ||
+      dest.Height() != background.Height() || dest.Canvas().ClipRegion() != nullptr)
+    return false;
+  Settle(dest, nullptr, nullptr);
+  TPending& p = dest.Canvas().Pending();
+  p.Background = &background;
+  p.DrawnCount = 0;
+  return true;
+}
+
+void SettleBackground(TBitmap& dest) {
+  Settle(dest, nullptr, nullptr);
+}
 
 bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_width,
                 int32_t dest_height, const TBitmap& source, int32_t source_x, int32_t source_y,
@@ -123,8 +241,20 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
                  ya))
     return true;
 
-  TSource src{source.Bits(), source.RowBytes(), 0, source.Format()};
-  if (&source == &dest) {
+  // With a background pending, a copy within the bitmap reads the background where nothing has
+  // been drawn yet (those pixels stand for it), and settles it first otherwise.
+  const TBitmap* from = &source;
+  if (&source == &dest && dest.Canvas().Pending().Background != nullptr) {
+    const int32_t c0 = xa.At(xa.first), c1 = xa.At(xa.last - 1);
+    const int32_t r0 = ya.At(ya.first), r1 = ya.At(ya.last - 1);
+    if (ReadsOnlyBackground(dest, TRect{std::min(c0, c1), std::min(r0, r1), std::max(c0, c1) + 1,
+                                        std::max(r0, r1) + 1}))
+      from = dest.Canvas().Pending().Background;
+    else
+      Settle(dest, nullptr, nullptr);
+  }
+  TSource src{from->Bits(), from->RowBytes(), 0, from->Format()};
+  if (from == &dest) {
     // Read the whole source area first: copy the rows the samples use.
     const int32_t r0 = std::min(ya.At(ya.first), ya.At(ya.last - 1));
     const int32_t r1 = std::max(ya.At(ya.first), ya.At(ya.last - 1));
@@ -134,7 +264,7 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
     src = TSource{snapshot.data(), source.RowBytes(), r0, source.Format()};
   }
 
-  const pixel::TLut lut = source.BitsPerPixel() <= 8 ? pixel::MakeLut(source) : pixel::TLut{};
+  const pixel::TLut lut = from->BitsPerPixel() <= 8 ? pixel::MakeLut(*from) : pixel::TLut{};
   const TRegion* clip = dest.Canvas().ClipRegion();
   const PixelFormat dfmt = dest.Format();
   const bool direct32 = dfmt == PixelFormat::pf32bit;
@@ -177,8 +307,8 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
       else if (xa.reversed && src.format == PixelFormat::pf32bit)
         pixel::ReverseCopy32(reinterpret_cast<const uint32_t*>(srow) + (xa.offset - l), out, r - l);
       else
-        pixel::ReadMapped(srow, source.Width(), src.format, lut, xmap.data() + (l - xa.first),
-                          r - l, out);
+        pixel::ReadMapped(srow, from->Width(), src.format, lut, xmap.data() + (l - xa.first), r - l,
+                          out);
       if (direct32) return;
       if (dfmt == PixelFormat::pf24bit) {
         pixel::Write24(drow, l, out, r - l);
@@ -190,6 +320,8 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
     prev_src_row = sy;
     prev_band = cur_band;
   }
+  if (dest.Canvas().Pending().Background != nullptr)
+    NoteDrawn(dest, TRect{xa.first, ya.first, xa.last, ya.last}, clip);
   return true;
 }
 
@@ -230,6 +362,7 @@ void FillRect(TBitmap& dest, const TRect& rect, TColor color) {
       }
     });
   }
+  if (dest.Canvas().Pending().Background != nullptr) NoteDrawn(dest, r, clip);
 }
 
 }  // namespace qm

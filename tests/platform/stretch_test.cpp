@@ -291,5 +291,64 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
   }
 }
 
+// A put-off background gives the pixels of the background copied first: random runs of copies
+// (plain, mirrored, scaled, clipped, within the target itself, more than the rectangles noted at
+// once) and fills, drawn onto a target that holds other pixels meanwhile.
+TEST(DeferBackground, DrawingThenSettlingEqualsTheBackgroundFirst) {
+  std::mt19937 rng(77);
+  auto r = [&](int lo, int hi) { return lo + static_cast<int>(rng() % (hi - lo + 1)); };
+  for (int iter = 0; iter < 3000; ++iter) {
+    const int w = r(1, 17), h = r(1, 13);
+    const TBitmap background = Numbered(w, h);
+    TBitmap source = Numbered(w + 3, h + 2);
+    for (int y = 0; y < source.Height(); ++y)
+      for (int x = 0; x < source.Width(); ++x) Px(source, x, y) += 50000;
+    TBitmap want = background, got = Filled(w, h, kOld);
+    ASSERT_TRUE(DeferBackground(got, background));
+    const int calls = r(0, 20);
+    for (int i = 0; i < calls; ++i) {
+      const int kind = r(0, 15);
+      TRegion clip;
+      if (kind == 0) {
+        for (int k = 0; k < 3; ++k) clip.UniteRect(r(-2, w), r(-2, h), r(-2, w), r(-2, h));
+        SelectClipRgn(got, &clip);
+        SelectClipRgn(want, &clip);
+      }
+      // Rows of one band, as the push styles move the old contents, or any rectangle.
+      const int x = r(-3, w), y = kind == 1 ? i : r(-3, h), cw = r(-w, w + 2), ch = r(-3, 6);
+      const int sx = r(-3, w), sy = r(-3, h), sw = r(-w, w + 2), sh = kind == 1 ? ch : r(-4, 6);
+      if (kind == 2) {
+        FillRect(got, Rect(x, y, x + cw, y + ch), 0x00ABCDEF);
+        FillRect(want, Rect(x, y, x + cw, y + ch), 0x00ABCDEF);
+      } else if (kind <= 5) {
+        StretchBlt(got, x, y, cw, ch, got, sx, sy, sw, sh);
+        StretchBlt(want, x, y, cw, ch, want, sx, sy, sw, sh);
+      } else {
+        StretchBlt(got, x, y, cw, ch, source, sx, sy, sw, sh);
+        StretchBlt(want, x, y, cw, ch, source, sx, sy, sw, sh);
+      }
+      SelectClipRgn(got, nullptr);
+      SelectClipRgn(want, nullptr);
+    }
+    SettleBackground(got);
+    ASSERT_EQ(Rows(got), Rows(want)) << "iteration " << iter;
+  }
+}
+
+TEST(DeferBackground, OnlyOntoAnUnclippedTargetOfTheSameSizeInTrueColour) {
+  const TBitmap background = Numbered(4, 3);
+  TBitmap other_size = Filled(4, 4, kOld), palette(4, 3, PixelFormat::pf8bit),
+          clipped = Filled(4, 3, kOld), target = Filled(4, 3, kOld);
+  const TRegion clip = CreateRectRgn(0, 0, 1, 1);
+  SelectClipRgn(clipped, &clip);
+  EXPECT_FALSE(DeferBackground(other_size, background));
+  EXPECT_FALSE(DeferBackground(palette, background));
+  EXPECT_FALSE(DeferBackground(clipped, background));
+  EXPECT_FALSE(DeferBackground(target, target));
+  // Nothing drawn: settling lays the whole background.
+  ASSERT_TRUE(DeferBackground(target, background));
+  SettleBackground(target);
+  EXPECT_EQ(Rows(target), Rows(background));
+}
 }  // namespace
 }  // namespace qm

@@ -201,6 +201,7 @@ int RunPack(const Args& args) {
 
   if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), o.captions); !e.empty())
     return Fail(e);
+  if (o.pictureOptions.shuffle) ShufflePictures(o.pictures, o.captions);
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
   // A player for another system would make a presentation that never starts.

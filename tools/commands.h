@@ -16,5 +16,6 @@ int RunRender(const Args& args);
 int RunStyles(const Args& args);
 int RunGallery(const Args& args);
 int RunVideo(const Args& args);
+int RunShow(const Args& args);
 
 }  // namespace qm::tool

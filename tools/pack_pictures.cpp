@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -14,6 +16,7 @@
 #include "photos/picture_files.h"
 #include "player/cp1252.h"
 #include "player/payload_format.h"
+#include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {
@@ -29,7 +32,8 @@ const char kPictureOptionsUsage[] =
     "  --captions-from exif       a picture without a caption takes its EXIF or XMP description\n"
     "  --skip-bad                 leave out pictures that cannot be read, with a warning,\n"
     "                             instead of failing\n"
-    "  --jobs N                   pictures prepared at once (default: one per processor)\n";
+    "  --jobs N                   pictures prepared at once (default: one per processor)\n"
+    "  --shuffle                  the pictures in a random order\n";
 
 namespace {
 
@@ -85,6 +89,7 @@ void AddPictureOptions(OptionTable& table, PictureOptions& o) {
       {
           Switch({"--recursive"}, o.recursive),
           Switch({"--skip-bad"}, o.skipBad),
+          Switch({"--shuffle"}, o.shuffle),
           Value(
               {"--captions-from"},
               [&o](const std::string& value) { return o.captionsFromExif = value == "exif"; },
@@ -118,10 +123,11 @@ std::string ExpandFolders(std::vector<std::string>& pictures,
     }
     std::vector<std::string> found;
     try {
-      found = photos::PicturesInFolder(
-          pictures[k], recursive, [](const std::string& path, const std::string& why) {
-            std::fprintf(stderr, "quenmora pack: skipping %s: %s\n", path.c_str(), why.c_str());
-          });
+      found = photos::PicturesInFolder(pictures[k], recursive,
+                                       [](const std::string& path, const std::string& why) {
+                                         std::fprintf(stderr, "quenmora %s: skipping %s: %s\n",
+                                                      CommandName(), path.c_str(), why.c_str());
+                                       });
     } catch (const std::exception& e) {
       return e.what();
     }
@@ -136,6 +142,21 @@ std::string ExpandFolders(std::vector<std::string>& pictures,
   pictures = std::move(files);
   captions = std::move(fileCaptions);
   return "";
+}
+
+void ShufflePictures(std::vector<std::string>& pictures,
+                     std::vector<std::optional<std::string>>& captions) {
+  std::vector<std::size_t> order(pictures.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::shuffle(order.begin(), order.end(), std::mt19937(std::random_device{}()));
+  std::vector<std::string> p;
+  std::vector<std::optional<std::string>> c;
+  for (const std::size_t k : order) {
+    p.push_back(std::move(pictures[k]));
+    c.push_back(std::move(captions[k]));
+  }
+  pictures = std::move(p);
+  captions = std::move(c);
 }
 
 std::unique_ptr<FileStream> OpenSpool(const std::string& output) {

@@ -19,6 +19,7 @@ struct PictureOptions {
   bool recursive = false;
   bool captionsFromExif = false;
   bool skipBad = false;
+  bool shuffle = false;
   int jobs = 0;  // 0: one per processor
   photos::PrepareOptions prepare;
 };
@@ -34,6 +35,10 @@ void AddPictureOptions(OptionTable& table, PictureOptions& o);
 // one line each. Returns an error text or "".
 std::string ExpandFolders(std::vector<std::string>& pictures,
                           std::vector<std::optional<std::string>>& captions, bool recursive);
+
+// Puts the pictures, each with its caption, in a random order.
+void ShufflePictures(std::vector<std::string>& pictures,
+                     std::vector<std::optional<std::string>>& captions);
 
 struct PreparedPicture {
   std::string path;      // as given or found

@@ -28,6 +28,8 @@ const Command kCommands[] = {
      "gallery -o DIR [...] [OLD NEW]               a page showing every style as it plays"},
     {"video", qm::tool::RunVideo,
      "video -o OUT.mp4 [options] SHOW|PICTURE...   a show as a video file"},
+    {"show", qm::tool::RunShow,
+     "show [options] SHOW|FOLDER|PICTURE...        play pictures on the screen without packing"},
 };
 
 void PrintUsage(FILE* out) {

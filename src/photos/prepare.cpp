@@ -48,10 +48,6 @@ std::optional<Prepared> KeptAsIs(ByteSpan head, const PrepareOptions& options) {
 
 Prepared PreparePicture(ByteSpan file, const PrepareOptions& options) {
   const Format format = SniffFormat(file);
-  if (file.empty()) throw PictureError("the file is empty");
-  if (format == Format::kUnknown)
-    throw PictureError(
-        "not a picture (quenmora reads JPEG, PNG, BMP, GIF, WebP, TIFF, HEIF and AVIF)");
   Prepared result;
   result.format = format;
 
@@ -75,31 +71,45 @@ Prepared PreparePicture(ByteSpan file, const PrepareOptions& options) {
     }
   }
 
+  UprightPicture picture = DecodeUpright(file, options);
+  result.metadata = picture.metadata;
+  result.size = {picture.pixels.Width(), picture.pixels.Height()};
+  // JPEG stays JPEG; what the player shows as PNG or BMP, drawings, pictures with few colours
+  // and pictures with transparency become PNG; other photographs JPEG.
+  const bool png = format == Format::kPng || format == Format::kBmp || format == Format::kGif ||
+                   (format != Format::kJpeg && (picture.transparent || picture.fewColours));
+  result.data = png ? EncodePng(picture.pixels) : EncodeJpeg(picture.pixels, options.quality);
+  result.extension = png ? ".png" : ".jpg";
+  result.change =
+      Describe(picture.metadata.orientation != 1, picture.scaled, !ShownByThePlayer(format));
+  return result;
+}
+
+UprightPicture DecodeUpright(ByteSpan file, const PrepareOptions& options) {
+  const Format format = SniffFormat(file);
+  if (file.empty()) throw PictureError("the file is empty");
+  if (format == Format::kUnknown)
+    throw PictureError(
+        "not a picture (quenmora reads JPEG, PNG, BMP, GIF, WebP, TIFF, HEIF and AVIF)");
   // Decoded, scaled in the stored orientation (fewer pixels to turn afterwards), turned upright.
   DecodeRequest request;
   request.fit = options.fit;
   request.background = options.background;
   request.memoryLimit = options.memoryLimit;
   Decoded decoded = Decode(format, file, request);
+  UprightPicture result;
   result.metadata = decoded.metadata;
+  result.transparent = decoded.transparent;
   const int o = decoded.metadata.orientation;
   const Size upright = Oriented(decoded.fullSize, o);
   const Size target = options.fit ? FitInside(upright, *options.fit) : upright;
-  const bool scaled = !(target == upright);
-  const bool fewColours = format != Format::kJpeg && HasFewColours(decoded.pixels);
+  result.scaled = !(target == upright);
+  result.fewColours = format != Format::kJpeg && HasFewColours(decoded.pixels);
   // A picture scaled while decoding still needs the last, exact step.
-  TBitmap pixels = scaled || decoded.pixels.Width() != decoded.fullSize.width
-                       ? Downscale(decoded.pixels, Oriented(target, o))
-                       : std::move(decoded.pixels);
-  if (o != 1) pixels = Orient(pixels, o);
-  result.size = {pixels.Width(), pixels.Height()};
-  // JPEG stays JPEG; what the player shows as PNG or BMP, drawings, pictures with few colours
-  // and pictures with transparency become PNG; other photographs JPEG.
-  const bool png = format == Format::kPng || format == Format::kBmp || format == Format::kGif ||
-                   (format != Format::kJpeg && (decoded.transparent || fewColours));
-  result.data = png ? EncodePng(pixels) : EncodeJpeg(pixels, options.quality);
-  result.extension = png ? ".png" : ".jpg";
-  result.change = Describe(o != 1, scaled, !ShownByThePlayer(format));
+  result.pixels = result.scaled || decoded.pixels.Width() != decoded.fullSize.width
+                      ? Downscale(decoded.pixels, Oriented(target, o))
+                      : std::move(decoded.pixels);
+  if (o != 1) result.pixels = Orient(result.pixels, o);
   return result;
 }
 

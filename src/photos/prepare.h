@@ -33,6 +33,17 @@ struct Prepared {
 // Raises PictureError with the reason (the caller names the file).
 Prepared PreparePicture(ByteSpan file, const PrepareOptions& options);
 
+// A picture in any format decoded, scaled down to fit options.fit and turned upright: what a
+// screen shows of it. Raises PictureError with the reason.
+struct UprightPicture {
+  TBitmap pixels;  // 24-bit, upright
+  Metadata metadata;
+  bool scaled = false;
+  bool transparent = false;  // laid over options.background
+  bool fewColours = false;   // at most 256 colours (never asked of JPEGs)
+};
+UprightPicture DecodeUpright(ByteSpan file, const PrepareOptions& options);
+
 // The picture kept byte for byte, when the first bytes of its file (`head`) show that it needs
 // neither turning nor scaling nor converting; nothing when it does or when they do not tell.
 // So a picture kept as it is is never read whole.

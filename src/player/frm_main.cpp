@@ -57,6 +57,15 @@ bool TfrmMain::FormCreate(const std::string& executable) {
   return false;
 }
 
+void TfrmMain::FormCreate(const GalleryHeader& header, std::vector<recImgItems> slides) {
+  state_.slides = std::move(slides);
+  state_.slideCount = static_cast<int32_t>(state_.slides.size());
+  state_.slidePosition = 0;
+  state_.loopFlag = header.loop;
+  state_.styleValue = header.style;
+  ApplyGalleryHeader(header, *this);
+}
+
 void TfrmMain::Show() {
   window_.Show();
   shown_ = true;
@@ -286,6 +295,12 @@ void TfrmMain::Handle(WindowEvent event) {
       shown_ = false;
       Close();
       break;
+    case WindowEvent::kSpace:
+    case WindowEvent::kNext:
+    case WindowEvent::kPrevious:
+    case WindowEvent::kHome:
+      FormKeyDown(event);
+      break;
     case WindowEvent::kTimeout:
       break;
   }
@@ -299,14 +314,21 @@ void TfrmMain::Handle(WindowEvent event) {
 // --- The slide sequencer ---
 
 void TfrmMain::EnableTimer() {
+  if (closed_) return;
+  if (goNow_) {
+    Timer1.enabled = true;
+    Timer1.due = MonotonicNanoseconds();
+    return;
+  }
   // A period of 0 never fires.
-  if (Timer1.interval == 0 || closed_) return;
+  if (Timer1.interval == 0 || paused_) return;
   Timer1.enabled = true;
   Timer1.due = MonotonicNanoseconds() + int64_t{Timer1.interval} * 1'000'000;
 }
 
 void TfrmMain::Timer1Timer() {
   Timer1.enabled = false;
+  goNow_ = false;
   const auto count = static_cast<int32_t>(state_.slides.size());
   if (state_.slidePosition > count - 1) {
     // An empty list ends the show even when it loops: there is nothing to start again with.
@@ -317,8 +339,8 @@ void TfrmMain::Timer1Timer() {
     state_.slidePosition = 0;
   }
   const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slidePosition)];
-  // Unrecognised extensions load nothing: the control keeps its previous picture.
-  std::optional<TBitmap> picture = LoadSlidePicture(slide.path);
+  currentSlide_ = state_.slidePosition;
+  std::optional<TBitmap> picture = LoadSlide(slide);
   BeginSlide(
       std::move(picture),
       IsRandomStyle(state_.styleValue) ? std::optional<int>(PickRandomStyle()) : std::nullopt,
@@ -326,7 +348,9 @@ void TfrmMain::Timer1Timer() {
   ++state_.slidePosition;
   // Wait for the end of the transition, handling paints, keys and the completion as they
   // come; between them the main thread sleeps instead of spinning.
+  inTickWait_ = true;
   while (PicShow1.Busy()) Pump(-1);
+  inTickWait_ = false;
   EnableTimer();
 }
 
@@ -341,11 +365,37 @@ void TfrmMain::BeginSlide(std::optional<TBitmap> picture, std::optional<int> sty
   SetCaption(caption);
 }
 
+std::optional<TBitmap> TfrmMain::LoadSlide(const recImgItems& slide) {
+  // Unrecognised extensions load nothing: the control keeps its previous picture.
+  return LoadSlidePicture(slide.path);
+}
+
+void TfrmMain::SlideFailed(const std::exception& e) {
+  window_.MessageBox(kApplicationTitle, ErrorBoxText(e.what()));
+}
+
+void TfrmMain::GoToSlide(int32_t position) {
+  if (closed_) return;
+  state_.slidePosition = std::max(position, 0);
+  goNow_ = true;
+  // A running transition ends here; the tick waiting for it then takes up the request.
+  if (PicShow1.Busy()) PicShow1.Stop();
+  if (!inTickWait_) EnableTimer();
+}
+
+void TfrmMain::SetPaused(bool paused) {
+  const bool resumed = paused_ && !paused;
+  paused_ = paused;
+  // A slide asked for by GoToSlide still comes; a tick under way enables the timer itself.
+  if (paused && !goNow_) Timer1.enabled = false;
+  if (resumed && !inTickWait_ && !Timer1.enabled) EnableTimer();
+}
+
 void TfrmMain::Timer1TimerFromTimer() {
   try {
     Timer1Timer();
   } catch (const std::exception& e) {
-    window_.MessageBox(kApplicationTitle, ErrorBoxText(e.what()));
+    SlideFailed(e);
   }
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,9 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   // Start-up: extraction and layout. On failure shows the start-up error box and requests
   // the end of the program. Returns whether start-up succeeded.
   bool FormCreate(const std::string& executable);
+  // Start-up from slides that are already files: `header`'s settings laid out as extraction
+  // lays them out, the slide list taken as it is.
+  void FormCreate(const GalleryHeader& header, std::vector<recImgItems> slides);
   bool StartupFailed() const { return startupFailed_; }
   const PlayerState& State() const { return state_; }
 
@@ -82,6 +86,17 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   void Timer1TimerFromTimer();
   // FormCloseQuery, then the end of the program: stops the show; never refused.
   void Close();
+
+  // Moving through the show by hand (the presentation itself never does): the next tick shows
+  // the slide at `position` and comes at once, a running transition stopped first. A position
+  // past the last slide ends or wraps the show as the tick after the last slide does.
+  void GoToSlide(int32_t position);
+  // While paused the timer does not run: the slide stays until the show is resumed, which
+  // starts a fresh interval, or moved by GoToSlide.
+  void SetPaused(bool paused);
+  bool Paused() const { return paused_; }
+  // The slide the last tick took up (on screen, or the one that failed); -1 before the first.
+  int32_t CurrentSlide() const { return currentSlide_; }
 
   // The window's children, named as in its description.
   TLabel lblDesc;
@@ -111,6 +126,16 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   void WakeMainThread() override { window_.Wake(); }
   void ProcessEvents(Clock::time_point deadline) override;
 
+ protected:
+  // The picture of a slide; nothing keeps the control's previous picture. The presentation
+  // decodes the file by its extension.
+  virtual std::optional<TBitmap> LoadSlide(const recImgItems& slide);
+  // A key other than Escape; the presentation takes no other keys.
+  virtual void FormKeyDown(WindowEvent /*key*/) {}
+  // A tick that raised (a picture that cannot be decoded): the default error box, and the
+  // show halts on the previous slide.
+  virtual void SlideFailed(const std::exception& e);
+
  private:
   // Handles the events that are pending, or waits for the next one until `deadline_ns`.
   void Pump(int64_t deadline_ns);
@@ -136,6 +161,10 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   bool quitRequested_ = false;
   bool displayLost_ = false;
   bool paintPending_ = false;
+  bool paused_ = false;
+  bool inTickWait_ = false;  // a tick waits for its transition: no tick may start
+  bool goNow_ = false;       // GoToSlide asked for the next tick at once
+  int32_t currentSlide_ = -1;
 
  public:
   // The picture area, declared last: its animation thread may wake the window until the

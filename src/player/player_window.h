@@ -21,6 +21,11 @@ enum class WindowEvent : uint8_t {
   kEscape,   // the Escape key, whatever the modifiers
   kClose,    // the window manager asks the window to close
   kLost,     // the connection to the display is gone
+  // Keys that move through a show by hand (`quenmora show`); the presentation ignores them.
+  kSpace,     // Space: pause or resume
+  kNext,      // Right, Page Down
+  kPrevious,  // Left, Page Up
+  kHome,      // Home
 };
 
 class PlayerWindow {

@@ -17,7 +17,10 @@ namespace qm {
 
 // The keys the player's windows react to, as key symbols of the core protocol.
 inline constexpr uint32_t kKeyEscape = 0xFF1B, kKeyReturn = 0xFF0D, kKeyEnter = 0xFF8D,
-                          kKeySpace = 0x0020;
+                          kKeySpace = 0x0020, kKeyHome = 0xFF50, kKeyLeft = 0xFF51,
+                          kKeyRight = 0xFF53, kKeyPageUp = 0xFF55, kKeyPageDown = 0xFF56,
+                          kKeyPadHome = 0xFF95, kKeyPadLeft = 0xFF96, kKeyPadRight = 0xFF98,
+                          kKeyPadPageUp = 0xFF9A, kKeyPadPageDown = 0xFF9B;
 
 struct FreeDeleter {
   void operator()(void* p) const;

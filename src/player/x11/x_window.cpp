@@ -110,7 +110,27 @@ WindowEvent XPlayerWindow::WaitEvent(int64_t deadline_ns) {
       }
       case XCB_KEY_PRESS: {
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
-        if (x_->KeySymbol(key->detail) == kKeyEscape) return WindowEvent::kEscape;
+        switch (x_->KeySymbol(key->detail)) {
+          case kKeyEscape:
+            return WindowEvent::kEscape;
+          case kKeySpace:
+            return WindowEvent::kSpace;
+          case kKeyRight:
+          case kKeyPageDown:
+          case kKeyPadRight:
+          case kKeyPadPageDown:
+            return WindowEvent::kNext;
+          case kKeyLeft:
+          case kKeyPageUp:
+          case kKeyPadLeft:
+          case kKeyPadPageUp:
+            return WindowEvent::kPrevious;
+          case kKeyHome:
+          case kKeyPadHome:
+            return WindowEvent::kHome;
+          default:
+            break;
+        }
         break;
       }
       case XCB_CLIENT_MESSAGE:

@@ -21,6 +21,7 @@
 #include "photos/geometry.h"
 #include "platform/byte_order.h"
 #include "tests/photos/photo_files.h"
+#include "tests/support/bmp_files.h"
 #include "tests/support/shell.h"
 #include "tests/support/test_files.h"
 
@@ -197,6 +198,26 @@ TEST_F(PackTest, ABadPictureFailsThePackUnlessSkipped) {
             std::string::npos);
   EXPECT_NE(r.out.find("1 slide, 2 pictures left out"), std::string::npos) << r.out;
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in", "player", "show"}));
+}
+
+TEST_F(PackTest, ShuffleKeepsEachCaptionWithItsPicture) {
+  std::string args = "--shuffle";
+  std::vector<std::string> names;
+  for (int k = 0; k < 8; ++k) {
+    names.push_back(std::to_string(k) + ".bmp");
+    Write(names.back(), test::SolidBmp(4, 4, static_cast<uint8_t>(k), 0, 0));
+    args += " " + dir_ + "/in/" + names.back() + "=caption" + std::to_string(k);
+  }
+  const test::RunResult r = Pack(args);
+  ASSERT_EQ(r.status, 0) << r.out;
+  std::vector<std::string> stored;
+  for (const Slide& s : ReadSlides(dir_ + "/show")) {
+    EXPECT_EQ("caption" + s.name.substr(0, s.name.find('.')), s.caption);
+    EXPECT_EQ(s.data, test::SolidBmp(4, 4, static_cast<uint8_t>(std::stoi(s.name)), 0, 0));
+    stored.push_back(s.name);
+  }
+  std::sort(stored.begin(), stored.end());
+  EXPECT_EQ(stored, names);
 }
 
 TEST_F(PackTest, CaptionsFromTheirExifOrXmpDescription) {

@@ -4,12 +4,14 @@
 // physical floor of any frame) measured in the same run, before and after the styles.
 //
 //   effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...] [--progress=P,...]
-//                 [--old=PICTURE --new=PICTURE] [Google Benchmark options]
+//                 [--old=PICTURE --new=PICTURE] [--cpu-time] [Google Benchmark options]
 //
 // Pictures: by default two photograph-like pictures painted here (sky, sun, hills, fine
 // texture); --old/--new decode two pictures with the player's decoders instead (for example
 // the demo gallery painted at each size: quenmora-demo-gallery DIR 3840x2160), scaled to each
-// size. After the run a table gives per style the time per frame and the ratio to the floor at
+// size. --cpu-time times each frame by the processor time of the benchmark's thread instead of
+// the wall time: on a machine busy with other work the wall time also counts the waits for a
+// processor. After the run a table gives per style the time per frame and the ratio to the floor at
 // each size, and a summary line the median and the worst ratio with the worst style.
 #include <benchmark/benchmark.h>
 
@@ -42,6 +44,7 @@ struct TOptions {
   std::vector<TSize> sizes{{1920, 1080}, {3840, 2160}};
   std::vector<int> progress{25, 50, 75};
   std::string old_path, new_path;
+  bool cpu_time = false;
 };
 
 TOptions g_options;
@@ -138,23 +141,25 @@ void BM_Style(benchmark::State& state, int style, TSize size) {
   }
 }
 
-// A benchmark's name without the suffixes the library appends ("/real_time").
+// A benchmark's name without the suffixes the library appends ("/process_time/real_time").
 std::string BaseName(std::string name) {
-  const std::string suffix = "/real_time";
-  if (name.size() > suffix.size() &&
-      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-    name.resize(name.size() - suffix.size());
+  for (const std::string suffix : {"/real_time", "/process_time"})
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      name.resize(name.size() - suffix.size());
   return name;
 }
 
-// Collects the mean real time per iteration of every run, by name, as the console shows them.
+// Collects the mean time per iteration of every run (wall or processor time), by name, as the
+// console shows them.
 class TCollector : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-        seconds[BaseName(run.benchmark_name())].push_back(run.real_accumulated_time /
-                                                          static_cast<double>(run.iterations));
+        seconds[BaseName(run.benchmark_name())].push_back(
+            (g_options.cpu_time ? run.cpu_accumulated_time : run.real_accumulated_time) /
+            static_cast<double>(run.iterations));
     ConsoleReporter::ReportRuns(runs);
   }
   // The fastest of the repetitions of a benchmark: the least disturbed by other work.
@@ -272,6 +277,8 @@ bool ParseOwnOptions(int& argc, char** argv) {
       g_options.old_path = v;
     } else if (const char* v = value("--new=")) {
       g_options.new_path = v;
+    } else if (std::strcmp(a, "--cpu-time") == 0) {
+      g_options.cpu_time = true;
     } else {
       argv[kept++] = argv[i];
       continue;
@@ -294,6 +301,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...]\n"
                  "                     [--progress=P,...] [--old=PICTURE --new=PICTURE]\n"
+                 "                     [--cpu-time]\n"
                  "                     [Google Benchmark options]\n");
     return 2;
   }
@@ -303,15 +311,18 @@ int main(int argc, char** argv) {
   for (const TSize& size : g_options.sizes)
     benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size)
         ->Unit(benchmark::kMillisecond)
+        ->MeasureProcessCPUTime()
         ->UseRealTime();
   for (int style : styles)
     for (const TSize& size : g_options.sizes)
       benchmark::RegisterBenchmark(StyleBenchName(style, size).c_str(), BM_Style, style, size)
           ->Unit(benchmark::kMillisecond)
+          ->MeasureProcessCPUTime()
           ->UseRealTime();
   for (const TSize& size : g_options.sizes)
     benchmark::RegisterBenchmark(FloorName(size, "after").c_str(), BM_TwoCopyFloor, size)
         ->Unit(benchmark::kMillisecond)
+        ->MeasureProcessCPUTime()
         ->UseRealTime();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;

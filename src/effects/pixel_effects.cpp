@@ -15,6 +15,11 @@
 
 #include "effects/blend_rows.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QM_X86 1
+#endif
+
 namespace qm {
 
 namespace {
@@ -79,12 +84,64 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
 
 namespace {
 
+// A run of a turned row, left to right: out[i] takes the picture's pixel at row v >> 16 and
+// column u >> 16, u and v growing by c and s from one pixel to the next. The sums are counted
+// from the picture's top left corner, so they stay non-negative and below 65536 times the
+// picture's width and height over the run.
+using TTurnRun = void (*)(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v,
+                          int64_t c, int64_t s, uint32_t* out, int64_t count);
+
+void TurnRunPortable(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v, int64_t c,
+                     int64_t s, uint32_t* out, int64_t count) {
+  for (int64_t i = 0; i < count; ++i, u += c, v += s)
+    out[i] =
+        picture[static_cast<std::size_t>(v >> 16) * stride + static_cast<std::size_t>(u >> 16)];
+}
+
+#ifdef QM_X86
+// Eight pixels at a time: the sums in 32-bit lanes give each pixel's index in the picture, and
+// one gather reads the eight. The caller makes sure that the sums and the indices fit 31 bits.
+__attribute__((target("avx2"))) void TurnRunAvx2(const uint32_t* picture, std::size_t stride,
+                                                 int64_t u, int64_t v, int64_t c, int64_t s,
+                                                 uint32_t* out, int64_t count) {
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const auto c32 = static_cast<int32_t>(c), s32 = static_cast<int32_t>(s);
+  __m256i uu = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(u)),
+                                _mm256_mullo_epi32(lane, _mm256_set1_epi32(c32)));
+  __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(v)),
+                                _mm256_mullo_epi32(lane, _mm256_set1_epi32(s32)));
+  const __m256i du = _mm256_set1_epi32(8 * c32), dv = _mm256_set1_epi32(8 * s32);
+  const __m256i rows = _mm256_set1_epi32(static_cast<int32_t>(stride));
+  int64_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vv, 16), rows),
+                                           _mm256_srli_epi32(uu, 16));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_i32gather_epi32(reinterpret_cast<const int*>(picture), index, 4));
+    uu = _mm256_add_epi32(uu, du);
+    vv = _mm256_add_epi32(vv, dv);
+  }
+  TurnRunPortable(picture, stride, u + i * c, v + i * s, c, s, out + i, count - i);
+}
+#endif
+
+TTurnRun ChooseTurnRun() {
+#ifdef QM_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return TurnRunAvx2;
+#endif
+  return TurnRunPortable;
+}
+
+const TTurnRun g_turn_run = ChooseTurnRun();
+
 // A turn of RotateImage, worked out once: the fixed-point sine and cosine, the pivot and the
 // source picture.
 struct TTurn {
   int64_t s, c, px, py, w, h;
   const uint8_t* bits;
   std::size_t pitch;
+  bool sums_fit_32_bits;
 
   TTurn(const TBitmap& Source, int32_t PivotX, int32_t PivotY, long double Angle)
       : s(Trunc(std::sin(Angle) * 65536.0L)),
@@ -94,14 +151,18 @@ struct TTurn {
         w(Source.Width()),
         h(Source.Height()),
         bits(Source.Bits()),
-        pitch(Source.RowBytes()) {}
+        pitch(Source.RowBytes()),
+        sums_fit_32_bits(w < 32768 && h < 32768 &&
+                         static_cast<uint64_t>(pitch / 4) * static_cast<uint64_t>(h) < (1u << 31)) {
+  }
 
   // Draws row y of the turned picture into `out`, columns [0, cols), where the source pixel
   // lies in the picture; returns the columns [lo, hi) drawn. Along a row dx changes by 1, so
   // the two sums change by c and by s: each pixel adds instead of multiplying, and the source
   // position stays exact. The source column is px + (ax >> 16) and lies in the picture when
-  // -px * 65536 <= ax < (w - px) * 65536; the row likewise. The pixels go right to left.
-  std::pair<int64_t, int64_t> Row(int64_t y, int64_t cols, uint32_t* out) const {
+  // -px * 65536 <= ax < (w - px) * 65536; the row likewise. Drawn onto the picture itself
+  // (`apart` false), the pixels go right to left; otherwise in the fastest order.
+  std::pair<int64_t, int64_t> Row(int64_t y, int64_t cols, uint32_t* out, bool apart) const {
     const int64_t dy = y - py;
     const int64_t ax0 = -px * c - dy * s;  // the sums at x = 0
     const int64_t ay0 = -px * s + dy * c;
@@ -109,6 +170,12 @@ struct TTurn {
     NarrowTo(ax0, c, -px * 65536, (w - px) * 65536, lo, hi);
     NarrowTo(ay0, s, -py * 65536, (h - py) * 65536, lo, hi);
     if (lo >= hi) return {0, 0};
+    if (apart && sums_fit_32_bits) {
+      // The sums counted from the picture's corner: px + (ax >> 16) = (ax + px * 65536) >> 16.
+      g_turn_run(reinterpret_cast<const uint32_t*>(bits), pitch / 4, ax0 + lo * c + px * 65536,
+                 ay0 + lo * s + py * 65536, c, s, out + lo, hi - lo);
+      return {lo, hi};
+    }
     int64_t ax = ax0 + (hi - 1) * c, ay = ay0 + (hi - 1) * s;
     for (int64_t x = hi - 1; x >= lo; --x, ax -= c, ay -= s) {
       const uint8_t* from = bits + static_cast<std::size_t>(py + (ay >> 16)) * pitch +
@@ -130,7 +197,7 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
   // Rows run bottom to top and pixels right to left, so that turning a bitmap onto itself reads
   // each source pixel before or after it is overwritten exactly as the pixel-by-pixel rule does.
   for (int y = rows - 1; y >= 0; --y)
-    turn.Row(y, cols, reinterpret_cast<uint32_t*>(Dest.ScanLine(y)));
+    turn.Row(y, cols, reinterpret_cast<uint32_t*>(Dest.ScanLine(y)), &Dest != &Source);
 }
 
 void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, int32_t Progress,
@@ -183,7 +250,7 @@ void ComposePivot(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, c
   for (int y = 0; y < Screen.Height(); ++y) {
     auto* out = reinterpret_cast<uint32_t*>(Screen.ScanLine(y));
     const auto* old = reinterpret_cast<const uint32_t*>(Old.ScanLine(y));
-    const auto [lo, hi] = turn.Row(y, w, out);
+    const auto [lo, hi] = turn.Row(y, w, out, true);
     std::memcpy(out, old, 4 * static_cast<std::size_t>(lo));
     std::memcpy(out + hi, old + hi, 4 * static_cast<std::size_t>(w - hi));
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <typeinfo>
 
 #include "picshow/frame_routine.h"
 #include "picshow/style_catalogue.h"
@@ -367,8 +368,10 @@ void TCustomPicShow::Execute() {
 }
 
 void TCustomPicShow::Prepare() {
-  const TBitmap& graphic = *picture_.Graphic();
-  const int w = graphic.Width(), h = graphic.Height();
+  // The new picture first, before the display and the old contents are allocated: converting a
+  // picture holds it twice for a moment, and at this moment little else is held.
+  new_picture_ = NewPictureBitmap();
+  const int w = picture_.Width(), h = picture_.Height();
   picture_width_ = w;
   picture_height_ = h;
   const bool fresh_display = display_.Empty();
@@ -378,7 +381,8 @@ void TCustomPicShow::Prepare() {
       display_.SetSize(w, h, PixelFormat::pf32bit);
     } else {
       display_.ConvertTo(PixelFormat::pf32bit);
-      display_.Resize(w, h, color_);
+      // Resizing copies the display, so a display that has the size already is left as it is.
+      if (display_.Width() != w || display_.Height() != h) display_.Resize(w, h, color_);
     }
   }
   RecomputePlacement();
@@ -402,18 +406,34 @@ void TCustomPicShow::Prepare() {
     std::scoped_lock lock(display_.Canvas());
     Draw(display_, 0, 0, *old_contents_);
   }
-
-  // The new picture in the screen's format: the effects then read 32-bit pixels whatever the
-  // decoder produced, which changes no pixel's colour.
-  try {
-    new_picture_ = std::make_unique<TBitmap>(graphic.ConvertedTo(PixelFormat::pf32bit));
-  } catch (const Exception&) {
-    new_picture_ = std::make_unique<TBitmap>(w, h, PixelFormat::pf32bit);
-    Draw(*new_picture_, 0, 0, graphic);
-  }
   progress_ = StartProgress(reverse_);
   frame_dirty_ = false;
   DoStart(*new_picture_, *old_contents_);
+}
+
+// The new picture in the screen's format: the effects then read 32-bit pixels whatever the
+// decoder produced, which changes no pixel's colour. The effects only read it, so unless a
+// handler or a descendant's operation may draw on it, it is the Picture's own graphic converted
+// in place, and a slide is held twice during its transition (here and in the display), not
+// three times. A handler's drawing goes to a copy and never reaches Picture.
+std::shared_ptr<TBitmap> TCustomPicShow::NewPictureBitmap() {
+  const TBitmap& graphic = *picture_.Graphic();
+  try {
+    if (!MayDrawOnTheNewPicture()) return picture_.ShareGraphic(PixelFormat::pf32bit);
+    return std::make_shared<TBitmap>(graphic.ConvertedTo(PixelFormat::pf32bit));
+  } catch (const Exception&) {
+    auto bitmap =
+        std::make_shared<TBitmap>(graphic.Width(), graphic.Height(), PixelFormat::pf32bit);
+    Draw(*bitmap, 0, 0, graphic);
+    return bitmap;
+  }
+}
+
+// Handlers receive the new picture as a bitmap they may draw on; so may a descendant's
+// DoStart or DoCustomDraw, which cannot be told apart from the control's own.
+bool TCustomPicShow::MayDrawOnTheNewPicture() const {
+  if (OnStart || OnBeforeNewFrame || OnCustomDraw || OnAfterNewFrame) return true;
+  return typeid(*this) != typeid(TPicShow) && typeid(*this) != typeid(TCustomPicShow);
 }
 
 void TCustomPicShow::StartStepping() {

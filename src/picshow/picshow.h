@@ -177,6 +177,8 @@ class TCustomPicShow {
   TRect ClientRect() const { return Rect(0, 0, ClientWidth(), ClientHeight()); }
 
   void Prepare();
+  std::shared_ptr<TBitmap> NewPictureBitmap();
+  bool MayDrawOnTheNewPicture() const;
   void StartStepping();
   void RunSteppingLoop();
   // One step of the progress; true when the end is reached.
@@ -217,7 +219,9 @@ class TCustomPicShow {
   std::atomic<bool> stop_requested_{false};
   bool nothing_painted_yet_ = true;
   bool destroying_ = false;
-  std::unique_ptr<TBitmap> old_contents_, new_picture_;
+  std::unique_ptr<TBitmap> old_contents_;
+  // The Picture's own graphic when nothing may draw on it, else a copy (see NewPictureBitmap).
+  std::shared_ptr<TBitmap> new_picture_;
   int picture_width_ = 0, picture_height_ = 0;
   std::recursive_mutex frame_lock_;
   ManualResetEvent paint_event_{true};

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <functional>
-#include <optional>
+#include <memory>
 #include <utility>
 
 #include "platform/bitmap.h"
@@ -13,16 +13,21 @@ namespace qm {
 
 class TPicture {
  public:
-  bool HasGraphic() const { return graphic_.has_value(); }
+  TPicture() = default;
+  // Two picture objects never share a graphic (see ShareGraphic).
+  TPicture(const TPicture&) = delete;
+  TPicture& operator=(const TPicture&) = delete;
+
+  bool HasGraphic() const { return graphic_ != nullptr; }
   // The graphic, or nullptr. A graphic may be an empty bitmap.
-  const TBitmap* Graphic() const { return graphic_ ? &*graphic_ : nullptr; }
+  const TBitmap* Graphic() const { return graphic_.get(); }
   int Width() const { return graphic_ ? graphic_->Width() : 0; }
   int Height() const { return graphic_ ? graphic_->Height() : 0; }
 
   // Takes a copy of `source`, or removes the graphic when source is nullptr; then notifies.
   void Assign(const TBitmap* source) {
     if (source) {
-      graphic_.emplace(*source);
+      graphic_ = std::make_shared<TBitmap>(*source);
     } else {
       graphic_.reset();
     }
@@ -30,10 +35,20 @@ class TPicture {
   }
   // Takes the bitmap over; then notifies.
   void Assign(TBitmap&& source) {
-    graphic_.emplace(std::move(source));
+    graphic_ = std::make_shared<TBitmap>(std::move(source));
     Changed();
   }
   void Clear() { Assign(nullptr); }
+
+  // The graphic for a reader that may outlive it here, such as a running transition: converted
+  // in place to `format` (as TBitmap::ConvertTo, so no pixel changes its colour, and no
+  // notification, since the picture stays the same) and shared, so that a later Assign leaves
+  // the reader's bitmap alone. The reader must not draw on it. nullptr without a graphic; throws
+  // like ConvertTo, leaving the graphic as it was.
+  std::shared_ptr<TBitmap> ShareGraphic(PixelFormat format) {
+    if (graphic_) graphic_->ConvertTo(format);
+    return graphic_;
+  }
 
   // Called after every change of the graphic.
   std::function<void()> OnChange;
@@ -42,7 +57,7 @@ class TPicture {
   void Changed() {
     if (OnChange) OnChange();
   }
-  std::optional<TBitmap> graphic_;
+  std::shared_ptr<TBitmap> graphic_;
 };
 
 }  // namespace qm

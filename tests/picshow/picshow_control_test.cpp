@@ -506,6 +506,31 @@ TEST_F(PicShowTest, ThreadedRunCompletesThroughTheCompletionEvent) {
   EXPECT_EQ(PixelAt(host.Grab(), 39, 29), kNew);
 }
 
+// Without handlers the transition reads Picture's own graphic: a picture assigned while it runs
+// waits for the next run. A handler may draw on the new picture: that never reaches Picture.
+TEST_F(PicShowTest, TheRunKeepsItsPictureAndHandlersDrawOnACopy) {
+  show->OnStart = nullptr;
+  show->OnBeforeNewFrame = nullptr;
+  show->OnAfterNewFrame = nullptr;
+  const TBitmap picture = Solid(40, 30, kNew).ConvertedTo(PixelFormat::pf24bit);
+  const TBitmap other = Solid(40, 30, kOther);
+  show->SetPicture(&picture);
+  show->SetDelay(5);
+  host.Show();
+  show->Execute();
+  show->SetPicture(&other);
+  ASSERT_TRUE(WaitUntil([&] { return !show->Busy(); }));
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kNew));
+
+  show->OnStart = [](TCustomPicShow&, TBitmap& new_picture, TBitmap&) {
+    FillRect(new_picture, Rect(0, 0, 40, 30), kBg);
+  };
+  show->SetThreaded(false);
+  show->Execute();
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kBg));
+  EXPECT_TRUE(AllPixels(*show->Picture().Graphic(), kOther));
+}
+
 TEST_F(PicShowTest, StopDuringAThreadedRunKeepsTheLastFrame) {
   std::atomic<int> frames{0};
   TBitmap last_frame;

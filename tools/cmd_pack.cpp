@@ -16,6 +16,7 @@
 #include "player/payload_format.h"
 #include "player/payload_reader.h"
 #include "player/payload_writer.h"
+#include "player/run_files.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/pack_pictures.h"
@@ -186,6 +187,11 @@ int RunPack(const Args& args) {
   if (!error.empty()) return UsageError(error);
   if (std::string e = ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive); !e.empty())
     return Fail(e);
+  // Each slide takes one of the player's temporary names, so the player refuses a show with more.
+  if (o.pictures.size() > static_cast<std::size_t>(kMaxSlidesForTempNames))
+    return Fail(std::to_string(o.pictures.size()) +
+                " pictures given; a presentation holds at most " +
+                std::to_string(kMaxSlidesForTempNames) + " slides");
   if (o.player.empty()) o.player = DefaultPlayer(o.target);
 
   // The presentation replaces whatever the output names, which must never be a special file or

@@ -272,6 +272,18 @@ TEST_F(ToolTest, OutputIsNeverThePlayerTheCaptionsFileOrAnInput) {
   }
 }
 
+// Each slide takes one of the player's temporary names, which run out past 65533 slides: pack
+// refuses more at once, before it reads a picture or writes anything.
+TEST_F(ToolTest, PackRefusesMoreSlidesThanThePlayerShows) {
+  const RunResult r = Shell("cd " + dir_ + " && timeout 20 " + QM_BIN_DIR +
+                            "/quenmora pack --player player -o show $(yes a.jpg | head -n 65534)");
+  EXPECT_EQ(r.status, 1) << r.out.substr(0, 500);
+  EXPECT_NE(r.out.find("65534 pictures given; a presentation holds at most 65533 slides"),
+            std::string::npos)
+      << r.out.substr(0, 500);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/show"));
+}
+
 // Pictures are judged by their headers: larger than 8192x8192 is packed with a warning, and a
 // picture whose decoding would take more than 1 GiB, which no player allows, is refused.
 TEST_F(ToolTest, PackWarnsAboutHugePicturesAndRefusesThoseNoPlayerDecodes) {

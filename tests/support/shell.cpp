@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,7 +25,7 @@ RunResult Shell(const std::string& command) {
   return r;
 }
 
-std::optional<int> WaitForExit(pid_t pid, double seconds) {
+std::optional<int> WaitForExit(pid_t pid, double seconds, rusage* usage) {
   const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
   const double factor = scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0;
   // The process's descriptor becomes readable when it ends.
@@ -34,7 +35,7 @@ std::optional<int> WaitForExit(pid_t pid, double seconds) {
   if (fd >= 0) close(fd);
   if (!ended) kill(pid, SIGKILL);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  while (wait4(pid, &status, 0, usage) < 0 && errno == EINTR) {
   }
   if (!ended) return std::nullopt;
   return status;

@@ -1,6 +1,7 @@
 // Command lines run from tests, as a user runs them in a shell.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <optional>
@@ -28,6 +29,7 @@ RunResult Shell(const std::string& command);
 
 // Waits at most `seconds`, times QUENMORA_TEST_TIMEOUT_SCALE, for the child `pid` to end and
 // returns its wait status; nothing when it did not end in time (it is then killed and reaped).
-std::optional<int> WaitForExit(pid_t pid, double seconds);
+// `usage`, when given, receives what the child used (its peak memory in ru_maxrss).
+std::optional<int> WaitForExit(pid_t pid, double seconds, rusage* usage = nullptr);
 
 }  // namespace qm::test

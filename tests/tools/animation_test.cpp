@@ -1,6 +1,10 @@
 // `quenmora render --animate`: the animated PNG's structure, and every frame read back equal to
 // the frame that `quenmora render --progress` composes.
+#include <spawn.h>
+#include <sys/resource.h>
+
 #include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -190,6 +194,32 @@ INSTANTIATE_TEST_SUITE_P(Steps, Animate,
                                            AnimationRow{118, 1, "--delay 20", 20,
                                                         101},  // fade: whole frames
                                            AnimationRow{84, 100, "--delay 300", 300, 2}));
+
+// Frames are encoded and written as they are composed: a transition of 35 frames takes no more
+// memory than one of 2 (its file is 12 MB: held whole, the frames would show).
+TEST(AnimateMemory, StaysWithinAFewFramesWhateverTheLength) {
+  if (test::kSanitized) GTEST_SKIP() << "the sanitizers' own bookkeeping hides the frames";
+  test::TempFolder tmp;
+  const std::string dir = tmp.Path(), tool = std::string(QM_BIN_DIR) + "/quenmora";
+  test::WriteTestPicture(dir + "/old.png", 640, 360, 1);
+  test::WriteTestPicture(dir + "/new.png", 640, 360, 2);
+  const auto peak_kilobytes = [&](const char* step) {
+    std::vector<std::string> args = {
+        tool,        "render",         "--style",        "118",           "--step", step,
+        "--animate", dir + "/old.png", dir + "/new.png", dir + "/out.png"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    rusage usage{};
+    EXPECT_EQ(test::WaitForExit(pid, 120, &usage), std::optional<int>(0)) << step;
+    return usage.ru_maxrss;
+  };
+  const long two_frames = peak_kilobytes("100");
+  const long all_frames = peak_kilobytes("3");
+  EXPECT_LT(all_frames - two_frames, 6 * 1024) << "kilobytes";
+}
 
 class AnimateRefuses : public ::testing::TestWithParam<test::RefusalRow> {};
 

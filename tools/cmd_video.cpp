@@ -251,15 +251,21 @@ int RunVideo(const Args& args) {
   std::optional<PendingOutput> out;
   try {
     out.emplace(o.output, inputs);
-    video::VideoEncoder encoder(out->Stream().Path(), *container, o.video);
-    EncodingSink sink(encoder, total, o.video.fps);
+    // The encoder starts its threads and creates the file by name; its threads never take an
+    // interruption, which would remove the file while this thread goes on creating it.
+    std::optional<video::VideoEncoder> encoder;
+    {
+      const InterruptsHeldBack held;
+      encoder.emplace(out->Stream().Path(), *container, o.video);
+    }
+    EncodingSink sink(*encoder, total, o.video.fps);
     video::ShowVideoSettings settings{o.video.width, o.video.height, o.video.fps, o.seed};
     video::PlayShow(show, *pictures, settings, sink);
-    encoder.Finish();
+    encoder->Finish();
     sink.Done();
     out->Commit();
     std::printf("%s: %lld frames, %.2f s at %d fps, %s %dx%d (%.1fx real time)\n", o.output.c_str(),
-                static_cast<long long>(encoder.FramesEncoded()),
+                static_cast<long long>(encoder->FramesEncoded()),
                 static_cast<double>(timeline.DurationMs()) / 1000, o.video.fps,
                 video::CodecName(o.video.codec), o.video.width, o.video.height, sink.Speed());
   } catch (const std::exception& e) {

@@ -52,24 +52,6 @@ extern "C" void OnInterrupt(int signal) {
   ::raise(signal);  // delivered when the handler returns
 }
 
-// Blocks the interrupting signals for the life of the object, so that the handler never sees
-// its state half changed.
-class BlockedSignals {
- public:
-  BlockedSignals() {
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (int s : kSignals) sigaddset(&mask, s);
-    ::pthread_sigmask(SIG_BLOCK, &mask, &old_);
-  }
-  ~BlockedSignals() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-  BlockedSignals(const BlockedSignals&) = delete;
-  BlockedSignals& operator=(const BlockedSignals&) = delete;
-
- private:
-  sigset_t old_{};
-};
-
 void InstallHandler() {
   if (g_users++ > 0) return;
   struct sigaction handler {};
@@ -105,6 +87,17 @@ class StreamSink final : public ByteSink {
 
 }  // namespace
 
+InterruptsHeldBack::InterruptsHeldBack() {
+  sigset_t mask;
+  sigemptyset(&mask);
+  for (int s : kSignals) sigaddset(&mask, s);
+  ::pthread_sigmask(SIG_BLOCK, &mask, &old_);
+}
+
+InterruptsHeldBack::~InterruptsHeldBack() {
+  ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+}
+
 std::optional<std::string> CheckOutput(const std::string& output,
                                        const std::vector<Input>& inputs) {
   if (auto why = NotARegularFile(output, "output")) return why;
@@ -130,7 +123,7 @@ PendingOutput::PendingOutput(const std::string& output, const std::vector<Input>
   path_ = Copy(output + ".XXXXXX");
   note_ = Copy(std::string("quenmora ") + CommandName() + ": interrupted; " + output +
                " was not written\n");
-  const BlockedSignals blocked;
+  const InterruptsHeldBack blocked;
   const int fd = ::mkstemp(path_.get());
   if (fd < 0)
     throw ToolError("cannot create a file beside " + output + ": " + std::strerror(errno));
@@ -147,7 +140,7 @@ PendingOutput::PendingOutput(const std::string& output, const std::vector<Input>
 }
 
 PendingOutput::~PendingOutput() {
-  const BlockedSignals blocked;
+  const InterruptsHeldBack blocked;
   if (slot_ >= 0) g_paths[slot_] = nullptr;
   if (!committed_) {
     stream_.reset();
@@ -159,7 +152,7 @@ PendingOutput::~PendingOutput() {
 void PendingOutput::Commit(mode_t mode) {
   stream_->SetMode(mode);
   stream_->Close();
-  const BlockedSignals blocked;
+  const InterruptsHeldBack blocked;
   if (::rename(path_.get(), output_.c_str()) != 0)
     throw ToolError("cannot move the finished file into place at " + output_ + ": " +
                     std::strerror(errno));
@@ -181,14 +174,14 @@ std::string PendingOutput::WriteError(const std::exception& error) const {
 InterruptWatch::InterruptWatch() {
   if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
     throw ToolError(std::string("cannot watch for interruptions: ") + std::strerror(errno));
-  const BlockedSignals blocked;
+  const InterruptsHeldBack blocked;
   g_caught = 0;
   g_watchFd = pipe_[1];
   InstallHandler();
 }
 
 InterruptWatch::~InterruptWatch() {
-  const BlockedSignals blocked;
+  const InterruptsHeldBack blocked;
   g_watchFd = -1;
   RemoveHandler();
   ::close(pipe_[0]);

@@ -9,6 +9,7 @@
 // undo watches for them instead (InterruptWatch).
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -33,6 +34,21 @@ std::optional<std::string> CheckOutput(const std::string& output, const std::vec
 
 // Inputs named as "an input (PATH)", for commands whose inputs are pictures.
 std::vector<Input> PictureInputs(const std::vector<std::string>& paths);
+
+// Holds SIGINT, SIGTERM and SIGHUP back on the calling thread while it lives, so that the
+// handler never sees its state half changed. Threads started meanwhile hold them back for good:
+// an interruption is then taken by the calling thread alone, never by a library's thread while
+// the calling thread goes on to create by name the file that the handler has just removed.
+class InterruptsHeldBack {
+ public:
+  InterruptsHeldBack();
+  ~InterruptsHeldBack();
+  InterruptsHeldBack(const InterruptsHeldBack&) = delete;
+  InterruptsHeldBack& operator=(const InterruptsHeldBack&) = delete;
+
+ private:
+  sigset_t old_{};
+};
 
 class PendingOutput {
  public:

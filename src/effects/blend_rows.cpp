@@ -1,8 +1,7 @@
 #include "effects/blend_rows.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef QM_X86
 #include <immintrin.h>
-#define QM_X86 1
 #endif
 
 namespace qm::blend {
@@ -100,19 +99,16 @@ __attribute__((target("avx2"))) void BlendAvx2(uint8_t* dest, const uint8_t* sou
 }
 #endif
 
-using TBlendFn = void (*)(uint8_t*, const uint8_t*, std::size_t, int32_t);
-
-TBlendFn ChooseBlend() {
+constexpr KernelRow<TBlendFn> kBlendRows[] = {
 #ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return BlendAvx2;
-  if (__builtin_cpu_supports("ssse3")) return BlendSsse3;
-  if (__builtin_cpu_supports("sse2")) return BlendSse2;
+    {CpuFeature::kAvx2, "avx2", BlendAvx2},
+    {CpuFeature::kSsse3, "ssse3", BlendSsse3},
+    {CpuFeature::kSse2, "sse2", BlendSse2},
 #endif
-  return BlendPortable;
-}
+    {CpuFeature::kNone, "portable", BlendPortable},
+};
 
-const TBlendFn g_blend = ChooseBlend();
+const TBlendFn g_blend = FirstSupported(kBlendRows).function;
 
 }  // namespace
 
@@ -120,15 +116,8 @@ void BlendRow(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t p
   g_blend(dest, source, count, percent);
 }
 
-std::vector<TBlendKernel> AvailableBlendKernels() {
-  std::vector<TBlendKernel> kernels = {{"portable", BlendPortable}};
-#ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) kernels.push_back({"sse2", BlendSse2});
-  if (__builtin_cpu_supports("ssse3")) kernels.push_back({"ssse3", BlendSsse3});
-  if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", BlendAvx2});
-#endif
-  return kernels;
+std::span<const KernelRow<TBlendFn>> BlendRows() {
+  return kBlendRows;
 }
 
 }  // namespace qm::blend

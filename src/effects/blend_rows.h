@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
+
+#include "platform/cpu_dispatch.h"
 
 namespace qm::blend {
 
@@ -13,12 +15,10 @@ namespace qm::blend {
 // div 100, which never exceeds 255; the fourth byte of `dest` is kept. `percent` is 0..100.
 void BlendRow(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t percent);
 
-// Each implementation this processor can run, the portable one (the rule written out byte by
-// byte) first, so that tests can hold every one against it.
-struct TBlendKernel {
-  const char* Name;
-  void (*Blend)(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t percent);
-};
-std::vector<TBlendKernel> AvailableBlendKernels();
+// The implementations, fastest first, the portable one (the rule written out byte by byte)
+// last: BlendRow runs the first this processor supports, and tests hold every supported one
+// against the rule.
+using TBlendFn = void (*)(uint8_t* dest, const uint8_t* source, std::size_t count, int32_t percent);
+std::span<const KernelRow<TBlendFn>> BlendRows();
 
 }  // namespace qm::blend

@@ -5,9 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef QM_X86
 #include <immintrin.h>
-#define QM_X86 1
 #endif
 
 namespace qm {
@@ -259,49 +258,63 @@ __attribute__((target("ssse3"))) uint32_t Adler32Ssse3(uint32_t adler, const uin
 }
 #endif
 
-constexpr TRowKernels kPortable{"portable",
-                                {nullptr, Sub<3>, Up, Average<3>, PaethAll<3>},
-                                {nullptr, Sub<4>, Up, Average<4>, PaethAll<4>},
-                                RgbToBgrPortable,
-                                RgbaToBgrPortable,
-                                Adler32Portable};
+constexpr KernelRow<TUnfilters> kUnfilterRows[] = {
 #ifdef QM_X86
-constexpr TRowKernels kSse2{"sse2",
-                            {nullptr, SubSse2<3>, Up, AverageSse2<3>, PaethSse2<3>},
-                            {nullptr, SubSse2<4>, Up, AverageSse2<4>, PaethSse2<4>},
-                            RgbToBgrPortable,
-                            RgbaToBgrPortable,
-                            Adler32Portable};
-constexpr TRowKernels kSsse3{"ssse3",
-                             {nullptr, SubSse2<3>, Up, AverageSse2<3>, PaethSse2<3>},
-                             {nullptr, SubSse2<4>, Up, AverageSse2<4>, PaethSse2<4>},
-                             RgbToBgrSsse3,
-                             RgbaToBgrSsse3,
-                             Adler32Ssse3};
+    {CpuFeature::kSse2,
+     "sse2",
+     {{nullptr, SubSse2<3>, Up, AverageSse2<3>, PaethSse2<3>},
+      {nullptr, SubSse2<4>, Up, AverageSse2<4>, PaethSse2<4>}}},
 #endif
+    {CpuFeature::kNone,
+     "portable",
+     {{nullptr, Sub<3>, Up, Average<3>, PaethAll<3>},
+      {nullptr, Sub<4>, Up, Average<4>, PaethAll<4>}}},
+};
 
-const TRowKernels& Choose() {
+constexpr KernelRow<TRgbToBgrFn> kRgbToBgrRows[] = {
 #ifdef QM_X86
-  if (__builtin_cpu_supports("ssse3")) return kSsse3;
-  if (__builtin_cpu_supports("sse2")) return kSse2;
+    {CpuFeature::kSsse3, "ssse3", RgbToBgrSsse3},
 #endif
-  return kPortable;
-}
+    {CpuFeature::kNone, "portable", RgbToBgrPortable},
+};
+
+constexpr KernelRow<TRgbaToBgrFn> kRgbaToBgrRows[] = {
+#ifdef QM_X86
+    {CpuFeature::kSsse3, "ssse3", RgbaToBgrSsse3},
+#endif
+    {CpuFeature::kNone, "portable", RgbaToBgrPortable},
+};
+
+constexpr KernelRow<TAdler32Fn> kAdler32Rows[] = {
+#ifdef QM_X86
+    {CpuFeature::kSsse3, "ssse3", Adler32Ssse3},
+#endif
+    {CpuFeature::kNone, "portable", Adler32Portable},
+};
 
 }  // namespace
 
 const TRowKernels& RowKernels() {
-  static const TRowKernels& chosen = Choose();
+  static const TRowKernels chosen{
+      FirstSupported(kUnfilterRows).function, FirstSupported(kRgbToBgrRows).function,
+      FirstSupported(kRgbaToBgrRows).function, FirstSupported(kAdler32Rows).function};
   return chosen;
 }
 
-std::vector<TRowKernels> AvailableRowKernels() {
-  std::vector<TRowKernels> kernels{kPortable};
-#ifdef QM_X86
-  if (__builtin_cpu_supports("sse2")) kernels.push_back(kSse2);
-  if (__builtin_cpu_supports("ssse3")) kernels.push_back(kSsse3);
-#endif
-  return kernels;
+std::span<const KernelRow<TUnfilters>> UnfilterRows() {
+  return kUnfilterRows;
+}
+
+std::span<const KernelRow<TRgbToBgrFn>> RgbToBgrRows() {
+  return kRgbToBgrRows;
+}
+
+std::span<const KernelRow<TRgbaToBgrFn>> RgbaToBgrRows() {
+  return kRgbaToBgrRows;
+}
+
+std::span<const KernelRow<TAdler32Fn>> Adler32Rows() {
+  return kAdler32Rows;
 }
 
 }  // namespace png

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
+
+#include "platform/cpu_dispatch.h"
 
 namespace qm {
 
@@ -21,25 +23,34 @@ namespace png {
 // Reverses one filter type over a row of `length` bytes (any length, whole pixels or not).
 using TUnfilter = void (*)(uint8_t* row, const uint8_t* previous, std::size_t length);
 
-struct TRowKernels {
-  const char* Name;
-  // Indexed by filter type 1 (Sub) to 4 (Paeth), for 3 and 4 bytes per pixel; entry 0 unused.
+// Each filter type's reversal, indexed by filter type 1 (Sub) to 4 (Paeth), for 3 and 4 bytes
+// per pixel; entry 0 unused.
+struct TUnfilters {
   TUnfilter Unfilter3[5];
   TUnfilter Unfilter4[5];
-  // `count` pixels of red, green, blue bytes to blue, green, red.
-  void (*RgbToBgr)(const uint8_t* src, uint8_t* dst, std::size_t count);
-  // `count` pixels of red, green, blue, alpha bytes to blue, green, red, and the alpha bytes.
-  void (*RgbaToBgr)(const uint8_t* src, uint8_t* dst, uint8_t* alpha, std::size_t count);
-  // The Adler-32 sum `adler` (1 for no data) continued over `length` bytes.
-  uint32_t (*Adler32)(uint32_t adler, const uint8_t* data, std::size_t length);
+};
+// `count` pixels of red, green, blue bytes to blue, green, red.
+using TRgbToBgrFn = void (*)(const uint8_t* src, uint8_t* dst, std::size_t count);
+// `count` pixels of red, green, blue, alpha bytes to blue, green, red, and the alpha bytes.
+using TRgbaToBgrFn = void (*)(const uint8_t* src, uint8_t* dst, uint8_t* alpha, std::size_t count);
+// The Adler-32 sum `adler` (1 for no data) continued over `length` bytes.
+using TAdler32Fn = uint32_t (*)(uint32_t adler, const uint8_t* data, std::size_t length);
+
+struct TRowKernels : TUnfilters {
+  TRgbToBgrFn RgbToBgr;
+  TRgbaToBgrFn RgbaToBgr;
+  TAdler32Fn Adler32;
 };
 
-// The fastest kernels this processor can run.
+// The kernels the decoder runs: of each family the first this processor supports.
 const TRowKernels& RowKernels();
 
-// Each set of kernels this processor can run, the portable one first, so that tests can check
-// every one against it.
-std::vector<TRowKernels> AvailableRowKernels();
+// Each family's implementations, fastest first and the portable one last, so that tests can
+// check every supported one against it.
+std::span<const KernelRow<TUnfilters>> UnfilterRows();
+std::span<const KernelRow<TRgbToBgrFn>> RgbToBgrRows();
+std::span<const KernelRow<TRgbaToBgrFn>> RgbaToBgrRows();
+std::span<const KernelRow<TAdler32Fn>> Adler32Rows();
 
 }  // namespace png
 }  // namespace qm

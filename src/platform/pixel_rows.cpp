@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef QM_X86
 #include <immintrin.h>
-#define QM_X86 1
 #endif
 
 namespace qm::pixel {
@@ -165,59 +164,45 @@ __attribute__((target("avx2"))) void Copy32Avx2(const uint32_t* src, uint32_t* d
 }
 #endif
 
-using TCopyFn = void (*)(const uint32_t*, uint32_t*, std::size_t);
-
-TCopyFn ChooseCopy32() {
+constexpr KernelRow<TCopy32Fn> kCopy32Rows[] = {
 #ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return Copy32Avx2;
+    {CpuFeature::kAvx2, "avx2", Copy32Avx2},
 #endif
-  return Copy32Library;
-}
+    {CpuFeature::kNone, "portable", Copy32Library},
+};
 
-const TCopyFn g_copy32 = ChooseCopy32();
-
-using TGatherFn = void (*)(const uint32_t*, int32_t, const int32_t*, int32_t, uint32_t*);
-
-TGatherFn ChooseGather32() {
+constexpr KernelRow<TGather32Fn> kGather32Rows[] = {
 #ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return Gather32Avx512;
-  if (__builtin_cpu_supports("avx2")) return Gather32Avx2;
+    {CpuFeature::kAvx512f, "avx512f", Gather32Avx512},
+    {CpuFeature::kAvx2, "avx2", Gather32Avx2},
 #endif
-  return Gather32Scalar;
-}
+    {CpuFeature::kNone, "portable", Gather32Scalar},
+};
 
-const TGatherFn g_gather32 = ChooseGather32();
-
-using TConvertFn = void (*)(const uint8_t*, uint32_t*, std::size_t);
-
-TConvertFn ChooseConvert24() {
+constexpr KernelRow<TConvert24Fn> kConvert24Rows[] = {
 #ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return Convert24To32Avx2;
-  if (__builtin_cpu_supports("ssse3")) return Convert24To32Ssse3;
+    {CpuFeature::kAvx2, "avx2", Convert24To32Avx2},
+    {CpuFeature::kSsse3, "ssse3", Convert24To32Ssse3},
 #endif
-  return Convert24To32Scalar;
-}
+    {CpuFeature::kNone, "portable", Convert24To32Scalar},
+};
 
-const TConvertFn g_convert24 = ChooseConvert24();
+const TCopy32Fn g_copy32 = FirstSupported(kCopy32Rows).function;
+const TGather32Fn g_gather32 = FirstSupported(kGather32Rows).function;
+const TConvert24Fn g_convert24 = FirstSupported(kConvert24Rows).function;
 
 }  // namespace
 
-std::vector<TKernels> AvailableKernels() {
-  std::vector<TKernels> kernels = {
-      {"portable", Convert24To32Scalar, Gather32Scalar, Copy32Library}};
-#ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("ssse3"))
-    kernels.push_back({"ssse3", Convert24To32Ssse3, Gather32Scalar, Copy32Library});
-  if (__builtin_cpu_supports("avx2"))
-    kernels.push_back({"avx2", Convert24To32Avx2, Gather32Avx2, Copy32Avx2});
-  if (__builtin_cpu_supports("avx512f"))
-    kernels.push_back({"avx512f", Convert24To32Avx2, Gather32Avx512, Copy32Avx2});
-#endif
-  return kernels;
+std::span<const KernelRow<TConvert24Fn>> Convert24To32Rows() {
+  return kConvert24Rows;
+}
+
+std::span<const KernelRow<TGather32Fn>> Gather32Rows() {
+  return kGather32Rows;
+}
+
+std::span<const KernelRow<TCopy32Fn>> Copy32Rows() {
+  return kCopy32Rows;
 }
 
 void Copy32(const uint32_t* src, uint32_t* dst, std::size_t count) {

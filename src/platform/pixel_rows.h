@@ -6,9 +6,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "platform/bitmap.h"
+#include "platform/cpu_dispatch.h"
 
 namespace qm::pixel {
 
@@ -38,16 +39,16 @@ void Copy32(const uint32_t* src, uint32_t* dst, std::size_t count);
 // 24-bit blue-green-red to 32-bit pixels, the fourth byte 0.
 void Convert24To32(const uint8_t* src, uint32_t* dst, std::size_t count);
 
-// Each implementation of the vectorised kernels that this processor can run (the portable
-// one first), so that tests can check every one against the portable one.
-struct TKernels {
-  const char* Name;
-  void (*Convert24To32)(const uint8_t* src, uint32_t* dst, std::size_t count);
-  void (*Gather32)(const uint32_t* src, int32_t width, const int32_t* cols, int32_t count,
-                   uint32_t* out);
-  void (*Copy32)(const uint32_t* src, uint32_t* dst, std::size_t count);
-};
-std::vector<TKernels> AvailableKernels();
+// The implementations of the vectorised kernels above, each family fastest first and its
+// portable one last: the kernels run the first this processor supports, and tests check every
+// supported one against the portable one.
+using TConvert24Fn = void (*)(const uint8_t* src, uint32_t* dst, std::size_t count);
+using TGather32Fn = void (*)(const uint32_t* src, int32_t width, const int32_t* cols, int32_t count,
+                             uint32_t* out);
+using TCopy32Fn = void (*)(const uint32_t* src, uint32_t* dst, std::size_t count);
+std::span<const KernelRow<TConvert24Fn>> Convert24To32Rows();
+std::span<const KernelRow<TGather32Fn>> Gather32Rows();  // as ReadMapped reads 32-bit rows
+std::span<const KernelRow<TCopy32Fn>> Copy32Rows();
 
 // Writes `count` 32-bit pixels to a 24-bit row from column x0 on.
 void Write24(uint8_t* row, int32_t x0, const uint32_t* px, int32_t count);

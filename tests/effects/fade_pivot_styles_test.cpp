@@ -40,18 +40,18 @@ TEST(BlendKernels, EveryPathFollowsTheRuleForEveryBytePairAndPercentage) {
     old_row[i + 1] = a | b << 8 | (255 - a) << 16 | static_cast<uint32_t>(i * 37 & 0xFF) << 24;
     new_row[i + 1] = b | a << 8 | (255 - b) << 16 | static_cast<uint32_t>(i * 91 & 0xFF) << 24;
   }
-  const auto kernels = blend::AvailableBlendKernels();
-  ASSERT_STREQ(kernels[0].Name, "portable");
+  const auto kernels = SupportedRows(blend::BlendRows());
+  ASSERT_STREQ(kernels.back().name, "portable");
   for (const auto& kernel : kernels) {
     for (int32_t percent = 0; percent <= 100; ++percent) {
       std::vector<uint32_t> row = old_row;
-      kernel.Blend(reinterpret_cast<uint8_t*>(row.data() + 1),
-                   reinterpret_cast<const uint8_t*>(new_row.data() + 1), kCount, percent);
+      kernel.function(reinterpret_cast<uint8_t*>(row.data() + 1),
+                      reinterpret_cast<const uint8_t*>(new_row.data() + 1), kCount, percent);
       long wrong = 0;
       for (std::size_t i = 1; i <= kCount; ++i)
         wrong += row[i] != ModelBlend(old_row[i], new_row[i], percent);
-      EXPECT_EQ(row[0], old_row[0]) << kernel.Name;
-      ASSERT_EQ(wrong, 0) << kernel.Name << " percent " << percent;
+      EXPECT_EQ(row[0], old_row[0]) << kernel.name;
+      ASSERT_EQ(wrong, 0) << kernel.name << " percent " << percent;
     }
   }
 }

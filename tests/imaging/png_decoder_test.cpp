@@ -234,7 +234,6 @@ TEST(PngDecode, UnfilterRowMatchesThePredictors) {
 }
 
 TEST(PngDecode, EveryRowKernelAgreesWithThePortableOne) {
-  const auto kernels = png::AvailableRowKernels();
   std::mt19937 rng(11);
   auto random_bytes = [&](std::size_t n) {
     std::vector<uint8_t> v(n);
@@ -245,43 +244,51 @@ TEST(PngDecode, EveryRowKernelAgreesWithThePortableOne) {
   // past the row must stay as it was.
   std::vector<std::size_t> lengths{1000, 5763};
   for (std::size_t n = 0; n <= 70; ++n) lengths.push_back(n);
-  for (const auto& k : kernels)
+  const auto unfilters = SupportedRows(png::UnfilterRows());
+  for (const auto& k : unfilters)
     for (int bpp : {3, 4})
       for (int filter = 1; filter <= 4; ++filter)
         for (std::size_t n : lengths) {
           const std::vector<uint8_t> prev = random_bytes(n), raw = random_bytes(n + 1);
           std::vector<uint8_t> want = raw, got = raw;
-          const auto& model = bpp == 3 ? kernels[0].Unfilter3 : kernels[0].Unfilter4;
-          const auto& tried = bpp == 3 ? k.Unfilter3 : k.Unfilter4;
+          const png::TUnfilters& portable = unfilters.back().function;
+          const auto& model = bpp == 3 ? portable.Unfilter3 : portable.Unfilter4;
+          const auto& tried = bpp == 3 ? k.function.Unfilter3 : k.function.Unfilter4;
           model[filter](want.data(), prev.data(), n);
           tried[filter](got.data(), prev.data(), n);
-          ASSERT_EQ(got, want) << k.Name << " filter " << filter << " at " << bpp << " bytes, "
+          ASSERT_EQ(got, want) << k.name << " filter " << filter << " at " << bpp << " bytes, "
                                << n;
         }
-  for (const auto& k : kernels)
-    for (std::size_t count : lengths) {
-      const std::vector<uint8_t> rgba = random_bytes(4 * count);
-      std::vector<uint8_t> want(3 * count + 1, 7), got = want, want_alpha(count + 1, 7),
-                                                   got_alpha = want_alpha;
-      kernels[0].RgbToBgr(rgba.data(), want.data(), count);
-      k.RgbToBgr(rgba.data(), got.data(), count);
-      ASSERT_EQ(got, want) << k.Name << " RGB, " << count;
-      kernels[0].RgbaToBgr(rgba.data(), want.data(), want_alpha.data(), count);
-      k.RgbaToBgr(rgba.data(), got.data(), got_alpha.data(), count);
-      ASSERT_EQ(got, want) << k.Name << " RGBA, " << count;
-      ASSERT_EQ(got_alpha, want_alpha) << k.Name << " alpha, " << count;
+  const auto rgb = SupportedRows(png::RgbToBgrRows());
+  const auto rgba = SupportedRows(png::RgbaToBgrRows());
+  for (std::size_t count : lengths) {
+    const std::vector<uint8_t> source = random_bytes(4 * count);
+    std::vector<uint8_t> want(3 * count + 1, 7), want_alpha(count + 1, 7);
+    rgb.back().function(source.data(), want.data(), count);
+    for (const auto& k : rgb) {
+      std::vector<uint8_t> got(3 * count + 1, 7);
+      k.function(source.data(), got.data(), count);
+      ASSERT_EQ(got, want) << k.name << " RGB, " << count;
     }
+    rgba.back().function(source.data(), want.data(), want_alpha.data(), count);
+    for (const auto& k : rgba) {
+      std::vector<uint8_t> got(3 * count + 1, 7), got_alpha(count + 1, 7);
+      k.function(source.data(), got.data(), got_alpha.data(), count);
+      ASSERT_EQ(got, want) << k.name << " RGBA, " << count;
+      ASSERT_EQ(got_alpha, want_alpha) << k.name << " alpha, " << count;
+    }
+  }
   // The Adler-32 sum over runs of every length around the reduction step, of random bytes and of
   // bytes of 255 (the largest sums), from a start sum of 1 and of a large one.
   const std::vector<uint8_t> random = random_bytes(12000), full(12000, 255);
-  for (const auto& k : kernels)
+  for (const auto& k : SupportedRows(png::Adler32Rows()))
     for (const auto* data : {&random, &full})
       for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16},
                             std::size_t{17}, std::size_t{5551}, std::size_t{5552},
                             std::size_t{5568}, std::size_t{11111}, std::size_t{12000}})
         for (uint32_t start : {1u, 0xFFF0FFF0u % 65521u * 65537u})
-          ASSERT_EQ(k.Adler32(start, data->data(), n), adler32_z(start, data->data(), n))
-              << k.Name << " sum of " << n;
+          ASSERT_EQ(k.function(start, data->data(), n), adler32_z(start, data->data(), n))
+              << k.name << " sum of " << n;
 }
 
 // ---- gamma ----

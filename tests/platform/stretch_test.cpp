@@ -249,31 +249,34 @@ TEST(StretchBlt, AnySourceFormatOntoTrueColourTargets) {
 }
 
 TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
-  const auto kernels = pixel::AvailableKernels();
   std::mt19937 rng(5);
   std::vector<uint8_t> bgr(3 * 70);
   for (auto& b : bgr) b = static_cast<uint8_t>(rng());
   std::vector<uint32_t> row(300);
   for (auto& p : row) p = rng();
-  for (const auto& k : kernels) {
+  const auto converts = SupportedRows(pixel::Convert24To32Rows());
+  for (const auto& k : converts)
     for (std::size_t n = 0; n <= 70; ++n) {
       std::vector<uint32_t> want(n + 1, 7), got(n + 1, 7);
-      kernels[0].Convert24To32(bgr.data(), want.data(), n);
-      k.Convert24To32(bgr.data(), got.data(), n);
-      ASSERT_EQ(got, want) << k.Name << " converting " << n;  // the element past n stays 7
+      converts.back().function(bgr.data(), want.data(), n);
+      k.function(bgr.data(), got.data(), n);
+      ASSERT_EQ(got, want) << k.name << " converting " << n;  // the element past n stays 7
     }
-    // Runs of every length from every alignment of the source against the target.
+  // Runs of every length from every alignment of the source against the target.
+  for (const auto& k : SupportedRows(pixel::Copy32Rows()))
     for (std::size_t shift = 0; shift < 16; ++shift)
       for (std::size_t n = 0; n <= 140; n += n < 40 ? 1 : 25) {
         std::vector<uint32_t> got(n + 1, 7);
-        k.Copy32(row.data() + shift, got.data(), n);
+        k.function(row.data() + shift, got.data(), n);
         ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n),
                                row.begin() + static_cast<std::ptrdiff_t>(shift)) &&
                     got[n] == 7)
-            << k.Name << " copying " << n << " from " << shift;
+            << k.name << " copying " << n << " from " << shift;
       }
-    // Column maps as stretching makes them: growing, mirrored growing, shrinking (by up to 2, up
-    // to 4 and more), up to the row's end.
+  // Column maps as stretching makes them: growing, mirrored growing, shrinking (by up to 2, up
+  // to 4 and more), up to the row's end.
+  const auto gathers = SupportedRows(pixel::Gather32Rows());
+  for (const auto& k : gathers)
     for (int32_t width : {1, 7, 8, 9, 33, 70, 300})
       for (int32_t n : {1, 5, 8, 17, 40, 60, 100, 140, 160, 300}) {
         for (int sign : {1, -1}) {
@@ -283,12 +286,11 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
             cols[i] = sign > 0 ? c : width - 1 - c;
           }
           std::vector<uint32_t> want(n), got(n);
-          kernels[0].Gather32(row.data(), width, cols.data(), n, want.data());
-          k.Gather32(row.data(), width, cols.data(), n, got.data());
-          ASSERT_EQ(got, want) << k.Name << " width " << width << " count " << n;
+          gathers.back().function(row.data(), width, cols.data(), n, want.data());
+          k.function(row.data(), width, cols.data(), n, got.data());
+          ASSERT_EQ(got, want) << k.name << " width " << width << " count " << n;
         }
       }
-  }
 }
 
 // A put-off background gives the pixels of the background copied first: random runs of copies

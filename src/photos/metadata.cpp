@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "platform/byte_order.h"
 
@@ -84,8 +85,11 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 std::string DecodeXmlText(std::string_view s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    const std::size_t semi = s[i] == '&' ? s.find(';', i) : std::string_view::npos;
-    if (semi == std::string_view::npos || semi - i > 10) {
+    // A reference is at most 10 characters after its '&': looking no further keeps a text
+    // full of '&' and no ';' linear.
+    const std::size_t semi =
+        s[i] == '&' ? s.substr(0, i + 11).find(';', i) : std::string_view::npos;
+    if (semi == std::string_view::npos) {
       out += s[i];
       continue;
     }
@@ -139,21 +143,24 @@ void ReadExif(ByteSpan exif, Metadata& into) {
   const uint32_t ifd = t.U32(4);
   if (!t.Has(ifd, 2)) return;
   const uint32_t count = t.U16(ifd);
+  // The last readable description counts; it is cleaned once, so that thousands of entries
+  // naming one long text cost no more than reading it once.
+  std::optional<ByteSpan> description;
   for (uint32_t k = 0; k < count; ++k) {
     const uint64_t entry = ifd + 2 + uint64_t{k} * 12;
-    if (!t.Has(entry, 12)) return;
+    if (!t.Has(entry, 12)) break;
     const uint32_t tag = t.U16(entry), type = t.U16(entry + 2), n = t.U32(entry + 4);
     if (tag == kTagOrientation && type == kTypeShort && n >= 1) {
       const uint32_t value = t.U16(entry + 8);
       if (value >= 1 && value <= 8) into.orientation = static_cast<int>(value);
     } else if (tag == kTagImageDescription && type == kTypeAscii && n > 0) {
       const uint64_t at = n <= 4 ? entry + 8 : t.U32(entry + 8);
-      if (!t.Has(at, n)) continue;
-      const ByteSpan text = t.Bytes(at, n);
-      into.description =
-          CleanDescription(std::string_view(reinterpret_cast<const char*>(text.data()), n));
+      if (t.Has(at, n)) description = t.Bytes(at, n);
     }
   }
+  if (description)
+    into.description = CleanDescription(
+        std::string_view(reinterpret_cast<const char*>(description->data()), description->size()));
 }
 
 std::string XmpDescription(std::string_view xmp) {
@@ -162,18 +169,24 @@ std::string XmpDescription(std::string_view xmp) {
   const std::size_t close = xmp.find("</dc:description>", open);
   const std::string_view body =
       xmp.substr(open, close == std::string_view::npos ? std::string_view::npos : close - open);
+  // Each item is looked for after the end of the one before, so every byte is read a bounded
+  // number of times however the items are malformed.
+  constexpr std::string_view kItemEnd = "</rdf:li>";
   std::string first;
-  for (std::size_t at = body.find("<rdf:li"); at != std::string_view::npos;
-       at = body.find("<rdf:li", at + 1)) {
+  for (std::size_t at = body.find("<rdf:li"); at != std::string_view::npos;) {
     const std::size_t tagEnd = body.find('>', at);
     if (tagEnd == std::string_view::npos) break;
     const std::string_view tag = body.substr(at, tagEnd - at);
-    if (tag.back() == '/') continue;  // an empty item
-    const std::size_t end = body.find("</rdf:li>", tagEnd);
+    if (tag.back() == '/') {  // an empty item
+      at = body.find("<rdf:li", tagEnd);
+      continue;
+    }
+    const std::size_t end = body.find(kItemEnd, tagEnd);
     if (end == std::string_view::npos) break;
-    std::string text = DecodeXmlText(Trim(body.substr(tagEnd + 1, end - tagEnd - 1)));
-    if (tag.find("x-default") != std::string_view::npos) return text;
-    if (first.empty()) first = std::move(text);
+    const std::string_view text = Trim(body.substr(tagEnd + 1, end - tagEnd - 1));
+    if (tag.find("x-default") != std::string_view::npos) return DecodeXmlText(text);
+    if (first.empty()) first = DecodeXmlText(text);
+    at = body.find("<rdf:li", end + kItemEnd.size());
   }
   return first;
 }

@@ -2,7 +2,9 @@
 // the formats read, checked on pictures made here with each format's own encoder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "photos/prepare.h"
@@ -73,6 +75,46 @@ TEST(Xmp, TakesTheDefaultLanguageAndDecodesEntities) {
       {"<dc:description><rdf:Alt><rdf:li>unterminated", ""},
   };
   for (const Row& r : rows) EXPECT_EQ(XmpDescription(r.packet), r.want) << r.packet;
+}
+
+// Fuzzing found packets whose reading took time growing with the square of their size: many
+// items left open, one long item of items, a text of '&' without ';', and EXIF blocks whose
+// thousands of entries all name one long description. Each megabyte must take well under a
+// second (a quadratic reading takes minutes).
+TEST(Metadata, RepeatedItemsAndEntriesAreReadInLinearTime) {
+  auto repeat = [](std::string_view s, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  const std::size_t n = 150000;
+  const std::string ampersands(1 << 20, '&');
+  Bytes exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 0xFF, 0xFF};
+  const uint32_t textAt = 10 + 0xFFFF * 12;
+  for (int k = 0; k < 0xFFFF; ++k)
+    exif.insert(exif.end(), {0x0E, 0x01, 2, 0, 0xFC, 0xFF, 3, 0, uint8_t(textAt),
+                             uint8_t(textAt >> 8), uint8_t(textAt >> 16), 0});
+  exif.resize(exif.size() + (1 << 18), 'a');
+  const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
+  const auto limit =
+      std::chrono::duration<double>(scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0);
+  struct Row {
+    std::string packet, want;
+  } rows[] = {
+      {"<dc:description>" + repeat("<rdf:li", n) + "></rdf:li>", ""},
+      {"<dc:description>" + repeat("<rdf:li>", n) + "</rdf:li>", repeat("<rdf:li>", n - 1)},
+      {"<dc:description><rdf:li>" + ampersands + "</rdf:li>", ampersands},
+  };
+  for (const Row& r : rows) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(XmpDescription(r.packet), r.want) << r.packet.substr(0, 40);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, limit) << r.packet.substr(0, 40);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  Metadata m;
+  ReadExif(Span(exif), m);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
+  EXPECT_EQ(m.description, std::string((1 << 18) - 4, 'a'));
 }
 
 TEST(Fit, SizesOnBothSidesOfTheLimit) {

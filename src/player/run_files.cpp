@@ -124,6 +124,12 @@ void RemoveRunFiles() {
     // A handler on another thread is removing them: it ends the program when done.
     if (g_removing.exchange(true)) return;
     UnlinkRecorded();
+    // The removed names are forgotten, so that runs one after the other in one process (the
+    // tests, the fuzzer) do not keep every name of the earlier ones. No handler reads the list
+    // while g_removing is set.
+    g_files->clear();
+    g_recorded.store(0);
+    g_removed.store(0);
     g_removing.store(false);
   }
 #ifndef _WIN32

@@ -2,7 +2,7 @@
 // show ends: at a normal end through RemoveRunFiles, and on SIGINT, SIGTERM or SIGHUP from a
 // signal handler that unlinks the recorded names and then lets the signal end the program.
 //
-// The list is only ever changed (appended to, an entry blanked) by start-up extraction on
+// The list is only ever changed (appended to, an entry blanked, emptied by RemoveRunFiles) on
 // the main thread, with the three signals held back on that thread for the moment between
 // creating a file and recording it. The player holds the signals back on every other thread
 // from the start (RunFilesCleanup, before the framework starts threads of its own), so while
@@ -47,8 +47,8 @@ void RecordRunFile(const std::string& path);
 void RemoveRunFile(const std::string& path);
 // How many recorded files are not yet removed.
 std::size_t RunFileCount();
-// Removes every recorded file that is not yet removed. If a signal came while it ran, the
-// signal then ends the program.
+// Removes every recorded file that is not yet removed and empties the list. If a signal came
+// while it ran, the signal then ends the program.
 void RemoveRunFiles();
 
 // Lets the calling thread take SIGINT, SIGTERM and SIGHUP again (start-up extraction calls it

@@ -52,12 +52,14 @@ for target in "${targets[@]}"; do
     if [ -f "$dict" ]; then extra+=(-dict="$dict"); fi
   done
   echo "== $target for ${seconds}s (output in $log)"
-  # A hard limit above libFuzzer's own, should a run stop answering.
+  # A hard limit above libFuzzer's own, should a run stop answering. One allocation above
+  # 512 MiB is a finding: the decoders' targets lower the decode budget to 32 MiB, so only memory
+  # the budget does not account for could reach it.
   status=0
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     timeout -k 30 $((seconds + 300)) "$build/bin/$target" "$work" "fuzz/corpus/$target" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 \
     -artifact_prefix="build/fuzz-artifacts/$target-" -print_final_stats=1 "${extra[@]}" \
     >"$log" 2>&1 || status=$?
   grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==[0-9]+==ERROR|SUMMARY|Test unit written)' "$log" || true

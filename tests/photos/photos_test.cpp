@@ -77,10 +77,10 @@ TEST(Xmp, TakesTheDefaultLanguageAndDecodesEntities) {
   for (const Row& r : rows) EXPECT_EQ(XmpDescription(r.packet), r.want) << r.packet;
 }
 
-// Fuzzing found packets whose reading took time growing with the square of their size: many
-// items left open, one long item of items, a text of '&' without ';', and EXIF blocks whose
-// thousands of entries all name one long description. Each megabyte must take well under a
-// second (a quadratic reading takes minutes).
+// Packets whose reading took time growing with the square of their size: many items left
+// open, one long item of items, a text of '&' without ';', and EXIF blocks whose thousands of
+// entries all name one long description. Each megabyte must take at most seconds, even
+// instrumented on a loaded machine (a quadratic reading takes many minutes).
 TEST(Metadata, RepeatedItemsAndEntriesAreReadInLinearTime) {
   auto repeat = [](std::string_view s, std::size_t n) {
     std::string out;
@@ -97,7 +97,7 @@ TEST(Metadata, RepeatedItemsAndEntriesAreReadInLinearTime) {
   exif.resize(exif.size() + (1 << 18), 'a');
   const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
   const auto limit =
-      std::chrono::duration<double>(scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0);
+      std::chrono::duration<double>(10 * (scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0));
   struct Row {
     std::string packet, want;
   } rows[] = {

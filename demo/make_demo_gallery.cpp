@@ -20,8 +20,8 @@
 #include <jpeglib.h>
 
 #include "imaging/png_encoding.h"
-#include "platform/byte_order.h"
 #include "imaging/png_writer.h"
+#include "platform/byte_order.h"
 
 namespace {
 

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: a plain build, then an AddressSanitizer
 # and UndefinedBehaviorSanitizer build (clang, with the fuzz targets replaying their corpora),
-# then a ThreadSanitizer build of the threaded tests.
+# then a ThreadSanitizer build of the threaded tests; first, the sources' formatting.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+
+echo "== formatting (clang-format)"
+bash scripts/check-format.sh
 
 # Warnings are errors here (and in CI), never in a user's own build.
 echo "== plain build (Release, GCC) and tests"

@@ -18,7 +18,9 @@
 
 // The HEVC encoder that makes the tests' HEIC pictures keeps a few small allocations for the
 // life of the process; the leak checker is told so, and only that.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libx265.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libx265.so\n";
+}
 
 namespace qm::test {
 

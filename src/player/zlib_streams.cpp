@@ -72,8 +72,9 @@ void InflateStream::VerifyEnd() {
   }
 }
 
-DeflateSink::DeflateSink(FileStream& sink) : sink_(sink), output_(new uint8_t[kOutputChunkSize]) {
-  if (deflateInit2(&z_, Z_BEST_COMPRESSION, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+DeflateSink::DeflateSink(FileStream& sink)
+    : sink_(sink), output_(new uint8_t[kOutputChunkSize]), level_(Z_BEST_COMPRESSION) {
+  if (deflateInit2(&z_, level_, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw EOutOfMemory("zlib: deflateInit failed");
 }
 
@@ -103,6 +104,23 @@ void DeflateSink::Write(const void* data, std::size_t count) {
     count -= n;
     total_in_ += n;
   }
+}
+
+void DeflateSink::SetLevel(int level) {
+  if (level == level_) return;
+  z_.next_in = nullptr;
+  z_.avail_in = 0;
+  // The input so far is compressed at the old level first; with too little room for that, zlib
+  // changes nothing and asks to be called again.
+  for (;;) {
+    z_.next_out = output_.get();
+    z_.avail_out = static_cast<uInt>(kOutputChunkSize);
+    const int rc = deflateParams(&z_, level, Z_DEFAULT_STRATEGY);
+    sink_.WriteBuffer(output_.get(), kOutputChunkSize - z_.avail_out);
+    if (rc == Z_OK) break;
+    if (rc != Z_BUF_ERROR) throw Exception("zlib: deflateParams failed");
+  }
+  level_ = level;
 }
 
 void DeflateSink::CopyFrom(ByteSource& source, uint64_t count) {

@@ -52,6 +52,9 @@ class DeflateSink {
   DeflateSink& operator=(const DeflateSink&) = delete;
 
   void Write(const void* data, std::size_t count);
+  // The compression level for what is written from now on (zlib's 1..9, 0 stores); what came
+  // before is compressed at the level it was written with.
+  void SetLevel(int level);
   // Copies exactly `count` bytes of `source` into the stream.
   void CopyFrom(ByteSource& source, uint64_t count);
   void Finish();
@@ -64,6 +67,7 @@ class DeflateSink {
   z_stream z_{};
   std::unique_ptr<uint8_t[]> output_;
   uint64_t total_in_ = 0;
+  int level_;
   bool finished_ = false;
 };
 

@@ -82,21 +82,21 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
   TjCheck(
       tjDecompressHeader3(h.get(), bytes.data(), bytes.size(), &w, &hgt, &subsamp, &colourspace),
       h.get(), "not a JPEG picture TurboJPEG can read");
-  // DCT scaling: the smallest of 1/8, 1/4, 1/2 that keeps the picture at least as large as asked.
-  int denominator = 1;
+  // DCT scaling: the smallest of 1/8, 1/4, 3/8 and 1/2 that keeps the picture at least as large
+  // as asked. Decoding at 3/8 rather than 1/2 where that is enough (a 4000x3000 photo for a
+  // 1920x1080 screen) leaves little more than half the pixels to decode and filter.
+  tjscalingfactor scale{1, 1};
   const Size atLeast = AtLeast(full, result.metadata.orientation, request.fit);
   if (!(atLeast == full)) {
-    for (int d : {8, 4, 2}) {
-      if ((full.width + d - 1) / d >= atLeast.width &&
-          (full.height + d - 1) / d >= atLeast.height) {
-        denominator = d;
+    for (const tjscalingfactor f : {tjscalingfactor{1, 8}, {1, 4}, {3, 8}, {1, 2}}) {
+      if (TJSCALED(full.width, f) >= atLeast.width && TJSCALED(full.height, f) >= atLeast.height) {
+        scale = f;
         break;
       }
     }
   }
   result.fullSize = full;
-  const Size out{(full.width + denominator - 1) / denominator,
-                 (full.height + denominator - 1) / denominator};
+  const Size out{TJSCALED(full.width, scale), TJSCALED(full.height, scale)};
   if (layout.progressive && layout.coefficientBytes > request.memoryLimit)
     throw PictureError("a progressive JPEG of " + std::to_string(full.width) + "x" +
                        std::to_string(full.height) + " pixels takes " +

@@ -279,5 +279,20 @@ TEST(Downscale, MatchesADirectComputationInLinearLight) {
   EXPECT_NEAR(half.ScanLine(8)[16 * 3], 188, 2);
 }
 
+// A JPEG scaled while it is decoded (at 1/2, 3/8, 1/4 or 1/8, then exactly) comes out close to
+// the exact downscale of the whole picture, and of the size asked for.
+TEST(Downscale, ScaledWhileDecodingStaysCloseToTheWholePicturesDownscale) {
+  const Bytes jpeg = test::Jpeg(test::Photo(800, 600), 95);
+  DecodeRequest whole;
+  const TBitmap full = Decode(Format::kJpeg, Span(jpeg), whole).pixels;
+  for (const Size fit : {Size{390, 293}, Size{300, 225}, Size{190, 143}, Size{90, 68}}) {
+    PrepareOptions options;
+    options.fit = fit;
+    const TBitmap got = DecodeUpright(Span(jpeg), options).pixels;
+    ASSERT_EQ((Size{got.Width(), got.Height()}), FitInside({800, 600}, fit));
+    EXPECT_GE(test::Psnr(got, Downscale(full, FitInside({800, 600}, fit))), 45) << fit.width;
+  }
+}
+
 }  // namespace
 }  // namespace qm::photos

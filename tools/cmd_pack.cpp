@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "imaging/decode_budget.h"
-#include "imaging/picture_size.h"
 #include "imaging/slide_loader.h"
 #include "player/cp1252.h"
 #include "player/extraction.h"
@@ -99,13 +97,7 @@ std::string ParseArguments(const Args& args, PackOptions& o, bool& help) {
   help = line.help;
   if (help) return "";
   if (!line.error.empty()) return line.error;
-  for (const std::string& a : line.operands) {
-    std::string picture;
-    std::optional<std::string> caption;
-    SplitPictureArgument(a, picture, caption);
-    o.pictures.push_back(picture);
-    o.captions.push_back(caption);
-  }
+  SplitPictureArguments(line.operands, o.pictures, o.captions);
   if (o.output.empty()) return "no output file given (-o SHOW)";
   o.header = DefaultShowHeader();
   return o.show.ApplyTo(o.header);
@@ -124,38 +116,6 @@ bool IsPresentation(const std::string& path) {
   } catch (const std::exception&) {
     return false;
   }
-}
-
-// The player decodes a picture only within its memory budget, which on the machine that shows
-// the presentation is at most kDecodeBudgetCeiling: a picture past that could never be shown.
-// Pictures larger than any screen are packed with a warning. A picture kept as it is is judged
-// by its file's header; a prepared one by its size, as 24-bit pixels (and, for a PNG, an alpha
-// plane).
-std::optional<std::string> CheckPictureSize(const PreparedPicture& p) {
-  std::optional<PictureSize> size;
-  if (p.prepared.keptAsIs) {
-    size = ReadPictureSize(p.path);
-  } else {
-    const auto w = static_cast<uint64_t>(p.prepared.size.width);
-    const auto h = static_cast<uint64_t>(p.prepared.size.height);
-    const bool png = std::string(p.prepared.extension) == ".png";
-    size = PictureSize{w, h, png ? PngDecodeBytes(w, h, 24, 6) : BitmapBytes(w, h, 24)};
-  }
-  if (!size) return std::nullopt;
-  const std::string dimensions = std::to_string(size->width) + "x" + std::to_string(size->height);
-  const auto megabytes = [](uint64_t bytes) {
-    return std::to_string((bytes + (1 << 20) - 1) >> 20);
-  };
-  if (size->decodeBytes > kDecodeBudgetCeiling)
-    return p.path + " is " + dimensions + " pixels: the player would need " +
-           megabytes(size->decodeBytes) + " MB to show it, more than the " +
-           megabytes(kDecodeBudgetCeiling) + " MB it allows one picture (make it smaller)";
-  if (size->width > 8192 || size->height > 8192)
-    std::fprintf(stderr,
-                 "quenmora pack: warning: %s is %s pixels, larger than 8192x8192: the player "
-                 "needs %s MB to decode it, and more to show it\n",
-                 p.path.c_str(), dimensions.c_str(), megabytes(size->decodeBytes).c_str());
-  return std::nullopt;
 }
 
 class TerminalProgress {
@@ -226,15 +186,12 @@ int RunPack(const Args& args) {
     }
     return name;
   };
-  for (std::size_t k = 0; k < o.pictures.size(); ++k) {
-    const std::string& path = o.pictures[k];
-    if (!Exists(path)) return Fail("no such picture: " + path);
-    if (const auto why = CannotRead(path, "picture")) return Fail(*why);
+  if (std::string e = CheckPictures(o.pictures, o.captions); !e.empty()) return Fail(e);
+  for (const std::string& path : o.pictures) {
     const auto slash = path.find_last_of('/');
     std::string error;
     if (!nameOf(slash == std::string::npos ? path : path.substr(slash + 1), error))
       return Fail(error);
-    if (o.captions[k] && !ToShortString(*o.captions[k], "caption", error)) return Fail(error);
   }
 
   // Write beside the target and rename, so a failure never leaves half a presentation. Every
@@ -246,25 +203,16 @@ int RunPack(const Args& args) {
   try {
     out.emplace(o.output, inputs);
     const std::unique_ptr<FileStream> spool = OpenSpool(o.output);
-    std::vector<PreparedPicture> prepared;
-    std::vector<std::size_t> kept;
-    if (std::string e = PreparePictures(o.pictures, o.pictureOptions, *spool, prepared, kept);
+    std::vector<PictureSlide> prepared;
+    if (std::string e = PrepareSlides(o.pictures, o.captions, o.pictureOptions, *spool, prepared);
         !e.empty())
       return Fail(e);
-    if (prepared.empty() && !o.pictures.empty()) return Fail("none of the pictures could be read");
-    for (const PreparedPicture& p : prepared)
-      if (const auto why = CheckPictureSize(p)) return Fail(*why);
-    for (std::size_t j = 0; j < prepared.size(); ++j) {
-      const PreparedPicture& p = prepared[j];
+    for (const PictureSlide& s : prepared) {
+      const PreparedPicture& p = s.picture;
       std::string error;
       auto name = nameOf(p.fileName, error);
       if (!name) return Fail(error);
-      std::string caption;
-      if (const auto& given = o.captions[kept[j]])
-        caption = *ToShortString(*given, "caption", error);
-      else if (o.pictureOptions.captionsFromExif)
-        caption = FitDescription(p.prepared.metadata.description, p.path);
-      PackSlide slide{p.path, *name, caption};
+      PackSlide slide{p.path, *name, s.caption};
       if (!p.prepared.keptAsIs) {
         slide.spool = spool.get();
         slide.spoolOffset = p.spoolOffset;

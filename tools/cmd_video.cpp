@@ -1,5 +1,6 @@
 // `quenmora video`: a presentation, or a show made from pictures, as a video file: what the
 // player shows on a screen of the chosen size, frame-exact on the show's own timeline.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,10 +11,12 @@
 #include <vector>
 
 #include "imaging/slide_loader.h"
+#include "photos/decoders.h"
 #include "player/cp1252.h"
 #include "player/payload_errors.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
+#include "tools/pack_pictures.h"
 #include "tools/pending_output.h"
 #include "tools/show_options.h"
 #include "tools/tool_files.h"
@@ -28,15 +31,14 @@ namespace {
 
 constexpr char kUsageHead[] =
     "usage: quenmora video -o OUT [options] SHOW\n"
-    "       quenmora video -o OUT [options] [show options] PICTURE[=CAPTION]...\n"
+    "       quenmora video -o OUT [options] [show options] [picture options] PICTURE[=CAPTION]...\n"
     "\n"
     "Makes a video of the presentation SHOW as its player shows it on a screen of --size: every\n"
     "slide's transition at the player's pace (4 % of the way every 50 ms), then the slide for\n"
-    "the interval, the last slide too; a looping show is played once. Given .jpg, .jpeg, .png or\n"
-    ".bmp pictures instead, it makes the show from them with the show options below (for\n"
-    "folders, other formats or --fit, make the presentation with 'quenmora pack' first). The\n"
-    "extension of OUT picks the container: .mp4 (H.264, plays everywhere), .webm (VP9 or AV1)\n"
-    "or .mkv. The same command always writes the same file.\n"
+    "the interval, the last slide too; a looping show is played once. Given pictures or\n"
+    "folders instead, it makes the show from them as 'quenmora pack' makes it, with the show\n"
+    "and picture options below. The extension of OUT picks the container: .mp4 (H.264, plays\n"
+    "everywhere), .webm (VP9 or AV1) or .mkv. The same command always writes the same file.\n"
     "\n"
     "options:\n"
     "  -o, --output OUT           the video to write (required)\n"
@@ -50,6 +52,8 @@ constexpr char kUsageHead[] =
     "\n"
     "show options (with SHOW they replace the presentation's own settings):\n";
 
+constexpr char kPictureOptionsHead[] = "\npicture options (pictures only):\n";
+
 struct VideoOptions {
   std::string output;
   video::VideoSettings video;
@@ -57,7 +61,13 @@ struct VideoOptions {
   std::optional<int> crf;
   uint32_t seed = 0;
   ShowOptions show;
+  PictureOptions pictureOptions;
+  std::string pictureOption;  // the first picture option given, if any
   std::vector<std::string> inputs;
+  // A show made from pictures: the pictures (folders expanded) and their captions.
+  bool fromPictures = false;
+  std::vector<std::string> pictures;
+  std::vector<std::optional<std::string>> captions;
 };
 
 // Parses the command line; returns an error text or "" (and sets `help` for --help).
@@ -87,6 +97,16 @@ std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
       SeedOption(o.seed),
   };
   o.show.AddTo(options);
+  // The picture options, each noting the first one given: a presentation refuses them.
+  const std::size_t picture_options = options.size();
+  AddPictureOptions(options, o.pictureOptions);
+  for (std::size_t k = picture_options; k < options.size(); ++k) {
+    Option& row = options[k];
+    row.take = [&o, name = row.names.front(), take = std::move(row.take)](const std::string& v) {
+      if (o.pictureOption.empty()) o.pictureOption = name;
+      return take(v);
+    };
+  }
   const ParsedLine line = ParseCommandLine(args, options);
   help = line.help;
   if (help) return "";
@@ -94,16 +114,47 @@ std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
   o.inputs = line.operands;
   if (o.output.empty()) return "no output file given (-o OUT)";
   if (o.inputs.empty()) return "give a presentation or pictures";
+  // One file without a caption that is no picture by its name is a presentation; anything
+  // else is pictures.
+  std::string first;
+  std::optional<std::string> caption;
+  SplitPictureArgument(o.inputs[0], first, caption);
+  struct stat st {};
+  o.fromPictures = o.inputs.size() > 1 || caption || photos::HasPictureExtension(first) ||
+                   (::stat(first.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  if (!o.fromPictures && !o.pictureOption.empty())
+    return o.pictureOption + " is for pictures; " + o.inputs[0] + " is a presentation";
   return "";
 }
+
+// The pictures and captions of the arguments, folders expanded into their pictures. Returns an
+// error text or "".
+std::string ListPictures(VideoOptions& o) {
+  SplitPictureArguments(o.inputs, o.pictures, o.captions);
+  return ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive);
+}
+
+// The pictures of a show made from pictures, as `pack` prepared them.
+class PreparedPictures final : public video::SlidePictures {
+ public:
+  PreparedPictures(std::unique_ptr<FileStream> spool, std::vector<PictureSlide> slides)
+      : spool_(std::move(spool)), slides_(std::move(slides)) {}
+  std::optional<TBitmap> Next() override {
+    const PictureSlide& slide = slides_.at(next_++);
+    return DecodeSlidePicture(slide.picture.fileName, SlideBytes(slide, *spool_));
+  }
+
+ private:
+  std::unique_ptr<FileStream> spool_;
+  std::vector<PictureSlide> slides_;
+  std::size_t next_ = 0;
+};
 
 // The show to film: a presentation's, or one made of the pictures given. Returns an error text
 // or "".
 std::string LoadShow(VideoOptions& o, video::Show& show,
                      std::unique_ptr<video::SlidePictures>& pictures) {
-  const bool presentation =
-      o.inputs.size() == 1 && SlideDecoderFor(o.inputs[0]) == TSlideDecoder::sdNone;
-  if (presentation) {
+  if (!o.fromPictures) {
     const std::string& path = o.inputs[0];
     if (!o.show.CaptionsFile().empty())
       return "--captions gives captions to pictures; " + path + " has its own";
@@ -119,28 +170,24 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
     }
     pictures = video::PicturesOfShow(path);
   } else {
+    // The pictures prepared as `pack` prepares them, kept beside the output until encoded.
     show.header = DefaultShowHeader();
-    std::vector<std::string> paths;
-    std::vector<std::optional<std::string>> captions;
-    for (const std::string& arg : o.inputs) {
-      std::string path;
-      std::optional<std::string> caption;
-      SplitPictureArgument(arg, path, caption);
-      if (const auto why = CannotRead(path, "picture")) return *why;
-      if (SlideDecoderFor(path) == TSlideDecoder::sdNone)
-        return path + ": the player shows only .jpg, .jpeg, .png and .bmp pictures";
-      paths.push_back(path);
-      captions.push_back(caption);
+    if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), o.captions); !e.empty()) return e;
+    if (std::string e = CheckPictures(o.pictures, o.captions); !e.empty()) return e;
+    std::vector<PictureSlide> slides;
+    std::unique_ptr<FileStream> spool;
+    try {
+      spool = OpenSpool(o.output);
+    } catch (const std::exception& e) {
+      return e.what();
     }
-    if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), captions); !e.empty()) return e;
-    for (std::size_t k = 0; k < paths.size(); ++k) {
-      std::string error;
-      const auto caption = ToShortString(captions[k].value_or(""), "caption", error);
-      if (!caption) return error;
-      show.slides.push_back({paths[k], *caption});
-    }
+    if (std::string e = PrepareSlides(o.pictures, o.captions, o.pictureOptions, *spool, slides);
+        !e.empty())
+      return e;
+    for (const PictureSlide& slide : slides)
+      show.slides.push_back({slide.picture.fileName, slide.caption});
     show.header.count = static_cast<int32_t>(show.slides.size());
-    pictures = video::PicturesOfFiles(std::move(paths));
+    pictures = std::make_unique<PreparedPictures>(std::move(spool), std::move(slides));
   }
   if (std::string e = o.show.ApplyTo(show.header); !e.empty()) return e;
   if (show.slides.empty()) return "the show has no slides";
@@ -152,14 +199,7 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
 
 // The files the video reads, which the output must never be.
 std::vector<Input> Inputs(const VideoOptions& o) {
-  std::vector<std::string> paths;
-  for (const std::string& arg : o.inputs) {
-    std::string path;
-    std::optional<std::string> caption;
-    SplitPictureArgument(arg, path, caption);
-    paths.push_back(path);
-  }
-  std::vector<Input> inputs = PictureInputs(paths);
+  std::vector<Input> inputs = PictureInputs(o.fromPictures ? o.pictures : o.inputs);
   if (!o.show.CaptionsFile().empty())
     inputs.push_back({o.show.CaptionsFile(), "the captions file " + o.show.CaptionsFile()});
   return inputs;
@@ -223,6 +263,8 @@ int RunVideo(const Args& args) {
   if (help) {
     std::fputs(kUsageHead, stdout);
     std::fputs(kShowOptionsHelp, stdout);
+    std::fputs(kPictureOptionsHead, stdout);
+    std::fputs(kPictureOptionsUsage, stdout);
     return 0;
   }
   if (!error.empty()) return UsageError(error);
@@ -239,6 +281,8 @@ int RunVideo(const Args& args) {
   if (o.video.crf > video::MaxCrf(o.video.codec))
     return UsageError("--crf takes 0.." + std::to_string(video::MaxCrf(o.video.codec)) + " for " +
                       video::CodecName(o.video.codec));
+  if (o.fromPictures)
+    if (std::string e = ListPictures(o); !e.empty()) return Fail(e);
   const std::vector<Input> inputs = Inputs(o);
   if (const auto why = CheckOutput(o.output, inputs)) return Fail(*why);
 

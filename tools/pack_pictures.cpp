@@ -12,10 +12,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "imaging/decode_budget.h"
+#include "imaging/picture_size.h"
 #include "photos/batch.h"
 #include "photos/picture_files.h"
 #include "player/cp1252.h"
 #include "player/payload_format.h"
+#include "tools/show_options.h"
+#include "tools/tool_files.h"
 #include "tools/tool_messages.h"
 #include "tools/tool_options.h"
 
@@ -63,6 +67,39 @@ std::string StoredName(const std::string& path, const photos::Prepared& p) {
                                               : ".bmp";
   if (ext == wanted || (ext == ".jpeg" && std::string(wanted) == ".jpg")) return base;
   return (dot == std::string::npos ? base : base.substr(0, dot)) + wanted;
+}
+
+// The player decodes a picture only within its memory budget, which on the machine that shows
+// the presentation is at most kDecodeBudgetCeiling: a picture past that could never be shown.
+// Pictures larger than any screen are packed with a warning. A picture kept as it is is judged
+// by its file's header; a prepared one by its size, as 24-bit pixels (and, for a PNG, an alpha
+// plane).
+std::optional<std::string> CheckPictureSize(const PreparedPicture& p) {
+  std::optional<PictureSize> size;
+  if (p.prepared.keptAsIs) {
+    size = ReadPictureSize(p.path);
+  } else {
+    const auto w = static_cast<uint64_t>(p.prepared.size.width);
+    const auto h = static_cast<uint64_t>(p.prepared.size.height);
+    const bool png = std::string(p.prepared.extension) == ".png";
+    size = PictureSize{w, h, png ? PngDecodeBytes(w, h, 24, 6) : BitmapBytes(w, h, 24)};
+  }
+  if (!size) return std::nullopt;
+  const std::string dimensions = std::to_string(size->width) + "x" + std::to_string(size->height);
+  const auto megabytes = [](uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
+  };
+  if (size->decodeBytes > kDecodeBudgetCeiling)
+    return p.path + " is " + dimensions + " pixels: the player would need " +
+           megabytes(size->decodeBytes) + " MB to show it, more than the " +
+           megabytes(kDecodeBudgetCeiling) + " MB it allows one picture (make it smaller)";
+  if (size->width > 8192 || size->height > 8192)
+    std::fprintf(stderr,
+                 "quenmora %s: warning: %s is %s pixels, larger than 8192x8192: the player "
+                 "needs %s MB to decode it, and more to show it\n",
+                 CommandName(), p.path.c_str(), dimensions.c_str(),
+                 megabytes(size->decodeBytes).c_str());
+  return std::nullopt;
 }
 
 class ProgressLine {
@@ -190,7 +227,8 @@ std::string PreparePictures(const std::vector<std::string>& pictures, const Pict
         return false;
       }
       progress.Break();
-      std::fprintf(stderr, "quenmora pack: skipping %s: %s\n", path.c_str(), out.error.c_str());
+      std::fprintf(stderr, "quenmora %s: skipping %s: %s\n", CommandName(), path.c_str(),
+                   out.error.c_str());
       return true;
     }
     PreparedPicture p;
@@ -223,6 +261,51 @@ std::string PreparePictures(const std::vector<std::string>& pictures, const Pict
   return error;
 }
 
+std::string CheckPictures(const std::vector<std::string>& pictures,
+                          const std::vector<std::optional<std::string>>& captions) {
+  for (std::size_t k = 0; k < pictures.size(); ++k) {
+    struct stat st {};
+    if (::stat(pictures[k].c_str(), &st) != 0) return "no such picture: " + pictures[k];
+    if (const auto why = CannotRead(pictures[k], "picture")) return *why;
+    std::string error;
+    if (captions[k] && !ToShortString(*captions[k], "caption", error)) return error;
+  }
+  return "";
+}
+
+std::string PrepareSlides(const std::vector<std::string>& pictures,
+                          const std::vector<std::optional<std::string>>& captions,
+                          const PictureOptions& o, FileStream& spool,
+                          std::vector<PictureSlide>& slides) {
+  std::vector<PreparedPicture> prepared;
+  std::vector<std::size_t> kept;
+  if (std::string e = PreparePictures(pictures, o, spool, prepared, kept); !e.empty()) return e;
+  if (prepared.empty() && !pictures.empty()) return "none of the pictures could be read";
+  for (const PreparedPicture& p : prepared)
+    if (const auto why = CheckPictureSize(p)) return *why;
+  for (std::size_t j = 0; j < prepared.size(); ++j) {
+    std::string caption, error;
+    if (const auto& given = captions[kept[j]])
+      caption = *ToShortString(*given, "caption", error);
+    else if (o.captionsFromExif)
+      caption = FitDescription(prepared[j].prepared.metadata.description, prepared[j].path);
+    slides.push_back({std::move(prepared[j]), std::move(caption)});
+  }
+  return "";
+}
+
+std::vector<uint8_t> SlideBytes(const PictureSlide& slide, FileStream& spool) {
+  const PreparedPicture& p = slide.picture;
+  if (p.prepared.keptAsIs) {
+    uint64_t size = 0;
+    return photos::ReadPictureFile(p.path, UINT64_MAX, size);
+  }
+  std::vector<uint8_t> bytes(p.spoolSize);
+  spool.Seek(p.spoolOffset);
+  spool.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+}
+
 std::string FitDescription(const std::string& utf8, const std::string& path) {
   std::string bytes;
   bool replaced = false;
@@ -240,15 +323,15 @@ std::string FitDescription(const std::string& utf8, const std::string& path) {
   }
   if (replaced)
     std::fprintf(stderr,
-                 "quenmora pack: warning: %s: characters of its description that Windows-1252 "
+                 "quenmora %s: warning: %s: characters of its description that Windows-1252 "
                  "lacks are shown as \"?\"\n",
-                 path.c_str());
+                 CommandName(), path.c_str());
   if (bytes.size() > kShortStringMaxLength) {
     bytes.resize(kShortStringMaxLength);
     std::fprintf(stderr,
-                 "quenmora pack: warning: %s: its description is cut to the 255 bytes a caption "
+                 "quenmora %s: warning: %s: its description is cut to the 255 bytes a caption "
                  "holds\n",
-                 path.c_str());
+                 CommandName(), path.c_str());
   }
   return bytes;
 }

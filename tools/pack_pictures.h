@@ -1,6 +1,7 @@
-// The pictures of `quenmora pack`: folders expanded into their pictures, every picture prepared
-// (turned upright, fitted to the screen, converted to a format the player shows) on several
-// threads, and the prepared bytes kept in a nameless file until the presentation is written.
+// The pictures of a show made from pictures (`quenmora pack`, and `quenmora video` without a
+// presentation): folders expanded into their pictures, every picture prepared (turned upright,
+// fitted to the screen, converted to a format the player shows) on several threads, the
+// prepared bytes kept in a nameless file until they are used, and each slide's caption chosen.
 #pragma once
 
 #include <cstddef>
@@ -60,6 +61,28 @@ std::unique_ptr<FileStream> OpenSpool(const std::string& output);
 std::string PreparePictures(const std::vector<std::string>& pictures, const PictureOptions& o,
                             FileStream& spool, std::vector<PreparedPicture>& prepared,
                             std::vector<std::size_t>& kept);
+
+// Before any work: every picture exists and can be read, and every caption given fits a short
+// string. Returns an error text or "".
+std::string CheckPictures(const std::vector<std::string>& pictures,
+                          const std::vector<std::optional<std::string>>& captions);
+
+struct PictureSlide {
+  PreparedPicture picture;
+  std::string caption;  // Windows-1252
+};
+
+// The slides of the pictures (with `captions` as given, one per picture): each prepared into
+// `spool` (PreparePictures) and captioned with its own caption, else with --captions-from exif
+// its description. A picture the player could never decode is refused; one past 8192 pixels a
+// side is reported. Returns an error text or "".
+std::string PrepareSlides(const std::vector<std::string>& pictures,
+                          const std::vector<std::optional<std::string>>& captions,
+                          const PictureOptions& o, FileStream& spool,
+                          std::vector<PictureSlide>& slides);
+
+// The bytes the player reads for `slide`: its file's, or its prepared ones from `spool`.
+std::vector<uint8_t> SlideBytes(const PictureSlide& slide, FileStream& spool);
 
 // A caption from a picture's own description, fitted to what a short string holds: characters
 // Windows-1252 lacks become "?", and the text is cut to 255 bytes, each with a warning.

@@ -125,6 +125,17 @@ void SplitPictureArgument(const std::string& arg, std::string& picture,
   caption = arg.substr(first + 1);
 }
 
+void SplitPictureArguments(const std::vector<std::string>& args, std::vector<std::string>& pictures,
+                           std::vector<std::optional<std::string>>& captions) {
+  for (const std::string& arg : args) {
+    std::string picture;
+    std::optional<std::string> caption;
+    SplitPictureArgument(arg, picture, caption);
+    pictures.push_back(picture);
+    captions.push_back(caption);
+  }
+}
+
 std::optional<std::string> ToShortString(const std::string& utf8, const std::string& what,
                                          std::string& error) {
   std::string bad;

@@ -42,6 +42,10 @@ GalleryHeader DefaultShowHeader();
 void SplitPictureArgument(const std::string& arg, std::string& picture,
                           std::optional<std::string>& caption);
 
+// SplitPictureArgument for each of `args`, appended to `pictures` and `captions`.
+void SplitPictureArguments(const std::vector<std::string>& args, std::vector<std::string>& pictures,
+                           std::vector<std::optional<std::string>>& captions);
+
 // Converts UTF-8 text to the Windows-1252 bytes a short string holds; otherwise sets `error`
 // (naming the text as `what`) and returns nothing.
 std::optional<std::string> ToShortString(const std::string& utf8, const std::string& what,

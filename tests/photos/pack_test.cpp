@@ -178,6 +178,41 @@ TEST_F(PackTest, FolderInNaturalOrderFittedWithFittingPicturesKeptByteForByte) {
   EXPECT_EQ(slides[5].name, "c.jpg");
 }
 
+// `quenmora video` with pictures makes the show as `pack` makes it: the video of a folder
+// (a turned JPEG captioned from its EXIF, a misnamed GIF, a WebP in a subfolder, a file that is
+// no picture) is the very file made from the presentation `pack` makes of it with the same
+// options. The picture options are refused with a presentation.
+TEST_F(PackTest, VideoOfPicturesIsTheVideoOfWhatPackMakes) {
+  Write("o6.jpg",
+        test::Jpeg(test::MarkedCorners(64, 96, 1, 2, 16), 95, test::ExifBlock(6, "Gedreht")));
+  Write("drawing.png", test::Encode(test::Encoding::kGif, test::Drawing(40, 30)));
+  Write("notes.txt", {'h', 'i'});
+  std::filesystem::create_directories(dir_ + "/in/sub");
+  test::WriteFile(dir_ + "/in/sub/c.webp",
+                  test::Encode(test::Encoding::kWebpLossy, test::Photo(200, 150)));
+  const std::string options = "--fit 120x80 --recursive --captions-from exif --interval 1 ";
+  ASSERT_EQ(Pack(options + dir_ + "/in").status, 0);
+  const auto video = [&](const std::string& out, const std::string& args) {
+    return test::Shell("timeout " + std::to_string(TimeLimit(120)) +
+                       " " QM_BIN_DIR "/quenmora video --size 192x128 -o " + dir_ + "/" + out +
+                       " " + args);
+  };
+  const test::RunResult made = video("pictures.mp4", options + dir_ + "/in");
+  ASSERT_EQ(made.status, 0) << made.out;
+  EXPECT_NE(made.out.find("quenmora video: skipping " + dir_ + "/in/notes.txt"), std::string::npos)
+      << made.out;
+  ASSERT_EQ(video("show.mp4", dir_ + "/show").status, 0);
+  const Bytes fromPictures = test::ReadFile(dir_ + "/pictures.mp4");
+  EXPECT_GT(fromPictures.size(), 1000u);
+  EXPECT_TRUE(fromPictures == test::ReadFile(dir_ + "/show.mp4"));
+  // One picture with a caption is a show of pictures too, not a presentation.
+  const test::RunResult one = video("one.mp4", "--interval 1 '" + dir_ + "/in/o6.jpg=Eins'");
+  EXPECT_EQ(one.status, 0) << one.out;
+  const test::RunResult refused = video("no.mp4", "--fit 96x64 " + dir_ + "/show");
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.out.find("--fit is for pictures"), std::string::npos) << refused.out;
+}
+
 TEST_F(PackTest, ABadPictureFailsThePackUnlessSkipped) {
   Write("1.jpg", test::Jpeg(test::Photo(64, 48)));
   Bytes heic = test::Encode(test::Encoding::kHeic, test::Photo(64, 48));

@@ -316,15 +316,23 @@ TEST(VideoRefusals, BadInputGetsAClearMessageAndLeavesNothingBehind) {
       {"--size 96x64 @/a.png", "no output file given"},
       {"-o @/link.mp4 @/a.png", "is also an input"},
       {"-o @/fifo.mp4 @/a.png", "is a named pipe"},
-      {"-o @/v.mp4 @/a.png @/notes.txt", "shows only .jpg, .jpeg, .png and .bmp"},
+      {"-o @/v.mp4 @/a.png @/notes.txt", "notes.txt: not a picture"},
       {"-o @/v.mp4 @/notes.txt", "not a presentation"},
       {"-o @/v.mp4 --interval 0 @/a.png", "never leaves its first slide"},
-      {"-o @/keep.mp4 --size 32x18 @/a.png @/broken.png", "slide 2 ("},
+      {"-o @/keep.mp4 --size 32x18 @/a.png @/broken.png", "broken.png: not a readable PNG"},
+      {"-o @/keep.mp4 --size 32x18 @/damaged", "slide 2 (kaputt.png)"},
+      {"-o @/v.mp4 --recursive @/damaged", "--recursive is for pictures"},
   };
   test::TempFolder folder;
   const std::string d = folder.Path();
   test::WriteRefusalInputs(d);
   test::WriteFile(d + "/notes.txt", {'h', 'i'});
+  // A presentation whose second slide the decoder refuses: found while the video is written.
+  GalleryHeader header;
+  header.interval = 1;
+  test::WriteFile(d + "/damaged",
+                  test::SimplePresentation(header, {{"a.bmp", "", test::SolidBmp(8, 8)},
+                                                    {"kaputt.png", "", {'n', 'o'}}}));
   test::WriteFile(d + "/keep.mp4", {'k', 'e', 'e', 'p'});
   ASSERT_EQ(::link((d + "/a.png").c_str(), (d + "/link.mp4").c_str()), 0);
   ASSERT_EQ(::mkfifo((d + "/fifo.mp4").c_str(), 0600), 0);

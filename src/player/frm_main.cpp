@@ -1,6 +1,9 @@
 #include "player/frm_main.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "imaging/slide_loader.h"
 #include "picshow/style_catalogue.h"
@@ -44,6 +47,7 @@ TfrmMain::TfrmMain(PlayerWindow& window) : window_(window) {
   PicShow1.SetDelay(50);
   PicShow1.SetOverDraw(false);
   PicShow1.SetStyle(0);
+  stats_.on = std::getenv("QUENMORA_PLAYER_STATS") != nullptr;
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -240,7 +244,25 @@ void TfrmMain::SetClientSize(int width, int height) {
 }
 
 void TfrmMain::Present(const TBitmap& image, const TRect& area) {
-  if (shown_) window_.Present(image, area, picShowBounds.Left, picShowBounds.Top);
+  if (!shown_) return;
+  window_.Present(image, area, picShowBounds.Left, picShowBounds.Top);
+  if (stats_.on && PicShow1.Busy()) {
+    // A frame is late when it comes more than a whole pause after the one before it.
+    const int64_t now = MonotonicNanoseconds();
+    if (stats_.lastFrame < 0)
+      stats_.firstFrame = now - stats_.tick;
+    else if (now - stats_.lastFrame > 2 * int64_t{PicShow1.Delay()} * 1'000'000)
+      ++stats_.late;
+    ++stats_.frames;
+    stats_.lastFrame = now;
+  }
+}
+
+void TfrmMain::ReportTransition(int slide) {
+  if (!stats_.on || stats_.frames == 0) return;
+  std::fprintf(stderr, "quenmora-stats: slide %d style %d first-frame-us %lld frames %d late %d\n",
+               slide, PicShow1.Style(), static_cast<long long>(stats_.firstFrame / 1000),
+               stats_.frames, stats_.late);
 }
 
 void TfrmMain::Invalidate(const TRect&) {
@@ -329,6 +351,9 @@ void TfrmMain::EnableTimer() {
 void TfrmMain::Timer1Timer() {
   Timer1.enabled = false;
   goNow_ = false;
+  stats_.tick = MonotonicNanoseconds();
+  stats_.lastFrame = -1;
+  stats_.frames = stats_.late = 0;
   const auto count = static_cast<int32_t>(state_.slides.size());
   if (state_.slidePosition > count - 1) {
     // An empty list ends the show even when it loops: there is nothing to start again with.
@@ -351,6 +376,7 @@ void TfrmMain::Timer1Timer() {
   inTickWait_ = true;
   while (PicShow1.Busy()) Pump(-1);
   inTickWait_ = false;
+  ReportTransition(state_.slidePosition - 1);
   EnableTimer();
 }
 
@@ -407,6 +433,13 @@ void TfrmMain::Close() {
   PicShow1.Clear();
   lblDesc.caption.clear();
   quitRequested_ = true;
+  if (stats_.on) {
+    // On the wall clock, so that a script can set it against the moment it sent a key.
+    const auto wall = std::chrono::system_clock::now().time_since_epoch();
+    std::fprintf(
+        stderr, "quenmora-stats: closed wall-ns %lld\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()));
+  }
 }
 
 }  // namespace qm

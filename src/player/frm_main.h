@@ -151,8 +151,22 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   int ScreenWidth() const { return window_.Width(); }
   int ScreenHeight() const { return window_.Height(); }
 
+  // Figures of the show for measuring it, on standard error when the environment variable
+  // QUENMORA_PLAYER_STATS is set (off otherwise): one line per transition (its style, the time
+  // from the tick to its first frame, its frames and the late ones among them) and one when the
+  // show closes.
+  struct ShowStats {
+    bool on = false;
+    int64_t tick = 0;        // the tick's start
+    int64_t lastFrame = -1;  // the last frame of the running transition; -1 before its first
+    int64_t firstFrame = 0;  // from the tick to the first frame
+    int frames = 0, late = 0;
+  };
+  void ReportTransition(int slide);
+
   enum class StripEdge { kNone, kTop, kBottom };
   PlayerWindow& window_;
+  ShowStats stats_;
   StripEdge stripEdge_ = StripEdge::kNone;
   PlayerState state_;
   bool startupFailed_ = false;

@@ -6,6 +6,7 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
+#include "imaging/decode_stop.h"
 #include "imaging/imaging_messages.h"
 
 extern "C" {
@@ -228,6 +229,7 @@ void DecodeStep(Decompressor& d, void* context) {
   }
   const bool inverted = c->saw_Adobe_marker || c->jpeg_color_space == JCS_YCCK;
   while (c->output_scanline < c->output_height) {
+    ThrowIfDecodeStopped();
     const int y = static_cast<int>(c->output_scanline);
     JSAMPROW row = four_components ? d.cmyk_row.data() : bitmap.ScanLine(y);
     if (jpeg_read_scanlines(c, &row, 1) != 1) break;

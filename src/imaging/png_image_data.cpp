@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/byte_stream.h"
+#include "imaging/decode_stop.h"
 #include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "imaging/png_image.h"
@@ -356,6 +357,7 @@ void DecodeRows(TPNGObject& png, TByteReader& stream, uint32_t length, Pace pace
     const std::size_t row_bytes = RawRowBytes(type, depth, pass_width), need = row_bytes + 1;
     const uint8_t* previous = zeros.data();
     for (uint32_t r = 0; r < pass_height; ++r) {
+      ThrowIfDecodeStopped();
       if (filled - pos < need && !ended) {
         if (stage.size() - pos < need) {
           // Keep the row above (when it is in the buffer) and the partial row: move them to

@@ -377,6 +377,7 @@ void TfrmMain::Timer1Timer() {
   while (PicShow1.Busy()) Pump(-1);
   inTickWait_ = false;
   ReportTransition(state_.slidePosition - 1);
+  PrefetchNextSlide();
   EnableTimer();
 }
 
@@ -392,8 +393,11 @@ void TfrmMain::BeginSlide(std::optional<TBitmap> picture, std::optional<int> sty
 }
 
 std::optional<TBitmap> TfrmMain::LoadSlide(const recImgItems& slide) {
-  // Unrecognised extensions load nothing: the control keeps its previous picture.
-  return LoadSlidePicture(slide.path);
+  // Unrecognised extensions load nothing: the control keeps its previous picture. The picture
+  // was usually decoded while the previous slide was on screen; a damaged file raises its error
+  // here all the same, at its own tick.
+  decodesAhead_ = true;
+  return prefetch_.Take(currentSlide_, slide.path);
 }
 
 void TfrmMain::SlideFailed(const std::exception& e) {
@@ -417,6 +421,19 @@ void TfrmMain::SetPaused(bool paused) {
   if (resumed && !inTickWait_ && !Timer1.enabled) EnableTimer();
 }
 
+void TfrmMain::PrefetchNextSlide() {
+  // Decoded after the transition, so the decode does not take processor time from its frames.
+  // Only slides this class's LoadSlide decodes are decoded ahead.
+  if (!decodesAhead_ || closed_ || Timer1.interval == 0) return;
+  const auto count = static_cast<int32_t>(state_.slides.size());
+  int32_t next = state_.slidePosition;
+  if (next > count - 1) {
+    if (state_.loopFlag == 0 || count == 0) return;
+    next = 0;
+  }
+  prefetch_.Start(next, state_.slides[static_cast<std::size_t>(next)].path);
+}
+
 void TfrmMain::Timer1TimerFromTimer() {
   try {
     Timer1Timer();
@@ -431,6 +448,7 @@ void TfrmMain::Close() {
   closed_ = true;
   PicShow1.Stop();
   PicShow1.Clear();
+  prefetch_.Stop();
   lblDesc.caption.clear();
   quitRequested_ = true;
   if (stats_.on) {

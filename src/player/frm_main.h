@@ -19,6 +19,7 @@
 #include "picshow/picshow_host.h"
 #include "player/extraction.h"
 #include "player/player_window.h"
+#include "player/slide_prefetch.h"
 #include "player/text_renderer.h"
 
 namespace qm {
@@ -128,7 +129,7 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
 
  protected:
   // The picture of a slide; nothing keeps the control's previous picture. The presentation
-  // decodes the file by its extension.
+  // decodes the file by its extension, the next slide on a worker thread ahead of its tick.
   virtual std::optional<TBitmap> LoadSlide(const recImgItems& slide);
   // A key other than Escape; the presentation takes no other keys.
   virtual void FormKeyDown(WindowEvent /*key*/) {}
@@ -148,6 +149,8 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   void AdjustLabelHeight();
   void PlaceLabel();
   void EnableTimer();
+  // Starts decoding the slide the next tick will show, if a tick will come.
+  void PrefetchNextSlide();
   int ScreenWidth() const { return window_.Width(); }
   int ScreenHeight() const { return window_.Height(); }
 
@@ -169,6 +172,7 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   ShowStats stats_;
   StripEdge stripEdge_ = StripEdge::kNone;
   PlayerState state_;
+  SlidePrefetcher prefetch_;
   bool startupFailed_ = false;
   bool closed_ = false;
   bool shown_ = false;
@@ -179,6 +183,7 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   bool inTickWait_ = false;  // a tick waits for its transition: no tick may start
   bool goNow_ = false;       // GoToSlide asked for the next tick at once
   int32_t currentSlide_ = -1;
+  bool decodesAhead_ = false;  // slides come from this class's LoadSlide
 
  public:
   // The picture area, declared last: its animation thread may wake the window until the

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "imaging/decode_stop.h"
 #include "imaging/png_image.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
@@ -93,6 +94,27 @@ TEST(SlideDispatch, EachDecoderByExtension) {
   std::filesystem::copy_file(jpg, wrong, std::filesystem::copy_options::overwrite_existing);
   EXPECT_THROW(LoadSlidePicture(wrong), EPNGInvalidFileHeader);
   for (const auto& f : {png, bmp, jpg, wrong}) std::filesystem::remove(f);
+}
+
+// A decode whose thread's stop flag is set leaves with EDecodeStopped; the flag counts only
+// within its scope.
+TEST(SlideDispatch, JpegAndPngDecodesStopOnTheirThreadsFlag) {
+  const test::PngImage img = test::RandomPngImage(40, 30, 2, 8, 2);
+  for (const auto& [name, bytes] :
+       {std::pair<std::string, Bytes>{"a.png", test::MakePng(img)},
+        {"a.jpg",
+         test::EncodeJpeg(test::PhotoLikeRgb(40, 30, 2), 40, 30, test::JpegKind::kProgressive)}}) {
+    SCOPED_TRACE(name);
+    std::atomic<bool> stop{true};
+    {
+      const DecodeStopScope scope(stop);
+      EXPECT_THROW(DecodeSlidePicture(name, bytes), EDecodeStopped);
+      stop = false;
+      EXPECT_EQ(DecodeSlidePicture(name, bytes)->Width(), 40);
+      stop = true;
+    }
+    EXPECT_EQ(DecodeSlidePicture(name, bytes)->Height(), 30) << "outside the scope";
+  }
 }
 
 TEST(ErrorBox, PeriodAppendedAfterCharactersAboveTheDot) {

@@ -15,9 +15,8 @@
 
 #include "effects/blend_rows.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef QM_X86
 #include <immintrin.h>
-#define QM_X86 1
 #endif
 
 namespace qm {
@@ -84,13 +83,6 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
 
 namespace {
 
-// A run of a turned row, left to right: out[i] takes the picture's pixel at row v >> 16 and
-// column u >> 16, u and v growing by c and s from one pixel to the next. The sums are counted
-// from the picture's top left corner, so they stay non-negative and below 65536 times the
-// picture's width and height over the run.
-using TTurnRun = void (*)(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v,
-                          int64_t c, int64_t s, uint32_t* out, int64_t count);
-
 void TurnRunPortable(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v, int64_t c,
                      int64_t s, uint32_t* out, int64_t count) {
   for (int64_t i = 0; i < count; ++i, u += c, v += s)
@@ -125,15 +117,14 @@ __attribute__((target("avx2"))) void TurnRunAvx2(const uint32_t* picture, std::s
 }
 #endif
 
-TTurnRun ChooseTurnRun() {
+constexpr KernelRow<TTurnRunFn> kTurnRows[] = {
 #ifdef QM_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return TurnRunAvx2;
+    {CpuFeature::kAvx2, "avx2", TurnRunAvx2},
 #endif
-  return TurnRunPortable;
-}
+    {CpuFeature::kNone, "portable", TurnRunPortable},
+};
 
-const TTurnRun g_turn_run = ChooseTurnRun();
+const TTurnRunFn g_turn_run = FirstSupported(kTurnRows).function;
 
 // A turn of RotateImage, worked out once: the fixed-point sine and cosine, the pivot and the
 // source picture.
@@ -187,6 +178,10 @@ struct TTurn {
 };
 
 }  // namespace
+
+std::span<const KernelRow<TTurnRunFn>> TurnRows() {
+  return kTurnRows;
+}
 
 void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
                  long double Angle) {

@@ -3,7 +3,11 @@
 // of them holds both bitmaps in 32 bits per pixel.
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 #include "effects/effect_contract.h"
+#include "platform/cpu_dispatch.h"
 
 namespace qm {
 
@@ -22,6 +26,16 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent);
 // may be Source itself (pixels are drawn from the bottom row up, each row right to left).
 void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t PivotY,
                  long double Angle);
+
+// A run of a turned row, left to right: out[i] takes the pixel at row v >> 16 and column u >> 16
+// of a 32-bit picture `stride` pixels wide, u and v growing by c and s from one pixel to the
+// next; they are counted from the picture's top left corner and stay inside it over the run.
+// The implementations, fastest first and the portable one last: RotateImage runs the first this
+// processor supports (when the sums and indices fit 31 bits), and tests hold every supported one
+// against the portable one.
+using TTurnRunFn = void (*)(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v,
+                            int64_t c, int64_t s, uint32_t* out, int64_t count);
+std::span<const KernelRow<TTurnRunFn>> TurnRows();
 
 // Style 118: the old contents mixed with the new picture in the ratio (100 - Progress) :
 // Progress.

@@ -62,6 +62,30 @@ struct TBlendExample {
   uint32_t expected;
 };
 
+// Runs of every length up to a few vectors, in every direction, read the same pixels through
+// every supported kernel.
+TEST(TurnKernels, EveryPathReadsThePortablePixels) {
+  const TBitmap picture = test::NoisePicture(37, 23, 5);
+  const auto* bits = reinterpret_cast<const uint32_t*>(picture.Bits());
+  const auto kernels = SupportedRows(TurnRows());
+  ASSERT_STREQ(kernels.back().name, "portable");
+  for (int angle = 0; angle < 360; angle += 7) {
+    const auto c = static_cast<int64_t>(std::cos(angle * std::numbers::pi / 180) * 65536);
+    const auto s = static_cast<int64_t>(std::sin(angle * std::numbers::pi / 180) * 65536);
+    // From the centre, 17 pixels stay inside the picture in any direction.
+    const int64_t u = 18 * 65536 + angle * 97, v = 11 * 65536 + angle * 53;
+    for (int64_t count = 0; count <= 17; ++count) {
+      std::vector<uint32_t> want(18, 7);
+      kernels.back().function(bits, 37, u, v, c / 2, s / 2, want.data(), count);
+      for (const auto& kernel : kernels) {
+        std::vector<uint32_t> got(18, 7);
+        kernel.function(bits, 37, u, v, c / 2, s / 2, got.data(), count);
+        ASSERT_EQ(got, want) << kernel.name << " angle " << angle << " count " << count;
+      }
+    }
+  }
+}
+
 TEST(Fade, WorkedExamples) {
   static constexpr TBlendExample kRows[] = {
       {0x00000000, 0x00FFFFFF, 1, 0x00020202},    // 255 over 0 at 1 percent: 2

@@ -4,10 +4,10 @@
 #include <exception>
 #include <optional>
 
-#include "imaging/imaging_messages.h"
 #include "imaging/png_writer.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/pending_output.h"

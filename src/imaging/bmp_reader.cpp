@@ -8,10 +8,10 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
-#include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "platform/byte_order.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 
 namespace qm {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "imaging/imaging_messages.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "platform/native_files.h"
 
 namespace qm {
@@ -15,27 +15,13 @@ namespace qm {
 namespace {
 
 [[noreturn]] void ThrowOpenError(const std::string& path, int error) {
-  throw EFOpenError(
-      FormatMessage(msg::kFileOpenError, FullFileName(path).c_str(), std::strerror(error)));
+  throw EFOpenError(FormatFileError(msg::kFileOpenError, FullFileName(path), error));
 }
 
 }  // namespace
 
 std::string FullFileName(const std::string& path) {
   return FullPath(path);
-}
-
-std::string FormatMessage(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  const int length = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
-  va_end(args);
-  return text;
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

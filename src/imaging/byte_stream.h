@@ -17,9 +17,6 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // The file's full path, as file error messages name it ("a.png" in /tmp: "/tmp/a.png").
 std::string FullFileName(const std::string& path);
 
-// Formats a message text that holds %s and %d conversions.
-std::string FormatMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // A read position over bytes in memory. Reads never pass the end: they return what is left.
 class TByteReader {
  public:

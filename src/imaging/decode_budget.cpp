@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "platform/native_files.h"
 
 namespace qm {
@@ -35,7 +36,7 @@ void SetDecodeBudgetForTesting(uint64_t bytes) {
 }
 
 void CheckDecodeBudget(uint64_t bytes) {
-  if (bytes > DecodeBudget()) throw EOutOfMemory(kMsgOutOfMemory);
+  if (bytes > DecodeBudget()) throw EOutOfMemory(msg::kOutOfMemory);
 }
 
 // Widths and heights come from 32-bit header fields, so none of these products overflows.

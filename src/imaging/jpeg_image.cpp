@@ -7,7 +7,7 @@
 #include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
 #include "imaging/decode_stop.h"
-#include "imaging/imaging_messages.h"
+#include "platform/messages.h"
 
 extern "C" {
 #include <jerror.h>
@@ -239,7 +239,7 @@ void DecodeStep(Decompressor& d, void* context) {
 }
 
 [[noreturn]] void ThrowJpegError(int code) {
-  throw EJPEG(FormatMessage(msg::kJpegError, code));
+  throw EJPEG(FormatMessage(msg::kJpegError, {code}));
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "platform/byte_order.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 
 namespace qm {
 

@@ -9,9 +9,9 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/decode_budget.h"
-#include "imaging/imaging_messages.h"
 #include "imaging/png_image_data.h"
 #include "platform/byte_order.h"
+#include "platform/messages.h"
 
 namespace qm {
 
@@ -107,7 +107,7 @@ void TChunkIHDR::LoadFromStream(TByteReader& stream, uint32_t length) {
 
 void TChunkIHDR::PrepareImage() {
   const int bpp = PngBufferBitsPerPixel(ColorType, BitDepth);
-  if (bpp == 0) throw EPngError(FormatMessage(msg::kPngUnsupportedFormat, ColorType, BitDepth));
+  if (bpp == 0) throw EPngError(FormatMessage(msg::kPngUnsupportedFormat, {ColorType, BitDepth}));
   if (Width == 0 || Height == 0) throw EPngError(msg::kPngEmptyImage);
   // Only the first header owns the image; a repeated header is checked and otherwise kept as
   // data, so that a file cannot make the decoder hold several images.

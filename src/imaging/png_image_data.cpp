@@ -8,11 +8,11 @@
 
 #include "imaging/byte_stream.h"
 #include "imaging/decode_stop.h"
-#include "imaging/imaging_messages.h"
 #include "imaging/packed_pixels.h"
 #include "imaging/png_image.h"
 #include "imaging/png_rows.h"
 #include "platform/byte_order.h"
+#include "platform/messages.h"
 
 namespace qm {
 

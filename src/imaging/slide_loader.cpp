@@ -63,9 +63,4 @@ std::optional<TBitmap> DecodeSlidePicture(const std::string& name, std::vector<u
   return Decode(SlideDecoderFor(name), std::move(bytes));
 }
 
-std::string ErrorBoxText(const std::string& message) {
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
-  return message;
-}
-
 }  // namespace qm

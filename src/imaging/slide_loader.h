@@ -30,8 +30,4 @@ std::optional<TBitmap> LoadSlidePicture(const std::string& path);
 // `name`.
 std::optional<TBitmap> DecodeSlidePicture(const std::string& name, std::vector<uint8_t> bytes);
 
-// The text the error box shows for an exception's message: a period is appended when the last
-// character comes after "." in character order.
-std::string ErrorBoxText(const std::string& message);
-
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "platform/pixel_rows.h"
 #include "platform/stretch.h"
 
@@ -29,11 +30,11 @@ void TBitmap::SetSize(int width, int height, PixelFormat format) {
   // 2 GiB per bitmap at most: far beyond any screen, and safe for signed 32-bit row arithmetic.
   constexpr uint64_t kMaxBytes = uint64_t{1} << 31;
   if (static_cast<uint64_t>(row) * static_cast<uint64_t>(height) > kMaxBytes)
-    throw EOutOfMemory(kMsgOutOfMemory);
+    throw EOutOfMemory(msg::kOutOfMemory);
   try {
     pixels_ = PixelStore(row * static_cast<std::size_t>(height));
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory(kMsgOutOfMemory);
+    throw EOutOfMemory(msg::kOutOfMemory);
   }
   width_ = width;
   height_ = height;
@@ -91,7 +92,7 @@ void TBitmap::ConvertTo(PixelFormat format) {
 TBitmap TBitmap::ConvertedTo(PixelFormat format) const {
   if (format == format_) return *this;
   if (format != PixelFormat::pf32bit && format != PixelFormat::pf24bit)
-    throw EInvalidGraphic("Bitmap ist ungültig");
+    throw EInvalidGraphic(msg::kInvalidBitmap);
   TBitmap converted(width_, height_, format);
   converted.Transparent = Transparent;
   converted.TransparentColor = TransparentColor;

@@ -23,9 +23,6 @@ class Exception : public std::runtime_error {
     const char* ClassName() const noexcept override { return #Name; } \
   }
 
-// The framework's text for memory that cannot be had.
-inline constexpr char kMsgOutOfMemory[] = "Zu wenig Arbeitsspeicher";
-
 // Framework errors shared by several modules.
 QM_DECLARE_EXCEPTION(EStreamError, Exception);
 QM_DECLARE_EXCEPTION(EReadError, EStreamError);  // "Stream-Lesefehler"

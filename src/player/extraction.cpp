@@ -7,11 +7,11 @@
 
 #include "platform/byte_order.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "player/cp1252.h"
 #include "player/file_stream.h"
 #include "player/payload_errors.h"
 #include "player/payload_reader.h"
-#include "player/player_messages.h"
 #include "player/run_files.h"
 #include "player/temp_files.h"
 #include "player/zlib_streams.h"
@@ -55,7 +55,7 @@ std::unique_ptr<FileStream> CreatePictureFile(const std::string& fileName, std::
     }
     drawnInVain.push_back(name);
   }
-  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, EEXIST));
+  throw EFCreateError(FormatFileError(msg::kFileCreateError, path, EEXIST));
 }
 
 // A temporary copy, recorded for removal at the end of the show.
@@ -98,12 +98,12 @@ void ApplyGalleryHeader(const GalleryHeader& header, GallerySettingsSink& sink) 
 void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
              GallerySettingsSink& sink) {
   const uint64_t blockSize = compressed.Size();
-  if (blockSize <= kInflatedSizeFieldSize) throw EPayloadDamaged(kDamageTrailerOutside);
+  if (blockSize <= kInflatedSizeFieldSize) throw EPayloadDamaged(msg::kDamageTrailerOutside);
   compressed.Seek(blockSize - kInflatedSizeFieldSize);
   uint8_t sizeField[kInflatedSizeFieldSize];
   compressed.ReadBuffer(sizeField, sizeof sizeField);
   const uint32_t inflatedSize = LoadLittleEndian32(sizeField);
-  if (inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
+  if (inflatedSize == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
 
   // Deflate expands data at most 1032-fold, so a larger size field cannot be honest: reserve
   // no more than that.
@@ -121,7 +121,7 @@ void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
   try {
     inflated.ReadBuffer(headerBytes, sizeof headerBytes);
   } catch (const EReadError&) {
-    throw EPayloadDamaged(kDamageShortHeader);
+    throw EPayloadDamaged(msg::kDamageShortHeader);
   }
   const GalleryHeader header = DecodeGalleryHeader(headerBytes);
   state.slideCount = header.count;
@@ -136,7 +136,7 @@ void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
     std::string path;
     std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.fileName), path);
     state.slides.back().path = path;
-    if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
+    if (head.dataSize > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
     picture->Reserve(head.dataSize);
     picture->CopyFrom(inflated, head.dataSize);
     remaining -= head.dataSize;
@@ -152,7 +152,7 @@ bool RunStartupExtraction(const std::string& executable, PlayerState& state,
     // Each slide takes a temporary name: a count the name space cannot hold is refused before
     // anything is written.
     const std::optional<int32_t> count = PeekSlideCount(executable);
-    if (count && *count > kMaxSlidesForTempNames) throw EPayloadDamaged(kDamageTooManySlides);
+    if (count && *count > kMaxSlidesForTempNames) throw EPayloadDamaged(msg::kDamageTooManySlides);
     ReserveRunFiles(2 + 2 * static_cast<std::size_t>(std::max(count.value_or(0), 0)));
     const std::string directory = GetTempPath();
     const std::unique_ptr<FileStream> compressed = CreateCopyFile(directory);

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/exception.h"
-#include "player/player_messages.h"
+#include "platform/messages.h"
 
 namespace qm {
 
@@ -14,11 +14,11 @@ FileStream::FileStream(const std::string& path, Mode mode) : path_(path) {
   switch (mode) {
     case Mode::kOpenRead:
       file_ = NativeFile::Open(path, NativeFile::Mode::kRead, error);
-      if (!file_.Valid()) throw EFOpenError(FormatFileError(kMsgFileOpenError, path, error));
+      if (!file_.Valid()) throw EFOpenError(FormatFileError(msg::kFileOpenError, path, error));
       break;
     case Mode::kCreate:
       file_ = NativeFile::Open(path, NativeFile::Mode::kCreateOrTruncate, error);
-      if (!file_.Valid()) throw EFCreateError(FormatFileError(kMsgFileCreateError, path, error));
+      if (!file_.Valid()) throw EFCreateError(FormatFileError(msg::kFileCreateError, path, error));
       break;
   }
 }
@@ -28,7 +28,7 @@ std::unique_ptr<FileStream> FileStream::TryCreateNew(const std::string& path) {
   NativeFile file = NativeFile::Open(path, NativeFile::Mode::kCreateNew, error);
   if (file.Valid()) return std::unique_ptr<FileStream>(new FileStream(path, std::move(file)));
   if (error == EEXIST) return nullptr;
-  throw EFCreateError(FormatFileError(kMsgFileCreateError, path, error));
+  throw EFCreateError(FormatFileError(msg::kFileCreateError, path, error));
 }
 
 std::unique_ptr<FileStream> FileStream::Adopt(std::string path, NativeFile file) {
@@ -45,7 +45,7 @@ FileStream::~FileStream() {
 void FileStream::Close() {
   if (file_.Valid()) {
     ReleaseReserve();
-    if (!file_.Close(error_)) throw EWriteError(kMsgWriteError);
+    if (!file_.Close(error_)) throw EWriteError(msg::kStreamWriteError);
   }
 }
 
@@ -53,7 +53,7 @@ void FileStream::ReadBuffer(void* buffer, std::size_t count) {
   auto* p = static_cast<uint8_t*>(buffer);
   while (count > 0) {
     const int64_t n = file_.Read(p, count, error_);
-    if (n <= 0) throw EReadError(kMsgReadError);
+    if (n <= 0) throw EReadError(msg::kStreamReadError);
     p += n;
     count -= static_cast<std::size_t>(n);
     position_ += static_cast<uint64_t>(n);
@@ -64,7 +64,7 @@ void FileStream::WriteBuffer(const void* buffer, std::size_t count) {
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
     const int64_t n = file_.Write(p, count, error_);
-    if (n <= 0) throw EWriteError(kMsgWriteError);
+    if (n <= 0) throw EWriteError(msg::kStreamWriteError);
     p += n;
     count -= static_cast<std::size_t>(n);
     position_ += static_cast<uint64_t>(n);
@@ -76,7 +76,7 @@ void FileStream::Reserve(uint64_t size) {
 }
 
 void FileStream::SetMode(unsigned mode) {
-  if (!file_.SetMode(mode, error_)) throw EWriteError(kMsgWriteError);
+  if (!file_.SetMode(mode, error_)) throw EWriteError(msg::kStreamWriteError);
 }
 
 void FileStream::ReleaseReserve() {
@@ -85,14 +85,14 @@ void FileStream::ReleaseReserve() {
 }
 
 void FileStream::Seek(uint64_t position) {
-  if (!file_.Seek(position)) throw EReadError(kMsgReadError);
+  if (!file_.Seek(position)) throw EReadError(msg::kStreamReadError);
   position_ = position;
 }
 
 uint64_t FileStream::Size() const {
   NativeFile::Info info;
   int error = 0;
-  if (!file_.Stat(info, error)) throw EReadError(kMsgReadError);
+  if (!file_.Stat(info, error)) throw EReadError(msg::kStreamReadError);
   return info.size;
 }
 
@@ -107,7 +107,7 @@ void FileStream::CopyFrom(FileStream& source, uint64_t count) {
       // and reports a short source as a read error.
       if (n < 0 && error != EXDEV && error != ENOSYS && error != EINVAL && error != EOPNOTSUPP) {
         error_ = error;
-        throw EWriteError(kMsgWriteError);
+        throw EWriteError(msg::kStreamWriteError);
       }
       CopyFrom(static_cast<ByteSource&>(source), count);
       return;

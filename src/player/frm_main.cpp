@@ -7,10 +7,10 @@
 
 #include "imaging/slide_loader.h"
 #include "picshow/style_catalogue.h"
+#include "platform/messages.h"
 #include "platform/stretch.h"
 #include "player/cp1252.h"
 #include "player/error_boxes.h"
-#include "player/player_messages.h"
 
 namespace qm {
 
@@ -56,7 +56,7 @@ bool TfrmMain::FormCreate(const std::string& executable) {
   std::string reason;
   if (RunStartupExtraction(executable, state_, *this, &reason)) return true;
   startupFailed_ = true;
-  window_.MessageBox(kStartupErrorCaption, kStartupErrorText);
+  window_.MessageBox(msg::kStartupErrorCaption, msg::kStartupErrorText);
   quitRequested_ = true;  // taken up when the message loop runs
   return false;
 }
@@ -401,7 +401,7 @@ std::optional<TBitmap> TfrmMain::LoadSlide(const recImgItems& slide) {
 }
 
 void TfrmMain::SlideFailed(const std::exception& e) {
-  window_.MessageBox(kApplicationTitle, ErrorBoxText(e.what()));
+  window_.MessageBox(msg::kApplicationTitle, ErrorBoxText(e.what()));
 }
 
 void TfrmMain::GoToSlide(int32_t position) {

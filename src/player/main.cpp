@@ -1,9 +1,9 @@
 // The Quenmora player: a presentation is this program with a gallery payload appended.
 #include <cstdio>
 
+#include "platform/messages.h"
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
-#include "player/player_messages.h"
 #include "player/player_window.h"
 #include "player/run_files.h"
 
@@ -19,9 +19,9 @@ int main() {
     // No display at all, or a screen the player cannot draw on: the reason, in a box where
     // one can be drawn, else on standard error.
     if (noDisplay)
-      std::fprintf(stderr, "%s: %s\n", qm::kApplicationTitle, error.c_str());
+      std::fprintf(stderr, "%s: %s\n", qm::msg::kApplicationTitle, error.c_str());
     else
-      qm::ShowStandaloneMessageBox(qm::kApplicationTitle, error);
+      qm::ShowStandaloneMessageBox(qm::msg::kApplicationTitle, error);
     return 1;
   }
   qm::TfrmMain frmMain(*window);

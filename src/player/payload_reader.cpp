@@ -21,24 +21,24 @@ void Skip(ByteSource& source, uint64_t count) {
 }  // namespace
 
 uint32_t ReadPayloadStart(FileStream& file, uint64_t length) {
-  if (length < kPayloadTrailerSize) throw EPayloadDamaged(kDamageNoTrailer);
+  if (length < kPayloadTrailerSize) throw EPayloadDamaged(msg::kDamageNoTrailer);
   uint8_t trailer[kPayloadTrailerSize];
   file.Seek(length - kPayloadTrailerSize);
   file.ReadBuffer(trailer, sizeof trailer);
   const uint32_t start = LoadLittleEndian32(trailer);
   // The block holds at least the inflated-size field and one byte of zlib stream.
   if (static_cast<uint64_t>(start) + kPayloadTrailerSize + kInflatedSizeFieldSize >= length)
-    throw EPayloadDamaged(kDamageTrailerOutside);
+    throw EPayloadDamaged(msg::kDamageTrailerOutside);
   return start;
 }
 
 SlideRecordHead ReadSlideRecordHead(ByteSource& source, uint64_t& remaining) {
-  if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(kDamageRecordPastEnd);
+  if (remaining < kSlideRecordHeadSize) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
   uint8_t bytes[kSlideRecordHeadSize];
   source.ReadBuffer(bytes, sizeof bytes);
   remaining -= kSlideRecordHeadSize;
   SlideRecordHead head = DecodeSlideRecordHead(bytes);
-  if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(kDamageBadFileName);
+  if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(msg::kDamageBadFileName);
   return head;
 }
 
@@ -69,18 +69,18 @@ PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
   uint8_t zhead[2] = {0, 0};
   if (s.compressedSize >= 2) file.ReadBuffer(zhead, 2);
   if ((zhead[0] & 0x0F) != 8 || ((zhead[0] << 8) | zhead[1]) % 31 != 0)
-    throw notAPayload(kDamageBadStream);
-  if (s.inflatedSize == 0) throw EPayloadDamaged(kDamageInflatedZero);
+    throw notAPayload(msg::kDamageBadStream);
+  if (s.inflatedSize == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
 
   InflateStream z(file, s.payloadStart, streamEnd);
   uint8_t headerBytes[kGalleryHeaderSize];
-  if (s.inflatedSize < kGalleryHeaderSize) throw EPayloadDamaged(kDamageShortHeader);
+  if (s.inflatedSize < kGalleryHeaderSize) throw EPayloadDamaged(msg::kDamageShortHeader);
   z.ReadBuffer(headerBytes, sizeof headerBytes);
   s.header = DecodeGalleryHeader(headerBytes);
   uint64_t remaining = s.inflatedSize - kGalleryHeaderSize;
   for (int32_t k = 0; k < s.header.count; ++k) {
     SlideRecordHead head = ReadSlideRecordHead(z, remaining);
-    if (head.dataSize > remaining) throw EPayloadDamaged(kDamageRecordPastEnd);
+    if (head.dataSize > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
     Skip(z, head.dataSize);
     remaining -= head.dataSize;
     s.slides.push_back(std::move(head));

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "platform/native_files.h"
-#include "player/player_messages.h"
 
 namespace qm {
 
@@ -45,7 +45,7 @@ std::unique_ptr<FileStream> CreateTempFile(const std::string& directory) {
     std::snprintf(name, sizeof name, "~tm%X.tmp", number);
     if (auto file = FileStream::TryCreateNew(directory + name)) return file;
   }
-  throw EFCreateError(FormatFileError(kMsgFileCreateError, directory + "~tm*.tmp", EEXIST));
+  throw EFCreateError(FormatFileError(msg::kFileCreateError, directory + "~tm*.tmp", EEXIST));
 }
 
 std::string GetTempFileName(const std::string& directory) {

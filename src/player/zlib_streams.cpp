@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "player/payload_errors.h"
-#include "player/player_messages.h"
 
 namespace qm {
 
@@ -44,16 +44,16 @@ std::size_t InflateStream::Inflate(uint8_t* out, std::size_t count) {
     const std::size_t got = want - z_.avail_out;
     produced += got;
     if (rc == Z_BUF_ERROR && got == 0 && z_.avail_in == 0 && remaining_in_ == 0)
-      throw EPayloadDamaged(kDamageStreamTruncated);
+      throw EPayloadDamaged(msg::kDamageStreamTruncated);
     if (rc == Z_STREAM_END) {
       ended_ = true;
     } else if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT) {
-      throw EPayloadDamaged(std::string(kDamageBadStream) + " (" +
+      throw EPayloadDamaged(std::string(msg::kDamageBadStream) + " (" +
                             (z_.msg ? z_.msg : "invalid data") + ")");
     } else if (rc == Z_MEM_ERROR) {
       throw EOutOfMemory("zlib: out of memory");
     } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      throw EPayloadDamaged(kDamageBadStream);
+      throw EPayloadDamaged(msg::kDamageBadStream);
     }
   }
   total_out_ += produced;
@@ -62,13 +62,13 @@ std::size_t InflateStream::Inflate(uint8_t* out, std::size_t count) {
 
 void InflateStream::ReadBuffer(void* buffer, std::size_t count) {
   if (Inflate(static_cast<uint8_t*>(buffer), count) != count)
-    throw EPayloadDamaged(kDamageInflatedShort);
+    throw EPayloadDamaged(msg::kDamageInflatedShort);
 }
 
 void InflateStream::VerifyEnd() {
   uint8_t extra[256];
   while (!ended_) {
-    if (Inflate(extra, sizeof extra) != 0) throw EPayloadDamaged(kDamageInflatedLong);
+    if (Inflate(extra, sizeof extra) != 0) throw EPayloadDamaged(msg::kDamageInflatedLong);
   }
 }
 

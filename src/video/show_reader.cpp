@@ -25,7 +25,7 @@ class PayloadPictures final : public SlidePictures {
     file_.Seek(stream_end);
     file_.ReadBuffer(word, sizeof word);
     remaining_ = LoadLittleEndian32(word);
-    if (remaining_ < kGalleryHeaderSize) throw EPayloadDamaged(kDamageShortHeader);
+    if (remaining_ < kGalleryHeaderSize) throw EPayloadDamaged(msg::kDamageShortHeader);
     z_ = std::make_unique<InflateStream>(file_, start, stream_end);
     uint8_t header[kGalleryHeaderSize];
     z_->ReadBuffer(header, sizeof header);
@@ -34,7 +34,7 @@ class PayloadPictures final : public SlidePictures {
 
   std::optional<TBitmap> Next() override {
     const SlideRecordHead head = ReadSlideRecordHead(*z_, remaining_);
-    if (head.dataSize > remaining_) throw EPayloadDamaged(kDamageRecordPastEnd);
+    if (head.dataSize > remaining_) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
     std::vector<uint8_t> bytes(head.dataSize);
     z_->ReadBuffer(bytes.data(), bytes.size());
     remaining_ -= head.dataSize;

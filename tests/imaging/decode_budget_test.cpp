@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "imaging/decode_budget.h"
-#include "imaging/imaging_messages.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "tests/imaging/test_pictures.h"
 
 namespace qm {
@@ -87,7 +87,7 @@ class DecodeBudgetTest : public ::testing::Test {
     } catch (const Exception& e) {
       const bool png = std::string(p.name).ends_with(".png");
       EXPECT_STREQ(e.ClassName(), png ? "EPngError" : "EOutOfMemory");
-      EXPECT_STREQ(e.what(), png ? msg::kPngTooLarge : kMsgOutOfMemory);
+      EXPECT_STREQ(e.what(), png ? msg::kPngTooLarge : msg::kOutOfMemory);
     }
   }
 };

@@ -10,6 +10,7 @@
 #include "imaging/png_image.h"
 #include "imaging/slide_loader.h"
 #include "platform/exception.h"
+#include "platform/messages.h"
 #include "tests/imaging/test_pictures.h"
 #include "tools/commands.h"
 #include "tools/tool_messages.h"

@@ -200,52 +200,54 @@ TEST_F(ExtractionTest, DamagedPayloadsFail) {
     const char* reason;
   };
   std::vector<Case> cases;
-  cases.push_back({"file shorter than the trailer", {1, 2, 3}, kDamageNoTrailer});
-  cases.push_back({"bare player", player, kDamageTrailerOutside});
+  cases.push_back({"file shorter than the trailer", {1, 2, 3}, msg::kDamageNoTrailer});
+  cases.push_back({"bare player", player, msg::kDamageTrailerOutside});
   Bytes pastEnd = good;
   StoreLittleEndian32(pastEnd.data() + pastEnd.size() - 4, static_cast<uint32_t>(good.size() + 10));
-  cases.push_back({"trailer past the end", pastEnd, kDamageTrailerOutside});
+  cases.push_back({"trailer past the end", pastEnd, msg::kDamageTrailerOutside});
   Bytes noBlock = good;
   StoreLittleEndian32(noBlock.data() + noBlock.size() - 4, static_cast<uint32_t>(good.size() - 8));
-  cases.push_back({"trailer leaves no block", noBlock, kDamageTrailerOutside});
+  cases.push_back({"trailer leaves no block", noBlock, msg::kDamageTrailerOutside});
   Bytes corrupt = good;
   corrupt[player.size() + stream.size() / 2] ^= 0xFF;
   cases.push_back({"corrupt deflate data", corrupt, nullptr});
   Bytes adler = good;
   adler[player.size() + stream.size() - 1] ^= 0x01;
-  cases.push_back({"Adler-32 mismatch", adler, kDamageBadStream});
+  cases.push_back({"Adler-32 mismatch", adler, msg::kDamageBadStream});
   Bytes badHeader = good;
   badHeader[player.size()] = 0x77;
-  cases.push_back({"bad zlib header", badHeader, kDamageBadStream});
+  cases.push_back({"bad zlib header", badHeader, msg::kDamageBadStream});
   cases.push_back({"inflated size larger than the data", test::Presentation(player, stream, n + 1),
-                   kDamageInflatedShort});
+                   msg::kDamageInflatedShort});
   cases.push_back({"inflated size smaller than the data", test::Presentation(player, stream, n - 1),
-                   kDamageInflatedLong});
-  cases.push_back({"inflated size 0", test::Presentation(player, stream, 0), kDamageInflatedZero});
-  Bytes truncatedStream(stream.begin(), stream.end() - 10);
+                   msg::kDamageInflatedLong});
   cases.push_back(
-      {"stream cut short", test::Presentation(player, truncatedStream, n), kDamageStreamTruncated});
+      {"inflated size 0", test::Presentation(player, stream, 0), msg::kDamageInflatedZero});
+  Bytes truncatedStream(stream.begin(), stream.end() - 10);
+  cases.push_back({"stream cut short", test::Presentation(player, truncatedStream, n),
+                   msg::kDamageStreamTruncated});
   const Bytes shortHeader(inflated.begin(), inflated.begin() + 100);
   cases.push_back({"header cut short", test::Presentation(player, test::Deflate(shortHeader), 100),
-                   kDamageShortHeader});
+                   msg::kDamageShortHeader});
   GalleryHeader tooMany = h;
   tooMany.count = 3;
   const Bytes tooManyBytes = test::InflatedPayload(tooMany, two);
   cases.push_back({"count larger than the records",
                    test::Presentation(player, test::Deflate(tooManyBytes),
                                       static_cast<uint32_t>(tooManyBytes.size())),
-                   kDamageRecordPastEnd});
+                   msg::kDamageRecordPastEnd});
   Bytes cut(inflated.begin(), inflated.end() - 1);
   cases.push_back(
       {"last record's data past the end",
        test::Presentation(player, test::Deflate(cut), static_cast<uint32_t>(cut.size())),
-       kDamageRecordPastEnd});
+       msg::kDamageRecordPastEnd});
   for (const char* bad : {"../evil.jpg", "sub/x.jpg", "..", ".", "", "a\\b.jpg"}) {
-    cases.push_back({bad, test::SimplePresentation(h, {{bad, "", {1, 2}}}), kDamageBadFileName});
+    cases.push_back(
+        {bad, test::SimplePresentation(h, {{bad, "", {1, 2}}}), msg::kDamageBadFileName});
   }
   cases.push_back({"NUL in a name",
                    test::SimplePresentation(h, {{std::string("x\0y.jpg", 7), "", {1}}}),
-                   kDamageBadFileName});
+                   msg::kDamageBadFileName});
 
   const std::string outside = outside_ + "/evil.jpg";
   for (const Case& c : cases) {
@@ -302,7 +304,7 @@ TEST_F(ExtractionTest, TheRunsFilesAreExactlyTheseAndRemovingThemSparesOthers) {
   // The most slides the names allow is no damage of its own: this one fails for its records.
   std::string error;
   EXPECT_FALSE(Run(counted(65533, {}), &error));
-  EXPECT_NE(error.find(kDamageRecordPastEnd), std::string::npos) << error;
+  EXPECT_NE(error.find(msg::kDamageRecordPastEnd), std::string::npos) << error;
   RemoveRunFiles();
 }
 

@@ -7,8 +7,8 @@
 #include <deque>
 #include <string>
 
+#include "platform/messages.h"
 #include "platform/native_files.h"
-#include "player/player_messages.h"
 #include "player/player_window.h"
 #include "player/run_files.h"
 
@@ -99,8 +99,8 @@ bool Win32PlayerWindow::Create(std::string* error) {
   }
   // Top-most tool window (no taskbar button), no frame.
   hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kWindowClass,
-                          WideFromUtf8(kMainWindowCaption).c_str(), WS_POPUP, 0, 0, width_, height_,
-                          nullptr, nullptr, instance, this);
+                          WideFromUtf8(msg::kMainWindowCaption).c_str(), WS_POPUP, 0, 0, width_,
+                          height_, nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) {
     if (error) *error = "the window cannot be created";
     return false;

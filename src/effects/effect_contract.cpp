@@ -21,16 +21,6 @@ TProgressMetrics CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Prog
   return m;
 }
 
-void CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Progress, int32_t& W, int32_t& H,
-                         int32_t& PW, int32_t& PH, int32_t& StepSpan) {
-  const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
-  W = m.W;
-  H = m.H;
-  PW = m.PW;
-  PH = m.PH;
-  StepSpan = m.StepSpan;
-}
-
 void MirrorCopyRect(TBitmap& Dest, TRect DestRect, const TBitmap& Source, TRect SourceRect,
                     bool MirrorHorizontal, bool MirrorVertical) {
   IntersectRect(SourceRect, SourceRect, TRect{0, 0, Source.Width(), Source.Height()});

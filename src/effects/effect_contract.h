@@ -99,9 +99,6 @@ struct TProgressMetrics {
 };
 
 TProgressMetrics CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Progress);
-// The same, written to five variables in the order W, H, PW, PH, StepSpan.
-void CalcProgressMetrics(const TRect& R, uint32_t Step, int32_t Progress, int32_t& W, int32_t& H,
-                         int32_t& PW, int32_t& PH, int32_t& StepSpan);
 
 // Stretch-copies SourceRect of Source onto DestRect of Dest, mirrored horizontally and/or
 // vertically. SourceRect is first clipped to the source bitmap (an empty intersection draws

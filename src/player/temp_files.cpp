@@ -1,11 +1,5 @@
 #include "player/temp_files.h"
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -55,40 +49,5 @@ std::string GetTempFileName(const std::string& directory) {
 std::string GetTempFile() {
   return GetTempFileName(GetTempPath());
 }
-
-#ifndef _WIN32
-namespace {
-
-bool IsPrivateFolder(const std::string& path, uid_t user) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user &&
-         (st.st_mode & 077) == 0;
-}
-
-}  // namespace
-
-bool SetRuntimeFolderWhenUnset() {
-  if (const char* set = std::getenv("XDG_RUNTIME_DIR"); set && *set) return true;
-  std::string directory = GetTempPath();
-  if (directory[0] != '/') {
-    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    if (cwd) directory = std::string(cwd.get()) + "/" + directory;
-  }
-  const uid_t user = ::getuid();
-  const passwd* account = ::getpwuid(user);
-  std::string folder = directory + "runtime-" +
-                       (account && *account->pw_name ? account->pw_name : std::to_string(user));
-  bool made = ::mkdir(folder.c_str(), 0700) == 0;
-  if (!made && errno == EEXIST) {
-    made = IsPrivateFolder(folder, user);
-    if (std::string fresh = folder + "-XXXXXX"; !made && ::mkdtemp(fresh.data())) {
-      folder = fresh;
-      made = true;
-    }
-  }
-  ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-  return made;
-}
-#endif
 
 }  // namespace qm

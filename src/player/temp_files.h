@@ -33,15 +33,4 @@ void SetTempFileNameStartForTesting(int number);
 // GetTempFileName in GetTempPath().
 std::string GetTempFile();
 
-#ifndef _WIN32
-// The framework keeps per-user runtime files in $XDG_RUNTIME_DIR; when that is not set it picks
-// a folder of its own, which lies outside the temporary directory when $TMPDIR is relative or
-// missing. So when it is not set, this sets it to "runtime-<user>" in the temporary directory
-// (as an absolute path), created owner-only. An existing folder of that name is used only when
-// it is a directory (not a link) of this user that nobody else may enter; otherwise a fresh
-// "runtime-<user>-XXXXXX" is made. Returns false when no folder could be made (the temporary
-// directory is missing or cannot be written); the variable then names the folder anyway.
-bool SetRuntimeFolderWhenUnset();
-#endif
-
 }  // namespace qm

@@ -95,13 +95,6 @@ uint32_t WindowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t pro
 
 }  // namespace
 
-double TimeoutScale() {
-  const char* text = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
-  if (text == nullptr) return 1.0;
-  const double scale = std::atof(text);
-  return scale > 0 ? scale : 1.0;
-}
-
 XSession::XSession(int width, int height, const XSessionOptions& options) {
   int fds[2];
   if (pipe(fds) != 0) return;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "tests/support/shell.h"
 
 struct xcb_connection_t;
 
@@ -98,10 +99,6 @@ class Process {
   pid_t pid_ = -1;
   std::optional<int> status_;
 };
-
-// The factor every timeout of the end-to-end tests is multiplied by: the environment variable
-// QUENMORA_TEST_TIMEOUT_SCALE (a positive number, 1 when unset), for slow or loaded machines.
-double TimeoutScale();
 
 // Polls `condition` every 50 ms until it holds or `timeout` (times TimeoutScale()) passes.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

@@ -37,9 +37,6 @@ TEST(CalcProgressMetrics, WorkedExamples) {
   EXPECT_EQ(CalcProgressMetrics(TRect{0, 0, 45, 10}, 1, 50).StepSpan, 1);
   // Empty picture: PH comes from a division by 0.
   EXPECT_EQ(CalcProgressMetrics(TRect{0, 0, 0, 0}, 4, 50), (TProgressMetrics{0, 0, 0, -1, 0}));
-  int32_t W, H, PW, PH, StepSpan;
-  CalcProgressMetrics(TRect{0, 0, 800, 600}, 4, 33, W, H, PW, PH, StepSpan);
-  EXPECT_EQ((TProgressMetrics{W, H, PW, PH, StepSpan}), (TProgressMetrics{800, 600, 264, 198, 36}));
 }
 
 TEST(MirrorCopyRect, HorizontalMirrorCoversTwoMoreColumnsOnTheRight) {

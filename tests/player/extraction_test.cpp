@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -367,74 +366,6 @@ TEST_F(ExtractionTest, PresentationsTheToolWritesExtractExactly) {
   ASSERT_EQ(state_.slides.size(), slides.size());
   for (std::size_t k = 0; k < slides.size(); ++k)
     EXPECT_EQ(test::ReadFile(state_.slides[k].path), slides[k].data) << slides[k].fileName;
-}
-
-// The framework's runtime folder, when the session names none: in the temporary directory,
-// owner-only, and never a folder or link that someone else could have put there.
-TEST(RuntimeFolder, MadeOwnerOnlyInsideTheTemporaryDirectory) {
-  const char* session = std::getenv("XDG_RUNTIME_DIR");
-  const std::string saved = session ? session : "";
-  test::PrivateTempDir tmp;
-  namespace fs = std::filesystem;
-  auto isPrivateFolder = [](const std::string& path) {
-    return fs::is_directory(fs::symlink_status(path)) &&
-           fs::status(path).permissions() == fs::perms::owner_all;
-  };
-
-  auto setFolder = [] {
-    EXPECT_TRUE(SetRuntimeFolderWhenUnset());
-    return std::string(std::getenv("XDG_RUNTIME_DIR"));
-  };
-  setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
-  EXPECT_EQ(setFolder(), "/run/user/1000");
-
-  setenv("XDG_RUNTIME_DIR", "", 1);
-  const std::string own = setFolder();
-  EXPECT_EQ(own.rfind(tmp.Path() + "/runtime-", 0), 0u) << own;
-  EXPECT_TRUE(isPrivateFolder(own));
-  unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(setFolder(), own) << "our own private folder is used again";
-
-  // Anything else at that name is left alone for a fresh folder beside it.
-  const std::pair<const char*, std::function<void()>> planted[] = {
-      {"a folder others may enter",
-       [&] {
-         fs::create_directory(own);
-         fs::permissions(own, fs::perms::owner_all | fs::perms::others_exec);
-       }},
-      {"a link to a private folder", [&] { fs::create_directory_symlink(tmp.Path(), own); }},
-      {"a file", [&] { test::WriteFile(own, {}); }},
-  };
-  for (const auto& [what, plant] : planted) {
-    fs::remove_all(own);
-    plant();
-    unsetenv("XDG_RUNTIME_DIR");
-    const std::string folder = setFolder();
-    EXPECT_EQ(folder.rfind(own + "-", 0), 0u) << what << ": " << folder;
-    EXPECT_TRUE(isPrivateFolder(folder)) << what;
-    fs::remove_all(folder);
-  }
-
-  // A relative temporary directory becomes an absolute runtime folder.
-  fs::remove_all(own);
-  const std::string cwd = fs::current_path();
-  fs::current_path(tmp.Path());
-  fs::create_directory("rel");
-  setenv("TMPDIR", "rel", 1);
-  unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(setFolder().rfind(tmp.Path() + "/rel/runtime-", 0), 0u);
-  fs::current_path(cwd);
-
-  // No temporary directory: no folder, and the caller is told.
-  setenv("TMPDIR", (tmp.Path() + "/missing").c_str(), 1);
-  unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_FALSE(SetRuntimeFolderWhenUnset());
-  EXPECT_FALSE(fs::exists(tmp.Path() + "/missing"));
-
-  if (session)
-    setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-  else
-    unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -427,10 +427,9 @@ TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
     test::WriteFile(in, test::AssembleBmp(test::BmpInfoHeader(40, size, size, 1),
                                           {0, 0, 0, 0, 255, 255, 255, 0}, test::Bytes(8, 0x55)));
     const pid_t pid = StartTool({"decode", in, out});
-    int status = -1;
     rusage usage{};
-    EXPECT_EQ(wait4(pid, &status, 0, &usage), pid);
-    EXPECT_EQ(status, 0) << size;
+    const std::optional<int> status = test::WaitForExit(pid, 60, &usage);
+    EXPECT_EQ(status, std::optional<int>(0)) << size;
     return usage.ru_maxrss;
   };
   const long baseline = peakKilobytes(1);

@@ -25,9 +25,13 @@ RunResult Shell(const std::string& command) {
   return r;
 }
 
-std::optional<int> WaitForExit(pid_t pid, double seconds, rusage* usage) {
+double TimeoutScale() {
   const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
-  const double factor = scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0;
+  return scale && std::atof(scale) > 0 ? std::atof(scale) : 1.0;
+}
+
+std::optional<int> WaitForExit(pid_t pid, double seconds, rusage* usage) {
+  const double factor = TimeoutScale();
   // The process's descriptor becomes readable when it ends.
   const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   pollfd p{fd, POLLIN, 0};

@@ -27,7 +27,11 @@ struct RunResult {
 // Runs a shell command line, capturing standard output and error together.
 RunResult Shell(const std::string& command);
 
-// Waits at most `seconds`, times QUENMORA_TEST_TIMEOUT_SCALE, for the child `pid` to end and
+// QUENMORA_TEST_TIMEOUT_SCALE (1 when unset): how much longer than usual a loaded or
+// instrumented run may take.
+double TimeoutScale();
+
+// Waits at most `seconds`, times TimeoutScale(), for the child `pid` to end and
 // returns its wait status; nothing when it did not end in time (it is then killed and reaped).
 // `usage`, when given, receives what the child used (its peak memory in ru_maxrss).
 std::optional<int> WaitForExit(pid_t pid, double seconds, rusage* usage = nullptr);

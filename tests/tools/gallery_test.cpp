@@ -274,13 +274,15 @@ TEST(GalleryInterrupted, StopsItsWorkersAndLeavesNothingBehind) {
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv, environ), 0);
   // Interrupt it once the first preview is written, while the others are being rendered.
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  const auto give_up =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(60 * test::TimeoutScale());
   bool rendering = false;
   while (!rendering && std::chrono::steady_clock::now() < give_up) {
     for (const auto& e : fs::directory_iterator(dir))
       rendering |= fs::exists(e.path() / "styles" / "001.png");
     if (!rendering) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  if (!rendering) test::WaitForExit(pid, 0);  // ends and reaps it
   ASSERT_TRUE(rendering);
   // To the tool alone, as a service manager or kill sends it: it ends within a second (the
   // limit allows for a loaded machine; without the mend it renders on for half a minute).
@@ -312,7 +314,8 @@ test::RunResult GalleryWhile(const std::string& dir, const std::string& out,
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   if (spawned != 0) return {-1, "spawn"};
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  const auto give_up =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(60 * test::TimeoutScale());
   for (bool rendering = false; !rendering && std::chrono::steady_clock::now() < give_up;) {
     for (const auto& e : fs::directory_iterator(dir))
       rendering |= fs::exists(e.path() / "styles" / "001.png");

@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "photos/prepare.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
 using qm::TBitmap;
 using qm::photos::Size;
+using qm::test::Psnr;
 
 std::vector<uint8_t> Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -96,17 +98,6 @@ TBitmap Reference(const TBitmap& src, Size target, bool linear) {
         out.ScanLine(y)[x * 3 + c] = static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
       }
   return out;
-}
-
-double Psnr(const TBitmap& a, const TBitmap& b) {
-  double sum = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int i = 0; i < a.Width() * 3; ++i) {
-      const double d = a.ScanLine(y)[i] - b.ScanLine(y)[i];
-      sum += d * d;
-    }
-  const double mse = sum / (3.0 * a.Width() * a.Height());
-  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255 / mse);
 }
 
 double Luma(const TBitmap& b, int x, int y) {

@@ -298,18 +298,6 @@ Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha) {
   return {};
 }
 
-double Psnr(const TBitmap& a, const TBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return 0;
-  double sum = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int i = 0; i < a.Width() * 3; ++i) {
-      const double d = a.ScanLine(y)[i] - b.ScanLine(y)[i];
-      sum += d * d;
-    }
-  const double mse = sum / (3.0 * a.Width() * a.Height());
-  return mse == 0 ? 100 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
 TBitmap DecodeSlide(const std::string& fileName, const Bytes& data) {
   TBitmap b;
   switch (SlideDecoderFor(fileName)) {

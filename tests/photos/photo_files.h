@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "tests/support/pixels.h"
 
 namespace qm::test {
 
@@ -38,9 +39,6 @@ enum class Encoding { kTiff, kGif, kWebpLossy, kWebpLossless, kHeic, kAvif };
 // `pixels` in the format; the WebP gets an alpha channel when `alpha` (left half opaque,
 // right half see-through).
 Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha = false);
-
-// Peak signal-to-noise ratio in dB of two 24-bit bitmaps of one size (100 when identical).
-double Psnr(const TBitmap& a, const TBitmap& b);
 
 // Decoded as the player decodes a slide: by the file name's extension.
 TBitmap DecodeSlide(const std::string& fileName, const Bytes& data);

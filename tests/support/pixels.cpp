@@ -1,5 +1,7 @@
 #include "tests/support/pixels.h"
 
+#include <cmath>
+
 #include "platform/stretch.h"
 
 namespace qm::test {
@@ -41,6 +43,18 @@ bool AllPixels(const TBitmap& b, TColor color) {
     for (int x = 0; x < b.Width(); ++x)
       if (PixelAt(b, x, y) != color) return false;
   return true;
+}
+
+double Psnr(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return 0;
+  double sum = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int i = 0; i < a.Width() * 3; ++i) {
+      const double d = a.ScanLine(y)[i] - b.ScanLine(y)[i];
+      sum += d * d;
+    }
+  const double mse = sum / (3.0 * a.Width() * a.Height());
+  return mse == 0 ? 100 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 }  // namespace qm::test

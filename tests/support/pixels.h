@@ -22,4 +22,8 @@ TBitmap Solid(int w, int h, TColor color);
 TColor PixelAt(const TBitmap& b, int x, int y);
 bool AllPixels(const TBitmap& b, TColor color);
 
+// Peak signal-to-noise ratio in dB of two 24-bit bitmaps (100 when identical, 0 when their
+// sizes differ).
+double Psnr(const TBitmap& a, const TBitmap& b);
+
 }  // namespace qm::test

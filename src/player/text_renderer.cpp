@@ -144,6 +144,10 @@ std::u32string Utf8ToUtf32(std::string_view text) {
       ok = (next & 0xC0) == 0x80;
       c = (c << 6) | (next & 0x3F);
     }
+    // Overlong forms, surrogates and values past U+10FFFF are not text: one replacement
+    // character for their lead byte, as for any other malformed sequence.
+    static constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+    ok = ok && c >= kShortest[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
     out += ok ? c : U'\uFFFD';
     i += ok ? static_cast<std::size_t>(extra) + 1 : 1;
   }

@@ -40,6 +40,11 @@ TEST(TextCodes, Cp1252AndUtf8ToUnicode) {
   EXPECT_EQ(Utf8ToUtf32("a\xff"
                         "b\xc3"),
             U"a\uFFFDb\uFFFD");
+  // Overlong, surrogate and out-of-range sequences: a replacement for the lead byte, each
+  // continuation byte on its own.
+  EXPECT_EQ(Utf8ToUtf32("\xc0\x80|\xed\xa0\x80|\xf4\x90\x80\x80|\xf7\xbf\xbf\xbf|\xf4\x8f\xbf\xbf"),
+            U"\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD\uFFFD|"
+            U"\uFFFD\uFFFD\uFFFD\uFFFD|\U0010FFFF");
 }
 
 int InkColumns(TextFont& font, const std::u32string& text, int* below) {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "player/cp1252.h"
-#include "player/payload_errors.h"
-#include "player/payload_reader.h"
+#include "payload/cp1252.h"
+#include "payload/payload_errors.h"
+#include "payload/payload_reader.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/player_kind.h"

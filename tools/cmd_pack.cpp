@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "imaging/slide_loader.h"
-#include "player/cp1252.h"
-#include "player/extraction.h"
-#include "player/payload_format.h"
-#include "player/payload_reader.h"
-#include "player/payload_writer.h"
-#include "player/run_files.h"
+#include "payload/cp1252.h"
+#include "payload/extraction.h"
+#include "payload/payload_format.h"
+#include "payload/payload_reader.h"
+#include "payload/payload_writer.h"
+#include "payload/run_files.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/pack_pictures.h"

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "payload/extraction.h"
+#include "payload/payload_errors.h"
+#include "payload/payload_reader.h"
+#include "payload/run_files.h"
 #include "photos/decoders.h"
 #include "photos/picture_files.h"
 #include "photos/prepare.h"
-#include "player/extraction.h"
 #include "player/frm_main.h"
-#include "player/payload_errors.h"
-#include "player/payload_reader.h"
 #include "player/player_window.h"
-#include "player/run_files.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/pack_pictures.h"

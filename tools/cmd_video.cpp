@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "imaging/slide_loader.h"
+#include "payload/cp1252.h"
+#include "payload/payload_errors.h"
 #include "photos/decoders.h"
-#include "player/cp1252.h"
-#include "player/payload_errors.h"
 #include "tools/commands.h"
 #include "tools/option_table.h"
 #include "tools/pack_pictures.h"

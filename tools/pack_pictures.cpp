@@ -14,10 +14,10 @@
 
 #include "imaging/decode_budget.h"
 #include "imaging/picture_size.h"
+#include "payload/cp1252.h"
+#include "payload/payload_format.h"
 #include "photos/batch.h"
 #include "photos/picture_files.h"
-#include "player/cp1252.h"
-#include "player/payload_format.h"
 #include "tools/show_options.h"
 #include "tools/tool_files.h"
 #include "tools/tool_messages.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "payload/file_stream.h"
 #include "photos/prepare.h"
-#include "player/file_stream.h"
 #include "tools/option_table.h"
 
 namespace qm::tool {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "imaging/png_encoding.h"
-#include "player/file_stream.h"
+#include "payload/file_stream.h"
 
 namespace qm::tool {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "player/cp1252.h"
+#include "payload/cp1252.h"
 #include "tools/style_lookup.h"
 #include "tools/tool_files.h"
 #include "tools/tool_options.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/payload_format.h"
+#include "payload/payload_format.h"
 #include "tools/option_table.h"
 
 namespace qm::tool {

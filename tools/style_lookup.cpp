@@ -1,7 +1,7 @@
 #include "tools/style_lookup.h"
 
+#include "payload/payload_format.h"
 #include "picshow/style_catalogue.h"
-#include "player/payload_format.h"
 #include "tools/tool_options.h"
 
 namespace qm::tool {

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "imaging/slide_loader.h"
-#include "player/file_stream.h"
-#include "player/payload_writer.h"
+#include "payload/file_stream.h"
+#include "payload/payload_writer.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "player/error_boxes.h"
 
+#include "payload/extraction.h"
 #include "platform/exception.h"
 #include "platform/messages.h"
-#include "player/extraction.h"
 #include "player/player_window.h"
 
 namespace qm {

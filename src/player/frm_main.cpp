@@ -6,10 +6,10 @@
 #include <cstdlib>
 
 #include "imaging/slide_loader.h"
+#include "payload/cp1252.h"
 #include "picshow/style_catalogue.h"
 #include "platform/messages.h"
 #include "platform/stretch.h"
-#include "player/cp1252.h"
 #include "player/error_boxes.h"
 
 namespace qm {

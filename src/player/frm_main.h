@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "payload/extraction.h"
 #include "picshow/picshow.h"
 #include "picshow/picshow_host.h"
-#include "player/extraction.h"
 #include "player/player_window.h"
 #include "player/slide_prefetch.h"
 #include "player/text_renderer.h"

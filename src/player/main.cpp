@@ -1,11 +1,11 @@
 // The Quenmora player: a presentation is this program with a gallery payload appended.
 #include <cstdio>
 
+#include "payload/run_files.h"
 #include "platform/messages.h"
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
 #include "player/player_window.h"
-#include "player/run_files.h"
 
 int main() {
   // Whichever way the show ends, the files this run extracted are removed. First of all, so

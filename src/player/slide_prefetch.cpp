@@ -2,7 +2,7 @@
 
 #include "imaging/decode_stop.h"
 #include "imaging/slide_loader.h"
-#include "player/run_files.h"
+#include "payload/run_files.h"
 
 namespace qm {
 

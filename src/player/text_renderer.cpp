@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "player/cp1252.h"
+#include "payload/cp1252.h"
 
 namespace qm {
 

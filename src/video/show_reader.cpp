@@ -3,11 +3,11 @@
 #include <utility>
 
 #include "imaging/slide_loader.h"
+#include "payload/file_stream.h"
+#include "payload/payload_errors.h"
+#include "payload/payload_reader.h"
+#include "payload/zlib_streams.h"
 #include "platform/byte_order.h"
-#include "player/file_stream.h"
-#include "player/payload_errors.h"
-#include "player/payload_reader.h"
-#include "player/zlib_streams.h"
 
 namespace qm::video {
 

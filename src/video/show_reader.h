@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_format.h"
 #include "platform/bitmap.h"
-#include "player/payload_format.h"
 
 namespace qm::video {
 

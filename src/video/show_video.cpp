@@ -3,10 +3,10 @@
 #include <utility>
 
 #include "imaging/slide_loader.h"
+#include "payload/extraction.h"
 #include "picshow/style_catalogue.h"
 #include "platform/random.h"
 #include "platform/stretch.h"
-#include "player/extraction.h"
 #include "player/frm_main.h"
 #include "player/player_window.h"
 

@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "imaging/slide_loader.h"
+#include "payload/file_stream.h"
+#include "payload/payload_writer.h"
 #include "platform/exception.h"
 #include "platform/stretch.h"
-#include "player/file_stream.h"
-#include "player/payload_writer.h"
 #include "player/text_renderer.h"
-#include "show_builder.h"
+#include "tests/payload/show_builder.h"
 #include "tests/support/shell.h"
 #include "x_session.h"
 

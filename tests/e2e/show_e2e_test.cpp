@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/file_stream.h"
+#include "payload/payload_writer.h"
 #include "photo_files.h"
 #include "photos/geometry.h"
-#include "player/file_stream.h"
-#include "player/payload_writer.h"
 #include "tests/support/bmp_files.h"
 #include "tests/support/test_files.h"
 #include "x_session.h"

@@ -12,7 +12,7 @@
 #include "platform/stretch.h"
 #include "player/error_boxes.h"
 #include "player/frm_main.h"
-#include "show_builder.h"
+#include "tests/payload/show_builder.h"
 
 namespace qm {
 namespace {

@@ -19,8 +19,8 @@
 #include "imaging/png_writer.h"
 #include "platform/stretch.h"
 #include "player/frm_main.h"
+#include "tests/payload/show_builder.h"
 #include "tests/player/memory_window.h"
-#include "tests/player/show_builder.h"
 #include "tests/support/test_files.h"
 #include "tests/tools/tool_run.h"
 

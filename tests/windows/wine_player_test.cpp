@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "player/file_stream.h"
-#include "player/payload_writer.h"
-#include "show_builder.h"
+#include "payload/file_stream.h"
+#include "payload/payload_writer.h"
+#include "tests/payload/show_builder.h"
 #include "tests/support/bmp_files.h"
 #include "tests/support/shell.h"
 #include "tests/support/test_files.h"

@@ -7,10 +7,10 @@
 #include <deque>
 #include <string>
 
+#include "payload/run_files.h"
 #include "platform/messages.h"
 #include "platform/native_files.h"
 #include "player/player_window.h"
-#include "player/run_files.h"
 
 // The system's headers come last: their macros (ERROR, RGN_AND, ...) would rename the drawing
 // layer's own constants.

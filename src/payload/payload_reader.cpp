@@ -1,8 +1,8 @@
-#include "player/payload_reader.h"
+#include "payload/payload_reader.h"
 
+#include "payload/payload_errors.h"
+#include "payload/zlib_streams.h"
 #include "platform/byte_order.h"
-#include "player/payload_errors.h"
-#include "player/zlib_streams.h"
 
 namespace qm {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "player/file_stream.h"
-#include "player/payload_format.h"
+#include "payload/file_stream.h"
+#include "payload/payload_format.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "player/payload_format.h"
+#include "payload/payload_format.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "player/file_stream.h"
+#include "payload/file_stream.h"
 
 namespace qm {
 

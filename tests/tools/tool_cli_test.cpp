@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/extraction.h"
+#include "payload/payload_reader.h"
 #include "platform/byte_order.h"
-#include "player/extraction.h"
-#include "player/payload_reader.h"
-#include "show_builder.h"
+#include "tests/payload/show_builder.h"
 #include "tests/support/bmp_files.h"
 #include "tests/support/shell.h"
 

@@ -1,12 +1,12 @@
-#include "player/payload_writer.h"
+#include "payload/payload_writer.h"
 
 #include <sys/stat.h>
 
 #include <memory>
 
+#include "payload/zlib_streams.h"
 #include "platform/byte_order.h"
 #include "platform/exception.h"
-#include "player/zlib_streams.h"
 
 namespace qm {
 

@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/extraction.h"
+#include "payload/payload_errors.h"
+#include "payload/payload_writer.h"
+#include "payload/run_files.h"
+#include "payload/temp_files.h"
 #include "platform/byte_order.h"
-#include "player/extraction.h"
-#include "player/payload_errors.h"
-#include "player/payload_writer.h"
-#include "player/run_files.h"
-#include "player/temp_files.h"
-#include "show_builder.h"
+#include "tests/payload/show_builder.h"
 
 namespace qm {
 namespace {

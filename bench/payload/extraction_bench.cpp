@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "payload/extraction.h"
+#include "payload/file_stream.h"
+#include "payload/payload_writer.h"
 #include "platform/byte_order.h"
-#include "player/extraction.h"
-#include "player/file_stream.h"
-#include "player/payload_writer.h"
 
 namespace {
 

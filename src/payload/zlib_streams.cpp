@@ -1,12 +1,12 @@
-#include "player/zlib_streams.h"
+#include "payload/zlib_streams.h"
 
 #include <algorithm>
 #include <climits>
 #include <string>
 
+#include "payload/payload_errors.h"
 #include "platform/exception.h"
 #include "platform/messages.h"
-#include "player/payload_errors.h"
 
 namespace qm {
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "payload/extraction.h"
+#include "payload/payload_format.h"
+#include "payload/payload_reader.h"
+#include "payload/run_files.h"
 #include "platform/byte_order.h"
-#include "player/extraction.h"
-#include "player/payload_format.h"
-#include "player/payload_reader.h"
-#include "player/run_files.h"
 
 namespace {
 

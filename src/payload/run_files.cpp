@@ -1,4 +1,4 @@
-#include "player/run_files.h"
+#include "payload/run_files.h"
 
 #ifndef _WIN32
 #include <pthread.h>

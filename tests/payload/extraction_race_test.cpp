@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "player/extraction.h"
-#include "show_builder.h"
+#include "payload/extraction.h"
+#include "tests/payload/show_builder.h"
 
 namespace qm {
 namespace {

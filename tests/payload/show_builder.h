@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "player/payload_format.h"
+#include "payload/payload_format.h"
 #include "tests/support/bmp_files.h"
 #include "tests/support/test_files.h"
 

@@ -1,4 +1,4 @@
-#include "player/file_stream.h"
+#include "payload/file_stream.h"
 
 #include <cerrno>
 #include <cstring>

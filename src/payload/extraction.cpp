@@ -1,20 +1,20 @@
-#include "player/extraction.h"
+#include "payload/extraction.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <vector>
 
+#include "payload/cp1252.h"
+#include "payload/file_stream.h"
+#include "payload/payload_errors.h"
+#include "payload/payload_reader.h"
+#include "payload/run_files.h"
+#include "payload/temp_files.h"
+#include "payload/zlib_streams.h"
 #include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "platform/messages.h"
-#include "player/cp1252.h"
-#include "player/file_stream.h"
-#include "player/payload_errors.h"
-#include "player/payload_reader.h"
-#include "player/run_files.h"
-#include "player/temp_files.h"
-#include "player/zlib_streams.h"
 
 namespace qm {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "payload/file_stream.h"
+#include "payload/payload_format.h"
+#include "payload/temp_files.h"
 #include "platform/bitmap.h"
 #include "platform/native_files.h"
-#include "player/file_stream.h"
-#include "player/payload_format.h"
-#include "player/temp_files.h"
 
 namespace qm {
 

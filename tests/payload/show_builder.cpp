@@ -1,4 +1,4 @@
-#include "show_builder.h"
+#include "tests/payload/show_builder.h"
 
 #include <dirent.h>
 #include <zlib.h>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "player/file_stream.h"
+#include "payload/file_stream.h"
 
 namespace qm {
 

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/cp1252.h"
+#include "payload/payload_format.h"
 #include "platform/byte_order.h"
-#include "player/cp1252.h"
-#include "player/payload_format.h"
 
 namespace qm {
 namespace {

@@ -1,4 +1,4 @@
-#include "player/temp_files.h"
+#include "payload/temp_files.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "player/cp1252.h"
+#include "payload/cp1252.h"
 
 namespace qm {
 namespace {

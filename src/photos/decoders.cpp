@@ -82,19 +82,12 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
   TjCheck(
       tjDecompressHeader3(h.get(), bytes.data(), bytes.size(), &w, &hgt, &subsamp, &colourspace),
       h.get(), "not a JPEG picture TurboJPEG can read");
-  // DCT scaling: the smallest of 1/8, 1/4, 3/8 and 1/2 that keeps the picture at least as large
-  // as asked. Decoding at 3/8 rather than 1/2 where that is enough (a 4000x3000 photo for a
-  // 1920x1080 screen) leaves little more than half the pixels to decode and filter.
-  tjscalingfactor scale{1, 1};
-  const Size atLeast = AtLeast(full, result.metadata.orientation, request.fit);
-  if (!(atLeast == full)) {
-    for (const tjscalingfactor f : {tjscalingfactor{1, 8}, {1, 4}, {3, 8}, {1, 2}}) {
-      if (TJSCALED(full.width, f) >= atLeast.width && TJSCALED(full.height, f) >= atLeast.height) {
-        scale = f;
-        break;
-      }
-    }
-  }
+  const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
+  const uint64_t bytesPerPixel = cmyk ? 7 : 3;
+  const Fraction f =
+      JpegDecodeFraction(full, AtLeast(full, result.metadata.orientation, request.fit),
+                         request.memoryLimit / bytesPerPixel);
+  const tjscalingfactor scale{f.num, f.denom};
   result.fullSize = full;
   const Size out{TJSCALED(full.width, scale), TJSCALED(full.height, scale)};
   if (layout.progressive && layout.coefficientBytes > request.memoryLimit)
@@ -103,8 +96,7 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
                        std::to_string(layout.coefficientBytes / kMiB) +
                        " MiB to decode, more than the limit of " +
                        std::to_string(request.memoryLimit / kMiB) + " MiB for one picture");
-  const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
-  RequireWithinLimit(out, cmyk ? 7 : 3, request.memoryLimit);
+  RequireWithinLimit(out, bytesPerPixel, request.memoryLimit);
   result.pixels.SetSize(out.width, out.height, PixelFormat::pf24bit);
   const int flags = TJFLAG_ACCURATEDCT | TJFLAG_LIMITSCANS;
   if (!cmyk) {
@@ -617,6 +609,20 @@ void RequireWithinLimit(Size size, uint64_t bytesPerPixel, uint64_t limit) {
                      " pixels take " + std::to_string((need + kMiB - 1) / kMiB) +
                      " MiB to decode, more than the limit of " + std::to_string(limit / kMiB) +
                      " MiB for one picture");
+}
+
+Fraction JpegDecodeFraction(Size full, Size atLeast, uint64_t maxPixels) {
+  static constexpr Fraction kFractions[] = {{1, 8}, {1, 4}, {3, 8}, {1, 2}, {1, 1}};
+  const auto scaled = [](int side, Fraction f) { return (side * f.num + f.denom - 1) / f.denom; };
+  for (const int margin : {2, 1})
+    for (const Fraction f : kFractions) {
+      const Size s{scaled(full.width, f), scaled(full.height, f)};
+      if (s.width >= margin * atLeast.width && s.height >= margin * atLeast.height &&
+          (static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.height) <= maxPixels ||
+           margin == 1))
+        return f;
+    }
+  return {1, 1};
 }
 
 Size JpegSize(const JpegLayout& layout) {

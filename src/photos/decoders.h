@@ -42,8 +42,8 @@ void RequireWithinLimit(Size size, uint64_t bytesPerPixel, uint64_t limit);
 
 struct DecodeRequest {
   // The screen the picture will be fitted into, upright; nothing when it keeps its size. The
-  // JPEG and WebP decoders then scale down while decoding as far as that stays at least as
-  // large as the fitted picture.
+  // JPEG and WebP decoders then scale down while decoding as far as that leaves twice the
+  // fitted picture's size, for the exact downscale to finish.
   std::optional<Size> fit;
   TColor background = 0;  // what transparent pixels show, 0x00BBGGRR
   uint64_t memoryLimit = DefaultMemoryLimit();
@@ -55,6 +55,18 @@ struct Decoded {
   Metadata metadata;         // orientation still to be applied (1 when the decoder applied it)
   bool transparent = false;  // had see-through pixels, laid over the background
 };
+
+// The scale a JPEG of `full` size is decoded at (its DCT blocks read at 1/8, 1/4, 3/8 or 1/2
+// of their size, or whole) when the picture needs only `atLeast` pixels: the smallest that
+// leaves twice that on each side within `maxPixels`, else the smallest that leaves that much.
+// Scaling the blocks mixes the pixels of each block on its own and in gamma-encoded values,
+// which loses fine detail where the decoded picture comes close to the asked size; with twice
+// the pixels left, the exact filter does the visible part of the work.
+struct Fraction {
+  int num = 1, denom = 1;
+  friend bool operator==(const Fraction&, const Fraction&) = default;
+};
+Fraction JpegDecodeFraction(Size full, Size atLeast, uint64_t maxPixels);
 
 // The stored size without decoding the pixels; PictureError for a damaged header.
 Size JpegSize(const JpegLayout& layout);

@@ -2,6 +2,7 @@
 // the formats read, checked on pictures made here with each format's own encoder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -279,10 +280,39 @@ TEST(Downscale, MatchesADirectComputationInLinearLight) {
   EXPECT_NEAR(half.ScanLine(8)[16 * 3], 188, 2);
 }
 
-// A JPEG scaled while it is decoded (at 1/2, 3/8, 1/4 or 1/8, then exactly) comes out close to
-// the exact downscale of the whole picture, and of the size asked for.
+// A JPEG is scaled while it is decoded only as far as that leaves twice the asked size, and
+// not beyond the memory limit when a larger scale would exceed it.
+TEST(Downscale, DecodingScaleLeavesTwiceTheAskedSize) {
+  const uint64_t plenty = uint64_t{1} << 40;
+  struct Row {
+    Size full, atLeast;
+    uint64_t maxPixels;
+    Fraction want;
+  } rows[] = {
+      {{4000, 3000}, {1440, 1080}, plenty, {1, 1}},  // 1/2 would leave 1.4 times
+      {{6000, 4000}, {1620, 1080}, plenty, {1, 1}},
+      {{8000, 6000}, {1440, 1080}, plenty, {3, 8}},
+      {{20000, 20000}, {1080, 1080}, plenty, {1, 8}},
+      {{800, 600}, {90, 68}, plenty, {1, 4}},
+      {{4000, 3000}, {4000, 3000}, plenty, {1, 1}},
+      {{30000, 30000}, {8000, 8000}, 300'000'000, {3, 8}},  // whole: over the limit
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(JpegDecodeFraction(r.full, r.atLeast, r.maxPixels), r.want) << r.full.width;
+}
+
+// A grainy photograph scaled while it is decoded (at 1/2, 1/4 or 1/8, then exactly) comes out
+// close to the exact downscale of the whole picture, and of the size asked for: the grain is
+// the fine detail that scaling the blocks too close to the asked size smears.
 TEST(Downscale, ScaledWhileDecodingStaysCloseToTheWholePicturesDownscale) {
-  const Bytes jpeg = test::Jpeg(test::Photo(800, 600), 95);
+  TBitmap grainy = test::Photo(800, 600);
+  uint32_t seed = 1;
+  for (int y = 0; y < 600; ++y)
+    for (uint8_t* p = grainy.ScanLine(y); p < grainy.ScanLine(y) + 800 * 3; ++p) {
+      seed = seed * 1664525 + 1013904223;
+      *p = static_cast<uint8_t>(std::clamp(*p + static_cast<int>(seed >> 27) - 16, 0, 255));
+    }
+  const Bytes jpeg = test::Jpeg(grainy, 95);
   DecodeRequest whole;
   const TBitmap full = Decode(Format::kJpeg, Span(jpeg), whole).pixels;
   for (const Size fit : {Size{390, 293}, Size{300, 225}, Size{190, 143}, Size{90, 68}}) {

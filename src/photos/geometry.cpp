@@ -62,33 +62,118 @@ double Lanczos3(double x) {
   return 3 * std::sin(px) * std::sin(px / 3) / (px * px);
 }
 
-// Four floats the compiler keeps in one vector register.
+// Four or eight floats the compiler keeps in one vector register.
 using Floats4 = float __attribute__((vector_size(16)));
+using Floats8 = float __attribute__((vector_size(32)));
 
-Floats4 Load4(const float* p) {
-  Floats4 v;
-  std::memcpy(&v, p, sizeof v);  // any alignment
-  return v;
+// `V` vectors of floats from any alignment (passed by reference: by value, eight floats would
+// travel differently with and without AVX).
+template <typename V>
+void Load(const float* p, V& v) {
+  std::memcpy(&v, p, sizeof v);
 }
+template <typename V>
+void Load(const float* p, V& v0, V& v1, V& v2, std::size_t apart) {
+  Load(p, v0), Load(p + apart, v1), Load(p + 2 * apart, v2);
+}
+
+// The sum of a vector's lanes, added in pairs so that no addition waits on a long chain.
+inline float Sum(const Floats4& v) {
+  return (v[0] + v[2]) + (v[1] + v[3]);
+}
+inline float Sum(const Floats8& v) {
+  Floats4 low, high;
+  std::memcpy(&low, &v, sizeof low);
+  std::memcpy(&high, reinterpret_cast<const char*>(&v) + sizeof low, sizeof high);
+  return Sum(low + high);
+}
+
+// One output row of the filter across from a source row's three planes (`plane` floats apart):
+// for each output x, the sum over its taps of weight times sample, V's lanes at a time.
+template <typename V>
+void FilterAcross(const int* first, const float* weights, int stride, const float* planes,
+                  std::size_t plane, int width, float* out) {
+  constexpr int kLanes = sizeof(V) / sizeof(float);
+  for (int x = 0; x < width; ++x, weights += stride) {
+    const float* s = planes + first[x];
+    V b{}, g{}, r{};
+    for (int k = 0; k < stride; k += kLanes) {
+      V wk, sb, sg, sr;
+      Load(weights + k, wk);
+      Load(s + k, sb, sg, sr, plane);
+      b += wk * sb, g += wk * sg, r += wk * sr;
+    }
+    out[x] = Sum(b), out[width + x] = Sum(g), out[2 * width + x] = Sum(r);
+  }
+}
+
+// One output row of the filter down: sum[i] = the sum over k of w[k] * rows[k][i], four
+// vectors of samples at a time through all the taps, their sums kept in registers.
+template <typename V>
+void FilterDown(const float* const* rows, const float* w, int taps, std::size_t count, float* sum) {
+  constexpr std::size_t kLanes = sizeof(V) / sizeof(float);
+  std::size_t i = 0;
+  for (; i + 4 * kLanes <= count; i += 4 * kLanes) {
+    V a{}, b{}, c{}, d{};
+    for (int k = 0; k < taps; ++k) {
+      const float* row = rows[k] + i;
+      const float wk = w[k];
+      V ra, rb, rc, rd;
+      Load(row, ra, rb, rc, kLanes);
+      Load(row + 3 * kLanes, rd);
+      a += wk * ra, b += wk * rb, c += wk * rc, d += wk * rd;
+    }
+    std::memcpy(sum + i, &a, sizeof a), std::memcpy(sum + i + kLanes, &b, sizeof b);
+    std::memcpy(sum + i + 2 * kLanes, &c, sizeof c);
+    std::memcpy(sum + i + 3 * kLanes, &d, sizeof d);
+  }
+  for (; i < count; ++i) {
+    float s = 0;
+    for (int k = 0; k < taps; ++k) s += w[k] * rows[k][i];
+    sum[i] = s;
+  }
+}
+
+#ifdef QM_X86
+__attribute__((target("avx2"), flatten)) void FilterAcrossAvx2(const int* first,
+                                                               const float* weights, int stride,
+                                                               const float* planes,
+                                                               std::size_t plane, int width,
+                                                               float* out) {
+  FilterAcross<Floats8>(first, weights, stride, planes, plane, width, out);
+}
+__attribute__((target("avx2"), flatten)) void FilterDownAvx2(const float* const* rows,
+                                                             const float* w, int taps,
+                                                             std::size_t count, float* sum) {
+  FilterDown<Floats8>(rows, w, taps, count, sum);
+}
+#endif
+
+constexpr KernelRow<DownscaleKernels> kDownscaleRows[] = {
+#ifdef QM_X86
+    {CpuFeature::kAvx2, "avx2", {8, FilterAcrossAvx2, FilterDownAvx2}},
+#endif
+    {CpuFeature::kNone, "portable", {4, FilterAcross<Floats4>, FilterDown<Floats4>}},
+};
 
 // The filter taps of every output position along one axis: output i mixes source samples
 // first[i] .. first[i] + taps - 1 with weights[i * stride ..], which add up to 1. The stride
-// is `taps` rounded up to a multiple of 4, its extra weights 0, so that the taps can be taken
-// four at a time.
+// is `taps` rounded up to a multiple of `lanes`, its extra weights 0, so that the taps can be
+// taken that many at a time.
 struct Taps {
   int taps = 0, stride = 0;
   std::vector<int> first;
   std::vector<float> weights;
 };
 
-Taps MakeTaps(int sourceSize, int targetSize) {
+Taps MakeTaps(int sourceSize, int targetSize, int lanes) {
   const double scale = static_cast<double>(sourceSize) / targetSize;
   const double support = 3 * std::max(1.0, scale);
   Taps t;
   // Samples within `support` of a centre: at most ceil(2 * support) of them, plus one for the
   // rounding of the first.
   t.taps = std::min(sourceSize, static_cast<int>(std::ceil(2 * support)) + 1);
-  t.stride = (t.taps + 3) / 4 * 4;
+  t.stride = (t.taps + lanes - 1) / lanes * lanes;
   t.first.resize(static_cast<std::size_t>(targetSize));
   t.weights.assign(static_cast<std::size_t>(targetSize) * t.stride, 0.f);
   std::vector<double> w(static_cast<std::size_t>(t.taps));
@@ -126,7 +211,8 @@ struct SrgbTables {
     }
   }
   uint8_t Encode(float linear) const {
-    const float i = std::clamp(linear, 0.f, 1.f) * kSteps + 0.5f;
+    // min and max rather than a clamp: compilers make them two branch-free instructions.
+    const float i = std::max(0.f, std::min(linear, 1.f)) * kSteps + 0.5f;
     return fromLinear[static_cast<std::size_t>(i)];
   }
 };
@@ -138,15 +224,24 @@ const SrgbTables& Srgb() {
 
 }  // namespace
 
+std::span<const KernelRow<DownscaleKernels>> DownscaleKernelRows() {
+  return kDownscaleRows;
+}
+
 TBitmap Downscale(const TBitmap& source, Size target) {
+  static const DownscaleKernels& kernels = FirstSupported(kDownscaleRows).function;
+  return Downscale(source, target, kernels);
+}
+
+TBitmap Downscale(const TBitmap& source, Size target, const DownscaleKernels& kernels) {
   const int sw = source.Width(), sh = source.Height();
   const int tw = std::clamp(target.width, 1, sw), th = std::clamp(target.height, 1, sh);
   if (tw == sw && th == sh) return source;
   const SrgbTables& srgb = Srgb();
-  const Taps across = MakeTaps(sw, tw), down = MakeTaps(sh, th);
+  const Taps across = MakeTaps(sw, tw, kernels.lanes), down = MakeTaps(sh, th, 1);
   // Rows are held as three planes (blue, green, red) of linear light: each output sample of
   // the filter across is then a product of runs of consecutive weights and samples, taken
-  // four at a time.
+  // a vector at a time.
   const std::size_t rowFloats = static_cast<std::size_t>(tw) * 3;
 
   // Source rows filtered across, in a ring of `down.taps` rows: output rows need source rows in
@@ -154,7 +249,7 @@ TBitmap Downscale(const TBitmap& source, Size target) {
   std::vector<float> ring(rowFloats * down.taps);
   std::vector<int> ringRow(static_cast<std::size_t>(down.taps), -1);
   // A source row's planes, each followed by zeros that the last taps' zero weights may reach.
-  const std::size_t plane = static_cast<std::size_t>(sw) + 4;
+  const std::size_t plane = static_cast<std::size_t>(sw) + kernels.lanes;
   std::vector<float> linear(plane * 3, 0.f);
   const auto filteredRow = [&](int y) -> const float* {
     float* out = ring.data() + static_cast<std::size_t>(y % down.taps) * rowFloats;
@@ -163,20 +258,8 @@ TBitmap Downscale(const TBitmap& source, Size target) {
     const uint8_t* in = source.ScanLine(y);
     for (int x = 0; x < sw; ++x, in += 3)
       for (int c = 0; c < 3; ++c) linear[c * plane + x] = srgb.toLinear[in[c]];
-    for (int x = 0; x < tw; ++x) {
-      const float* w = &across.weights[static_cast<std::size_t>(x) * across.stride];
-      const float* s = &linear[static_cast<std::size_t>(across.first[x])];
-      Floats4 b{}, g{}, r{};
-      for (int k = 0; k < across.stride; k += 4) {
-        const Floats4 wk = Load4(w + k);
-        b += wk * Load4(s + k);
-        g += wk * Load4(s + plane + k);
-        r += wk * Load4(s + 2 * plane + k);
-      }
-      out[x] = b[0] + b[1] + b[2] + b[3];
-      out[tw + x] = g[0] + g[1] + g[2] + g[3];
-      out[2 * tw + x] = r[0] + r[1] + r[2] + r[3];
-    }
+    kernels.across(across.first.data(), across.weights.data(), across.stride, linear.data(), plane,
+                   tw, out);
     return out;
   };
 
@@ -184,26 +267,9 @@ TBitmap Downscale(const TBitmap& source, Size target) {
   std::vector<float> sum(rowFloats);
   std::vector<const float*> rows(static_cast<std::size_t>(down.taps));
   for (int y = 0; y < th; ++y) {
-    const float* w = &down.weights[static_cast<std::size_t>(y) * down.stride];
     for (int k = 0; k < down.taps; ++k) rows[k] = filteredRow(down.first[y] + k);
-    // Sixteen samples at a time through all the taps, their sums kept in registers.
-    std::size_t i = 0;
-    for (; i + 16 <= rowFloats; i += 16) {
-      Floats4 a{}, b{}, c{}, d{};
-      for (int k = 0; k < down.taps; ++k) {
-        const float* row = rows[k] + i;
-        const float wk = w[k];
-        a += wk * Load4(row), b += wk * Load4(row + 4);
-        c += wk * Load4(row + 8), d += wk * Load4(row + 12);
-      }
-      std::memcpy(&sum[i], &a, sizeof a), std::memcpy(&sum[i + 4], &b, sizeof b);
-      std::memcpy(&sum[i + 8], &c, sizeof c), std::memcpy(&sum[i + 12], &d, sizeof d);
-    }
-    for (; i < rowFloats; ++i) {
-      float s = 0;
-      for (int k = 0; k < down.taps; ++k) s += w[k] * rows[k][i];
-      sum[i] = s;
-    }
+    kernels.down(rows.data(), &down.weights[static_cast<std::size_t>(y) * down.stride], down.taps,
+                 rowFloats, sum.data());
     uint8_t* out = result.ScanLine(y);
     for (int x = 0; x < tw; ++x, out += 3)
       for (int c = 0; c < 3; ++c) out[c] = srgb.Encode(sum[static_cast<std::size_t>(c) * tw + x]);

@@ -2,7 +2,11 @@
 // fitted into a screen, and a Lanczos-3 downscaler.
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 #include "platform/bitmap.h"
+#include "platform/cpu_dispatch.h"
 
 namespace qm::photos {
 
@@ -32,5 +36,18 @@ TBitmap Orient(const TBitmap& stored, int orientation);
 // instead of darkening as it does when gamma-encoded values are averaged. Works row by row
 // with a window of filtered rows, so its memory beyond the two pictures is a few rows.
 TBitmap Downscale(const TBitmap& source, Size target);
+
+// The downscaler's inner loops for one kind of processor: the filter across one row (from its
+// blue, green and red planes, `lanes` taps at a time) and the filter down a set of rows.
+struct DownscaleKernels {
+  int lanes;
+  void (*across)(const int* first, const float* weights, int stride, const float* planes,
+                 std::size_t plane, int width, float* out);
+  void (*down)(const float* const* rows, const float* weights, int taps, std::size_t count,
+               float* sum);
+};
+// Fastest first, the portable ones last: Downscale runs the first this processor supports.
+std::span<const KernelRow<DownscaleKernels>> DownscaleKernelRows();
+TBitmap Downscale(const TBitmap& source, Size target, const DownscaleKernels& kernels);
 
 }  // namespace qm::photos

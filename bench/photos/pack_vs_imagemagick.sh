@@ -7,9 +7,10 @@
 # FOLDER (default /tmp/quenmora-photos) gets 30 photo-like 4000x3000 JPEGs (12 megapixels,
 # ImageMagick's plasma with noise, quality 92) when it has none. BUILD_DIR (default build/plain)
 # must hold quenmora and photo_quality (configure with -DQUENMORA_BENCH=ON). Prints the wall
-# time of each whole run (median of 3, /usr/bin/time), their ratio, the peak memory of the pack,
-# the presentation's size with --fit 1920x1080 and with --fit none, and for three of the photos
-# the quality of both downscales against an exact floating-point Lanczos-3 downscale.
+# and processor times of each whole run (medians of 3, /usr/bin/time), their ratios, the peak
+# memory of the pack, the presentation's size with --fit 1920x1080 and with --fit none, and for
+# three of the photos the quality of both downscales (ours also before it is written as JPEG)
+# against an exact floating-point Lanczos-3 downscale.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/plain}
@@ -29,13 +30,21 @@ player=$build/bin/quenmora-player
 ours=("$build/bin/quenmora" pack --player "$player" -o "$out/show" --fit 1920x1080 "$photos")
 theirs() { for f in "$photos"/*.jpg; do convert "$f" -resize '1920x1080>' -quality 90 "$out/$(basename "$f")"; done; }
 
-median() { sort -n | sed -n 2p; }
-time_of() { for _ in 1 2 3; do /usr/bin/time -f %e "$@" 2>&1 >/dev/null | tail -1; done | median; }
-export -f theirs
-ours_s=$(time_of "${ours[@]}")
-theirs_s=$(time_of bash -c "photos='$photos' out='$out'; $(declare -f theirs); theirs")
+# Three runs of each, alternating, so that a change in the machine's load touches both alike;
+# the medians of wall time and of processor time (user + system, steadier on a busy machine).
+run() { /usr/bin/time -f "%e %U %S" "$@" 2>&1 >/dev/null | tail -1; }
+for _ in 1 2 3; do
+  run "${ours[@]}" >>"$out/ours.times"
+  run bash -c "photos='$photos' out='$out'; $(declare -f theirs); theirs" >>"$out/theirs.times"
+done
+median() { awk -v wall="$2" '{ print wall ? $1 : $2 + $3 }' "$1" | sort -n | sed -n 2p; }
+ratio() { echo "scale=2; $1 / $2" | bc; }
+ours_s=$(median "$out/ours.times" 1) theirs_s=$(median "$out/theirs.times" 1)
+ours_cpu=$(median "$out/ours.times" 0) theirs_cpu=$(median "$out/theirs.times" 0)
 echo "quenmora pack --fit 1920x1080: ${ours_s} s; convert -resize: ${theirs_s} s;" \
-  "ratio $(echo "scale=2; $theirs_s / $ours_s" | bc)x"
+  "ratio $(ratio "$theirs_s" "$ours_s")x"
+echo "processor time: ${ours_cpu} s against ${theirs_cpu} s;" \
+  "ratio $(ratio "$theirs_cpu" "$ours_cpu")x"
 peak=$(/usr/bin/time -f %M "${ours[@]}" 2>&1 >/dev/null | tail -1)
 echo "peak memory of the pack: $((peak / 1024)) MiB"
 fitted=$(stat -c %s "$out/show")

@@ -6,7 +6,8 @@
 //   photo_quality ORIGINAL.jpg WIDTHxHEIGHT [CANDIDATE.jpg ...]
 //
 // A candidate "ours" stands for quenmora pack's own result, prepared here by the same code with
-// the same defaults (--fit WIDTHxHEIGHT, quality 90).
+// the same defaults (--fit WIDTHxHEIGHT, quality 90); "ours before encoding" is its pixels
+// before they are written as JPEG.
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -145,7 +146,13 @@ int main(int argc, char** argv) {
   const TBitmap linear = Reference(full, ours.size, true),
                 gamma = Reference(full, ours.size, false);
   std::printf("%-40s %8s %8s %8s %8s\n", "candidate", "PSNRlin", "SSIMlin", "PSNRgam", "SSIMgam");
-  std::vector<std::pair<std::string, TBitmap>> candidates = {{"ours", DecodeJpeg(ours.data)}};
+  // Ours before it is written as JPEG too: what the decoding and the filter lose, apart from
+  // what the encoder loses.
+  std::vector<std::pair<std::string, TBitmap>> candidates = {
+      {"ours", DecodeJpeg(ours.data)},
+      {"ours before encoding",
+       qm::photos::DecodeUpright(qm::photos::ByteSpan(original.data(), original.size()), options)
+           .pixels}};
   for (int k = 3; k < argc; ++k) candidates.emplace_back(argv[k], DecodeJpeg(Read(argv[k])));
   for (const auto& [name, picture] : candidates) {
     if (picture.Width() != ours.size.width || picture.Height() != ours.size.height) {

@@ -205,53 +205,52 @@ std::vector<Input> Inputs(const VideoOptions& o) {
   return inputs;
 }
 
-// Encodes the screens and shows how far it has come on a terminal: frames, share, speed as a
-// multiple of real time and the time left.
-class EncodingSink final : public video::FrameSink {
+// How far the encoding has come, on a terminal: frames, share, speed as a multiple of real time
+// and the time left. Drawn on the encoding thread as frames are encoded, last after Finish.
+class ProgressBar {
  public:
-  EncodingSink(video::VideoEncoder& encoder, int64_t total, int fps)
-      : encoder_(encoder), total_(total), fps_(fps), bar_(::isatty(STDERR_FILENO) != 0) {}
+  ProgressBar(int64_t total, int fps)
+      : total_(total), fps_(fps), shown_(::isatty(STDERR_FILENO) != 0) {}
+  bool Shown() const { return shown_; }
 
-  void Frames(const TBitmap& screen, int64_t frames) override {
-    encoder_.Encode(screen, frames, [this] {
-      ++done_;
-      if (bar_) Report(false);
-    });
+  void Report(int64_t done, bool last) {
+    const auto now = Clock::now();
+    if (!last && now - drawn_ < std::chrono::milliseconds(100)) return;
+    drawn_ = now;
+    const int width = 30;
+    const int filled = total_ ? static_cast<int>(done * width / total_) : width;
+    const double seconds = Seconds();
+    const double left = done ? seconds * static_cast<double>(total_ - done) / done : 0;
+    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames %3d%%  %.1fx real time  %d:%02d left ",
+                 std::string(filled, '#').c_str(), std::string(width - filled, '-').c_str(),
+                 static_cast<long long>(done), static_cast<long long>(total_),
+                 total_ ? static_cast<int>(done * 100 / total_) : 100, Speed(done, seconds),
+                 static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+    if (last) std::fputc('\n', stderr);
   }
 
-  void Done() {
-    if (bar_) Report(true);
-  }
   double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
-  double Speed() const {
-    const double s = Seconds();
-    return s > 0 ? static_cast<double>(done_) / fps_ / s : 0;
+  double Speed(int64_t done, double seconds) const {
+    return seconds > 0 ? static_cast<double>(done) / fps_ / seconds : 0;
   }
 
  private:
   using Clock = std::chrono::steady_clock;
 
-  void Report(bool last) {
-    const auto now = Clock::now();
-    if (!last && now - shown_ < std::chrono::milliseconds(100)) return;
-    shown_ = now;
-    const int width = 30;
-    const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
-    const double seconds = Seconds();
-    const double left = done_ ? seconds * static_cast<double>(total_ - done_) / done_ : 0;
-    std::fprintf(stderr, "\r[%s%s] %lld/%lld frames %3d%%  %.1fx real time  %d:%02d left ",
-                 std::string(filled, '#').c_str(), std::string(width - filled, '-').c_str(),
-                 static_cast<long long>(done_), static_cast<long long>(total_),
-                 total_ ? static_cast<int>(done_ * 100 / total_) : 100, Speed(),
-                 static_cast<int>(left) / 60, static_cast<int>(left) % 60);
-    if (last) std::fputc('\n', stderr);
-  }
-
-  video::VideoEncoder& encoder_;
-  int64_t total_, done_ = 0;
+  int64_t total_;
   int fps_;
-  bool bar_;
-  Clock::time_point start_ = Clock::now(), shown_{};
+  bool shown_;
+  Clock::time_point start_ = Clock::now(), drawn_{};
+};
+
+// Hands the screens to the encoder.
+class EncodingSink final : public video::FrameSink {
+ public:
+  explicit EncodingSink(video::VideoEncoder& encoder) : encoder_(encoder) {}
+  void Frames(const TBitmap& screen, int64_t frames) override { encoder_.Encode(screen, frames); }
+
+ private:
+  video::VideoEncoder& encoder_;
 };
 
 }  // namespace
@@ -293,6 +292,8 @@ int RunVideo(const Args& args) {
   const int64_t total = video::FirstFrameAt(timeline.DurationMs(), o.video.fps);
 
   std::optional<PendingOutput> out;
+  // Before the encoder: its thread draws the bar until the encoder is gone.
+  ProgressBar progress(total, o.video.fps);
   try {
     out.emplace(o.output, inputs);
     // The encoder starts its threads and creates the file by name; its threads never take an
@@ -302,16 +303,19 @@ int RunVideo(const Args& args) {
       const InterruptsHeldBack held;
       encoder.emplace(out->Stream().Path(), *container, o.video);
     }
-    EncodingSink sink(*encoder, total, o.video.fps);
+    if (progress.Shown())
+      encoder->OnFrame([&progress](int64_t done) { progress.Report(done, false); });
+    EncodingSink sink(*encoder);
     video::ShowVideoSettings settings{o.video.width, o.video.height, o.video.fps, o.seed};
     video::PlayShow(show, *pictures, settings, sink);
     encoder->Finish();
-    sink.Done();
+    const int64_t frames = encoder->FramesEncoded();
+    if (progress.Shown()) progress.Report(frames, true);
     out->Commit();
     std::printf("%s: %lld frames, %.2f s at %d fps, %s %dx%d (%.1fx real time)\n", o.output.c_str(),
-                static_cast<long long>(encoder->FramesEncoded()),
-                static_cast<double>(timeline.DurationMs()) / 1000, o.video.fps,
-                video::CodecName(o.video.codec), o.video.width, o.video.height, sink.Speed());
+                static_cast<long long>(frames), static_cast<double>(timeline.DurationMs()) / 1000,
+                o.video.fps, video::CodecName(o.video.codec), o.video.width, o.video.height,
+                progress.Speed(frames, progress.Seconds()));
   } catch (const std::exception& e) {
     return Fail(out ? out->WriteError(e) : Describe(e));
   }

@@ -8,10 +8,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdlib>
+#include <deque>
+#include <exception>
 #include <mutex>
+#include <thread>
 
 namespace qm::video {
 
@@ -158,25 +163,127 @@ int MaxCrf(VideoCodec codec) {
   return codec == VideoCodec::kH264 ? 51 : 63;
 }
 
+struct FrameFree {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+
+// A converted screen and the number of frames it stays on screen.
+struct QueuedScreen {
+  FramePtr frame;
+  int64_t frames = 0;
+};
+
 struct VideoEncoder::State {
   VideoSettings settings;
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   AVStream* stream = nullptr;
   SwsContext* sws = nullptr;
-  AVFrame* frame = nullptr;
+  // The screens' pictures: a frame's buffer goes back here once the encoder lets go of it, so
+  // that a screen reuses the memory of one already encoded.
+  AVBufferPool* pictures = nullptr;
   AVPacket* packet = nullptr;
-  int64_t next_pts = 0;
+  std::function<void(int64_t)> each_frame;
+
+  // Between the calling thread and the encoding thread.
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<QueuedScreen> queue;
+  bool closing = false;
+  std::atomic<bool> abandoned{false};  // stop amid a screen: the video will not be completed
+  std::exception_ptr failure;
+  std::atomic<int64_t> encoded{0};
+  std::thread worker;
 
   ~State() {
+    StopWorker(true);
     av_packet_free(&packet);
-    av_frame_free(&frame);
     sws_freeContext(sws);
     avcodec_free_context(&codec);
+    av_buffer_pool_uninit(&pictures);
     if (format) {
       if (format->pb) avio_closep(&format->pb);
       avformat_free_context(format);
     }
+  }
+
+  // Ends the encoding thread once it has encoded the queue, or at once when `abandon`.
+  void StopWorker(bool abandon) {
+    if (!worker.joinable()) return;
+    {
+      const std::scoped_lock lock(mutex);
+      if (abandon) queue.clear();
+      closing = true;
+      abandoned = abandon;
+    }
+    changed.notify_all();
+    worker.join();
+  }
+
+  // The encoding thread: encodes the queued screens in order until closed; a failure is kept
+  // for the calling thread and ends it.
+  void Work() {
+    for (;;) {
+      QueuedScreen next;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !queue.empty() || closing; });
+        if (queue.empty()) return;
+        next = std::move(queue.front());
+        queue.pop_front();
+      }
+      changed.notify_all();
+      try {
+        for (int64_t k = 0; k < next.frames && !abandoned; ++k) {
+          next.frame->pts = encoded;
+          Check(avcodec_send_frame(codec, next.frame.get()), "encoding failed");
+          Drain();
+          ++encoded;
+          if (each_frame) each_frame(encoded);
+        }
+      } catch (...) {
+        {
+          const std::scoped_lock lock(mutex);
+          failure = std::current_exception();
+          queue.clear();
+        }
+        changed.notify_all();
+        return;
+      }
+    }
+  }
+
+  // Queues a converted screen, waiting while the queue is full.
+  void Enqueue(QueuedScreen screen) {
+    // A few screens: enough to even out slow and quick ones, each a whole picture's memory.
+    constexpr std::size_t kQueueLength = 2;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [this] { return queue.size() < kQueueLength || failure; });
+      if (failure) std::rethrow_exception(failure);
+      queue.push_back(std::move(screen));
+    }
+    changed.notify_all();
+  }
+
+  static constexpr int kAlign = 64;  // rows as the encoders' vector code likes them
+
+  // A frame of the video's size on a buffer from the pool.
+  FramePtr NewFrame() {
+    const int w = settings.width, h = settings.height;
+    FramePtr frame(av_frame_alloc());
+    if (!pictures || !frame || !(frame->buf[0] = av_buffer_pool_get(pictures)))
+      throw VideoError("out of memory for a frame");
+    Check(av_image_fill_arrays(frame->data, frame->linesize, frame->buf[0]->data,
+                               AV_PIX_FMT_YUV420P, w, h, kAlign),
+          "cannot lay out a frame");
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = w;
+    frame->height = h;
+    frame->color_range = AVCOL_RANGE_MPEG;
+    frame->colorspace = AVCOL_SPC_BT709;
+    return frame;
   }
 
   // Writes every packet the encoder has ready.
@@ -243,39 +350,35 @@ VideoEncoder::VideoEncoder(const std::string& path, VideoContainer container,
   Check(written, "cannot write the video's header");
 
   s.sws = NewConverter(settings.width, settings.height);
-  s.frame = av_frame_alloc();
   s.packet = av_packet_alloc();
-  if (!s.frame || !s.packet) throw VideoError("out of memory");
+  const int picture_size =
+      av_image_get_buffer_size(AV_PIX_FMT_YUV420P, settings.width, settings.height, State::kAlign);
+  s.pictures = av_buffer_pool_init(static_cast<std::size_t>(picture_size), nullptr);
+  if (!s.packet || !s.pictures) throw VideoError("out of memory");
+  s.worker = std::thread([&s] { s.Work(); });
 }
 
 VideoEncoder::~VideoEncoder() = default;
 
-void VideoEncoder::Encode(const TBitmap& screen, int64_t frames,
-                          const std::function<void()>& each_frame) {
+void VideoEncoder::OnFrame(std::function<void(int64_t)> each_frame) {
+  s_->each_frame = std::move(each_frame);
+}
+
+void VideoEncoder::Encode(const TBitmap& screen, int64_t frames) {
   State& s = *s_;
   if (frames <= 0) return;
   if (screen.Width() != s.settings.width || screen.Height() != s.settings.height ||
       screen.Format() != PixelFormat::pf32bit)
     throw VideoError("a screen of the wrong size or format");
-  // A fresh buffer for every screen: the encoder may still hold the previous one.
-  av_frame_unref(s.frame);
-  s.frame->format = AV_PIX_FMT_YUV420P;
-  s.frame->width = s.settings.width;
-  s.frame->height = s.settings.height;
-  s.frame->color_range = AVCOL_RANGE_MPEG;
-  s.frame->colorspace = AVCOL_SPC_BT709;
-  Check(av_frame_get_buffer(s.frame, 0), "out of memory for a frame");
-  Convert(s.sws, screen, s.frame->data, s.frame->linesize);
-  for (int64_t k = 0; k < frames; ++k) {
-    s.frame->pts = s.next_pts++;
-    Check(avcodec_send_frame(s.codec, s.frame), "encoding failed");
-    s.Drain();
-    if (each_frame) each_frame();
-  }
+  QueuedScreen queued{s.NewFrame(), frames};
+  Convert(s.sws, screen, queued.frame->data, queued.frame->linesize);
+  s.Enqueue(std::move(queued));
 }
 
 void VideoEncoder::Finish() {
   State& s = *s_;
+  s.StopWorker(false);
+  if (s.failure) std::rethrow_exception(s.failure);
   Check(avcodec_send_frame(s.codec, nullptr), "encoding failed");
   s.Drain();
   Check(av_write_trailer(s.format), "cannot complete the video");
@@ -283,7 +386,7 @@ void VideoEncoder::Finish() {
 }
 
 int64_t VideoEncoder::FramesEncoded() const {
-  return s_->next_pts;
+  return s_->encoded;
 }
 
 void VideoEncoder::ConvertToYuv420(const TBitmap& screen, uint8_t* yuv) {

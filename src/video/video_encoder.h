@@ -1,5 +1,7 @@
 // Encoding a show's screens into a video file with FFmpeg's libraries: each screen is converted
 // once to the encoder's YUV 4:2:0 and encoded for as many frames as it stays on screen. The
+// conversion runs on the calling thread, the encoding on a thread of its own fed through a short
+// queue, so that the next screen is composed while the encoder works on the last one. The
 // encoders run with a fixed number of threads and the muxers in their bit-exact mode, so the
 // same screens always give the same file.
 #pragma once
@@ -46,18 +48,22 @@ class VideoError : public std::runtime_error {
 
 class VideoEncoder {
  public:
-  // Opens the encoder and the file at `path` (created or truncated) and writes the container's
-  // header. Raises VideoError.
+  // Opens the encoder and the file at `path` (created or truncated), writes the container's
+  // header and starts the encoding thread. Raises VideoError.
   VideoEncoder(const std::string& path, VideoContainer container, const VideoSettings& settings);
   ~VideoEncoder();
   VideoEncoder(const VideoEncoder&) = delete;
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-  // Converts `screen` (32 bits per pixel, the video's size) and encodes it as the next `frames`
-  // frames, calling `each_frame` (when given) after each. Raises VideoError.
-  void Encode(const TBitmap& screen, int64_t frames,
-              const std::function<void()>& each_frame = nullptr);
-  // Encodes what the encoder still holds and completes the file. Raises VideoError.
+  // Called on the encoding thread after each frame with the number encoded so far. Set it before
+  // the first Encode.
+  void OnFrame(std::function<void(int64_t)> each_frame);
+  // Converts `screen` (32 bits per pixel, the video's size) and queues it as the next `frames`
+  // frames; `screen` may change as soon as this returns. Waits while the queue is full. Raises
+  // VideoError, also for a failure of the encoding thread with an earlier screen.
+  void Encode(const TBitmap& screen, int64_t frames);
+  // Encodes everything queued and what the encoder still holds, and completes the file. Raises
+  // VideoError.
   void Finish();
   int64_t FramesEncoded() const;
 

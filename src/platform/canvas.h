@@ -37,12 +37,23 @@ class TCanvas {
 
   // A background whose copy onto the bitmap is put off (see DeferBackground in
   // platform/stretch.h): the bitmap's pixels stand for the background's wherever no drawing
-  // call has drawn since, and the drawing calls note the rectangles they cover.
+  // call has drawn since; the drawing calls note the rectangles they cover, or leave their copy
+  // to be drawn with the background in one pass.
   struct TPendingBackground {
     static constexpr int kCapacity = 8;
     const TBitmap* Background = nullptr;
     std::array<TRect, kCapacity> Drawn{};
     int DrawnCount = 0;
+    // Stretch copies put off with the background, drawn in order when it is settled: their
+    // origins and extents as StretchBlt took them, and the pixels each one covers.
+    struct TCopy {
+      const TBitmap* Source = nullptr;
+      int32_t DestX = 0, DestY = 0, DestWidth = 0, DestHeight = 0;
+      int32_t SourceX = 0, SourceY = 0, SourceWidth = 0, SourceHeight = 0;
+      TRect Covers{};
+    };
+    std::array<TCopy, kCapacity> Copies{};
+    int CopyCount = 0;
   };
   TPendingBackground& Pending() { return pending_; }
 

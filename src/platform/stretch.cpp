@@ -81,10 +81,10 @@ bool BuildAxis(int32_t d0, int32_t dext, int32_t s0, int32_t sext, int32_t dest_
 // Where the source rows are read from: the source bitmap itself, or a snapshot of its rows
 // first_row.. when source and target are the same bitmap.
 struct TSource {
-  const uint8_t* bits;
-  std::size_t stride;
-  int32_t first_row;
-  PixelFormat format;
+  const uint8_t* bits = nullptr;
+  std::size_t stride = 0;
+  int32_t first_row = 0;
+  PixelFormat format = PixelFormat::pf32bit;
   const uint8_t* Row(int32_t y) const {
     return bits + static_cast<std::size_t>(y - first_row) * stride;
   }
@@ -111,25 +111,65 @@ void ForClipRuns(const TRegion* clip, std::size_t& band, int32_t y, int32_t x0, 
 
 using TPending = TCanvas::TPendingBackground;
 
+// A stretch copy worked out: its sampling in both directions and the rows it reads.
+struct TPlan {
+  TAxis xa, ya;
+  TSource src;
+  int32_t source_width = 0;
+  const pixel::TLut* lut = nullptr;
+  TRect Covers() const { return TRect{xa.first, ya.first, xa.last, ya.last}; }
+};
+
+const pixel::TLut kNoLut{};
+
+// Reads the source pixels of destination columns [l, r) of row y of the copy into out.
+void ReadSpan(const TPlan& c, int32_t y, int32_t l, int32_t r, uint32_t* out) {
+  const uint8_t* srow = c.src.Row(c.ya.At(y));
+  if (c.xa.identity)
+    pixel::ReadRun(srow, c.src.format, *c.lut, l + c.xa.offset, r - l, out);
+  else if (c.xa.reversed && c.src.format == PixelFormat::pf32bit)
+    pixel::ReverseCopy32(reinterpret_cast<const uint32_t*>(srow) + (c.xa.offset - l), out, r - l);
+  else
+    pixel::ReadMapped(srow, c.source_width, c.src.format, *c.lut,
+                      c.xa.map->data() + (l - c.xa.first), r - l, out);
+}
+
 bool Overlap(const TRect& a, const TRect& b) {
   return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
 
-// Copies the pending background of `dest` onto every pixel that no drawing call has covered
-// since it was put off: outside the noted rectangles and outside `last`, the drawing just made
-// (through `clip` when there is one: then only the clip's runs within `last` count). Ends the
-// deferral.
-void Settle(TBitmap& dest, const TRect* last, const TRegion* clip) {
+// Copies the pending background of `dest` onto every pixel that no drawing call covers: outside
+// the noted rectangles, the put-off copies and `last`, the drawing just made (through `clip` when
+// there is one: then only the clip's runs within `last` count). The put-off copies, and `now`
+// when given (the copy onto `last` being made, not drawn yet), are drawn in the same pass, row
+// by row, so each row of the display is written once while it is at hand. Ends the deferral.
+void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* now = nullptr) {
   TPending& p = dest.Canvas().Pending();
   const TBitmap* background = std::exchange(p.Background, nullptr);
   int noted = std::exchange(p.DrawnCount, 0);
+  const int copies = std::exchange(p.CopyCount, 0);
   if (background == nullptr) return;
-  std::array<TRect, TPending::kCapacity + 1> drawn;
+  constexpr std::size_t kMost = 2 * TPending::kCapacity + 1;
+  std::array<TRect, kMost> drawn;
   std::copy_n(p.Drawn.begin(), noted, drawn.begin());
+  thread_local std::array<std::vector<int32_t>, TPending::kCapacity> xmaps, ymaps;
+  std::array<TPlan, TPending::kCapacity> plans;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(copies); ++i) {
+    const TPending::TCopy& c = p.Copies[i];
+    // The copy was worked out once when it was put off, so it works out the same again.
+    BuildAxis(c.DestX, c.DestWidth, c.SourceX, c.SourceWidth, dest.Width(), c.Source->Width(),
+              xmaps[i], plans[i].xa);
+    BuildAxis(c.DestY, c.DestHeight, c.SourceY, c.SourceHeight, dest.Height(), c.Source->Height(),
+              ymaps[i], plans[i].ya);
+    plans[i].src = TSource{c.Source->Bits(), c.Source->RowBytes(), 0, c.Source->Format()};
+    plans[i].source_width = c.Source->Width();
+    plans[i].lut = &kNoLut;
+    drawn[static_cast<std::size_t>(noted++)] = c.Covers;
+  }
   if (last != nullptr && clip == nullptr) drawn[static_cast<std::size_t>(noted++)] = *last;
   const TRect* clipped = clip != nullptr ? last : nullptr;
   const int32_t w = dest.Width();
-  std::array<TSpan, TPending::kCapacity + 1> rects;
+  std::array<TSpan, kMost> rects;
   const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
   std::size_t band = 0;
   for (int32_t y = 0; y < dest.Height(); ++y) {
@@ -171,6 +211,21 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip) {
       }
     }
     if (x < w) pixel::Copy32(from + x, to + x, static_cast<std::size_t>(w - x));
+    // The copies' share of the row, in the order they were made.
+    for (std::size_t c = 0; c < static_cast<std::size_t>(copies); ++c) {
+      const TPlan& plan = plans[c];
+      if (y >= plan.ya.first && y < plan.ya.last)
+        ReadSpan(plan, y, plan.xa.first, plan.xa.last, to + plan.xa.first);
+    }
+    if (now == nullptr || y < now->ya.first || y >= now->ya.last) continue;
+    if (clip == nullptr) {
+      ReadSpan(*now, y, now->xa.first, now->xa.last, to + now->xa.first);
+      continue;
+    }
+    for (const TSpan& run : runs) {
+      const int32_t l = std::max(run.Left, now->xa.first), r = std::min(run.Right, now->xa.last);
+      if (l < r) ReadSpan(*now, y, l, r, to + l);
+    }
   }
 }
 
@@ -205,6 +260,8 @@ bool ReadsOnlyBackground(TBitmap& dest, const TRect& area) {
   const TPending& p = dest.Canvas().Pending();
   for (int i = 0; i < p.DrawnCount; ++i)
     if (Overlap(p.Drawn[static_cast<std::size_t>(i)], area)) return false;
+  for (int i = 0; i < p.CopyCount; ++i)
+    if (Overlap(p.Copies[static_cast<std::size_t>(i)].Covers, area)) return false;
   return true;
 }
 
@@ -244,14 +301,34 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
   // With a background pending, a copy within the bitmap reads the background where nothing has
   // been drawn yet (those pixels stand for it), and settles it first otherwise.
   const TBitmap* from = &source;
-  if (&source == &dest && dest.Canvas().Pending().Background != nullptr) {
+  TPending& pending = dest.Canvas().Pending();
+  if (&source == &dest && pending.Background != nullptr) {
     const int32_t c0 = xa.At(xa.first), c1 = xa.At(xa.last - 1);
     const int32_t r0 = ya.At(ya.first), r1 = ya.At(ya.last - 1);
     if (ReadsOnlyBackground(dest, TRect{std::min(c0, c1), std::min(r0, r1), std::max(c0, c1) + 1,
                                         std::max(r0, r1) + 1}))
-      from = dest.Canvas().Pending().Background;
+      from = pending.Background;
     else
       Settle(dest, nullptr, nullptr);
+  }
+  const pixel::TLut lut = from->BitsPerPixel() <= 8 ? pixel::MakeLut(*from) : pixel::TLut{};
+  const TRegion* clip = dest.Canvas().ClipRegion();
+  if (pending.Background != nullptr) {
+    // A copy from another bitmap is drawn together with the background: unclipped from a 32-bit
+    // bitmap, it waits for the settling with the others (while there is room to note it);
+    // otherwise the background is settled now, with this copy drawn in the same pass.
+    const TPlan now{xa, ya, TSource{from->Bits(), from->RowBytes(), 0, from->Format()},
+                    from->Width(), &lut};
+    if (clip == nullptr && from->Format() == PixelFormat::pf32bit &&
+        pending.CopyCount < TPending::kCapacity) {
+      pending.Copies[static_cast<std::size_t>(pending.CopyCount++)] = {
+          from,     dest_x,   dest_y,       dest_width,    dest_height,
+          source_x, source_y, source_width, source_height, now.Covers()};
+      return true;
+    }
+    const TRect covers = now.Covers();
+    Settle(dest, &covers, clip, &now);
+    return true;
   }
   TSource src{from->Bits(), from->RowBytes(), 0, from->Format()};
   if (from == &dest) {
@@ -263,9 +340,8 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
     std::memcpy(snapshot.data(), source.ScanLine(r0), bytes);
     src = TSource{snapshot.data(), source.RowBytes(), r0, source.Format()};
   }
+  const TPlan plan{xa, ya, src, from->Width(), &lut};
 
-  const pixel::TLut lut = from->BitsPerPixel() <= 8 ? pixel::MakeLut(*from) : pixel::TLut{};
-  const TRegion* clip = dest.Canvas().ClipRegion();
   const PixelFormat dfmt = dest.Format();
   const bool direct32 = dfmt == PixelFormat::pf32bit;
   if (!direct32 && pixels.size() < static_cast<std::size_t>(xa.last - xa.first))
@@ -278,7 +354,6 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
   const TBand* prev_band = nullptr;
   for (int32_t y = ya.first; y < ya.last; ++y) {
     const int32_t sy = ya.At(y);
-    const uint8_t* srow = src.Row(sy);
     uint8_t* drow = dest.ScanLine(y);
     // A row that repeats the previous destination row's source row under the same clip runs
     // is a copy of that row.
@@ -302,13 +377,7 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
         return;
       }
       uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();
-      if (xa.identity)
-        pixel::ReadRun(srow, src.format, lut, l + xa.offset, r - l, out);
-      else if (xa.reversed && src.format == PixelFormat::pf32bit)
-        pixel::ReverseCopy32(reinterpret_cast<const uint32_t*>(srow) + (xa.offset - l), out, r - l);
-      else
-        pixel::ReadMapped(srow, from->Width(), src.format, lut, xmap.data() + (l - xa.first), r - l,
-                          out);
+      ReadSpan(plan, y, l, r, out);
       if (direct32) return;
       if (dfmt == PixelFormat::pf24bit) {
         pixel::Write24(drow, l, out, r - l);
@@ -320,8 +389,6 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
     prev_src_row = sy;
     prev_band = cur_band;
   }
-  if (dest.Canvas().Pending().Background != nullptr)
-    NoteDrawn(dest, TRect{xa.first, ya.first, xa.last, ya.last}, clip);
   return true;
 }
 
@@ -344,6 +411,8 @@ void Draw(TBitmap& dest, int32_t x, int32_t y, const TBitmap& source) {
 void FillRect(TBitmap& dest, const TRect& rect, TColor color) {
   TRect r;
   if (!IntersectRect(r, rect, TRect{0, 0, dest.Width(), dest.Height()})) return;
+  // Copies put off with a background are drawn before anything is filled over them.
+  if (dest.Canvas().Pending().CopyCount > 0) Settle(dest, nullptr, nullptr);
   const uint32_t px = pixel::FromColor(color);
   const PixelFormat fmt = dest.Format();
   uint8_t index = 0;

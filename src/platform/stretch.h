@@ -38,16 +38,20 @@ void Draw(TBitmap& dest, int32_t x, int32_t y, const TBitmap& source);
 
 // Puts off copying `background` onto `dest` (the same size, both 32-bit, `dest` without a clip
 // region): until SettleBackground, the pixels of `dest` stand for those of `background` wherever
-// no drawing call has drawn since. Each stretch copy and fill onto `dest` notes what it covers
-// (a clipped one settles the background right after it draws); a copy from `dest` onto itself
-// reads the background where it reads nothing drawn since, and settles it first otherwise. So
-// drawing and then settling gives the pixels that copying the background first and then drawing
-// gives, while each pixel is written about once. Returns false, putting nothing off, when the
-// bitmaps do not qualify: the caller then copies the background itself. `background` must not
-// change until it is settled.
+// no drawing call has drawn since. A stretch copy from another bitmap is put off too and drawn
+// when the background is settled, in the same pass over each row as the background's share of
+// it; a clipped copy, one from a palette or 24-bit bitmap, or one more than the copies noted at
+// once settles the background at once, drawing itself in that pass. A fill notes what it
+// covers; a copy from `dest` onto itself reads the background where it reads nothing drawn
+// since, and settles it first otherwise. So drawing and then settling gives the pixels that
+// copying the background first and then drawing gives, while each row is written in one pass.
+// Returns false, putting nothing off, when the bitmaps do not qualify: the caller then copies the
+// background itself. `background` and the sources of the copies must not change until it is
+// settled, and `dest`'s pixels are read through drawing calls only until then.
 bool DeferBackground(TBitmap& dest, const TBitmap& background);
 // Copies the pending background onto the pixels of `dest` that no drawing call has drawn since
-// DeferBackground, and ends the deferral. Nothing happens when nothing is pending.
+// DeferBackground, draws the copies put off, and ends the deferral. Nothing happens when nothing is
+// pending.
 void SettleBackground(TBitmap& dest);
 
 // Fills the rectangle with a colour 0x00BBGGRR (the fourth byte of 32-bit pixels becomes 0; a

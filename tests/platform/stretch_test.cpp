@@ -294,8 +294,9 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
 }
 
 // A put-off background gives the pixels of the background copied first: random runs of copies
-// (plain, mirrored, scaled, clipped, within the target itself, more than the rectangles noted at
-// once) and fills, drawn onto a target that holds other pixels meanwhile.
+// (plain, mirrored, scaled, clipped, within the target itself, from a 24-bit bitmap, more than
+// the rectangles and copies noted at once) and fills, drawn onto a target that holds other pixels
+// meanwhile.
 TEST(DeferBackground, DrawingThenSettlingEqualsTheBackgroundFirst) {
   std::mt19937 rng(77);
   auto r = [&](int lo, int hi) { return lo + static_cast<int>(rng() % (hi - lo + 1)); };
@@ -305,6 +306,8 @@ TEST(DeferBackground, DrawingThenSettlingEqualsTheBackgroundFirst) {
     TBitmap source = Numbered(w + 3, h + 2);
     for (int y = 0; y < source.Height(); ++y)
       for (int x = 0; x < source.Width(); ++x) Px(source, x, y) += 50000;
+    TBitmap source24(source.Width(), source.Height(), PixelFormat::pf24bit);
+    Draw(source24, 0, 0, source);
     TBitmap want = background, got = Filled(w, h, kOld);
     ASSERT_TRUE(DeferBackground(got, background));
     const int calls = r(0, 20);
@@ -326,8 +329,9 @@ TEST(DeferBackground, DrawingThenSettlingEqualsTheBackgroundFirst) {
         StretchBlt(got, x, y, cw, ch, got, sx, sy, sw, sh);
         StretchBlt(want, x, y, cw, ch, want, sx, sy, sw, sh);
       } else {
-        StretchBlt(got, x, y, cw, ch, source, sx, sy, sw, sh);
-        StretchBlt(want, x, y, cw, ch, source, sx, sy, sw, sh);
+        const TBitmap& from = kind == 6 ? source24 : source;
+        StretchBlt(got, x, y, cw, ch, from, sx, sy, sw, sh);
+        StretchBlt(want, x, y, cw, ch, from, sx, sy, sw, sh);
       }
       SelectClipRgn(got, nullptr);
       SelectClipRgn(want, nullptr);

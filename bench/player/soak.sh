@@ -3,9 +3,10 @@
 # 1280x720 and 320x240, with captions of every length) with random styles and an interval of
 # 1 s, played in a virtual X server of 3840x2160 with the player's figures switched on
 # (QUENMORA_PLAYER_STATS), then ended with Escape at a random moment. Reports slides shown,
-# transitions by style, late frames, resident memory every 10 s and its growth after the first
-# loop, descriptors and threads in the first and the last loop, the temporary files while it
-# runs and after it ends, and the time from Escape to the close.
+# transitions by style, late frames, resident memory every 10 s and the growth of each loop's
+# peak after the first loop (with its anonymous, file-backed and shared parts), descriptors and
+# threads in the first and the last loop, the temporary files while it runs and after it ends,
+# and the time from Escape to the close.
 #   bash bench/player/soak.sh BUILD_DIR [--minutes N] [--caption-position P]
 #        [--max-growth-kb K] [--max-escape-ms M] [--seed S]
 # Defaults: 60 minutes, a caption position drawn from 0..5, growth at most 1024 KiB, Escape
@@ -73,12 +74,21 @@ timeout $((60 * scale)) xdotool search --sync --onlyvisible --name '^Quenmora$' 
 
 shown() { grep -c '^quenmora-stats: slide' "$work/stats" || true; }
 # One sample a second: seconds, slides shown, resident KiB, threads, descriptors, temporary
-# files.
+# files, the peak resident KiB since the last sample, and the resident anonymous, file-backed
+# and shared KiB. The peak is the kernel's high-water mark, reset after each reading, so a
+# transition's frames between two samples count; where it cannot be reset it is the resident
+# memory of the moment.
 sample() {
-  local rss threads
-  rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$player/status" 2>/dev/null) || return 1
-  threads=$(awk '/^Threads/ { print $2 }' "/proc/$player/status" 2>/dev/null) || return 1
-  echo "$1 $(shown) $rss $threads $(ls "/proc/$player/fd" 2>/dev/null | wc -l) $(ls -A "$work/tmp" | wc -l)"
+  local status
+  status=$(cat "/proc/$player/status" 2>/dev/null) || return 1
+  echo 5 2>/dev/null > "/proc/$player/clear_refs" || true
+  awk -v t="$1" -v shown="$(shown)" -v fds="$(ls "/proc/$player/fd" 2>/dev/null | wc -l)" \
+      -v tmp="$(ls -A "$work/tmp" | wc -l)" -v reset="$([ -w "/proc/$player/clear_refs" ] && echo 1)" '
+    { v[$1] = $2 }
+    END {
+      peak = reset ? v["VmHWM:"] : v["VmRSS:"]
+      print t, shown, v["VmRSS:"], v["Threads:"], fds, tmp, peak, v["RssAnon:"], v["RssFile:"], v["RssShmem:"]
+    }' <<< "$status"
 }
 start=$SECONDS
 end=$((start + minutes * 60))
@@ -110,18 +120,26 @@ awk -v slides="$slides" '
     printf "\n"
   }' "$work/stats"
 awk -v slides="$slides" -v files=$((2 + 2 * slides)) -v limit="$max_growth_kb" '
-  { t[NR] = $1; n[NR] = $2; rss[NR] = $3; th[NR] = $4; fd[NR] = $5; tmp[NR] = $6 }
+  {
+    t[NR] = $1; n[NR] = $2; rss[NR] = $3; th[NR] = $4; fd[NR] = $5; tmp[NR] = $6; peak[NR] = $7
+    anon[NR] = $8; file[NR] = $9; shm[NR] = $10
+  }
+  function most(a, l, v) { if (!((l, a) in m) || v > m[l, a]) m[l, a] = v }
   END {
     printf "resident memory (KiB) every 10 s:"
     for (i = 1; i <= NR; i += 10) printf " %d", rss[i]
     printf "\n"
-    # Growth: the resident memory depends on the slide on screen (a 4K slide and its frames, or
-    # a small one), so each loop is summed up by its least and its most, and the second loop
-    # (the first after the first) is set against the last.
+    # Growth: the resident memory rises and falls with the slide on screen (a 4K slide, the one
+    # decoded ahead and the frames of a transition, or a small one), so each loop is summed up
+    # by its peak, the most any moment of it held: every loop shows every slide and runs
+    # transitions of 4K slides, so a loop that holds nothing more than the one before peaks as
+    # high. The second loop (the first after the first) is set against the last. The most of
+    # each part per loop tells a growing heap from pages of a font or a library read in once
+    # and from the shared images of the display.
     for (i = 1; i <= NR; ++i) {
       loop = int(n[i] / slides)
-      if (!(loop in lo) || rss[i] < lo[loop]) lo[loop] = rss[i]
-      if (!(loop in hi) || rss[i] > hi[loop]) hi[loop] = rss[i]
+      most("peak", loop, peak[i]); most("anon", loop, anon[i]); most("file", loop, file[i])
+      most("shm", loop, shm[i])
       if (loop > loops) loops = loop
     }
     # The last loop counts only when it ran whole: it is the one before the loop under way.
@@ -129,11 +147,13 @@ awk -v slides="$slides" -v files=$((2 + 2 * slides)) -v limit="$max_growth_kb" '
     if (last < 2) {
       print "growth after the first loop: fewer than three loops ran"
     } else {
-      printf "least and most resident memory (KiB) per loop:"
-      for (l = 1; l <= last; ++l) printf " %d-%d", lo[l], hi[l]
+      printf "peak resident memory (KiB) per loop (anonymous/file/shared at most):"
+      for (l = 0; l <= last; ++l) printf " %d (%d/%d/%d)", m[l, "peak"], m[l, "anon"], m[l, "file"], m[l, "shm"]
       printf "\n"
-      growth = lo[last] - lo[1]; if (hi[last] - hi[1] > growth) growth = hi[last] - hi[1]
-      printf "growth from the second loop to loop %d: %d KiB (least), %d KiB (most)\n", last + 1, lo[last] - lo[1], hi[last] - hi[1]
+      growth = m[last, "peak"] - m[1, "peak"]
+      printf "growth of the peak from the second loop to loop %d: %d KiB (anonymous %d, file %d, shared %d)\n",
+             last + 1, growth, m[last, "anon"] - m[1, "anon"], m[last, "file"] - m[1, "file"],
+             m[last, "shm"] - m[1, "shm"]
       if (limit > 0 && growth > limit) print "FAILED: memory grew by more than " limit " KiB"
     }
     # Descriptors and threads (their least and most) in the first and the last third of the

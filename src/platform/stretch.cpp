@@ -150,8 +150,13 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
   const int copies = std::exchange(p.CopyCount, 0);
   if (background == nullptr) return;
   constexpr std::size_t kMost = 2 * TPending::kCapacity + 1;
+  // The covered rectangles, each with who draws it in this pass: a put-off copy's index, kNow
+  // for `now`, or kDrawn for what is on the display already.
+  constexpr int kDrawn = -1, kNow = TPending::kCapacity;
   std::array<TRect, kMost> drawn;
+  std::array<int, kMost> drawer;
   std::copy_n(p.Drawn.begin(), noted, drawn.begin());
+  std::fill_n(drawer.begin(), noted, kDrawn);
   thread_local std::array<std::vector<int32_t>, TPending::kCapacity> xmaps, ymaps;
   std::array<TPlan, TPending::kCapacity> plans;
   for (std::size_t i = 0; i < static_cast<std::size_t>(copies); ++i) {
@@ -164,12 +169,20 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
     plans[i].src = TSource{c.Source->Bits(), c.Source->RowBytes(), 0, c.Source->Format()};
     plans[i].source_width = c.Source->Width();
     plans[i].lut = &kNoLut;
+    drawer[static_cast<std::size_t>(noted)] = static_cast<int>(i);
     drawn[static_cast<std::size_t>(noted++)] = c.Covers;
   }
-  if (last != nullptr && clip == nullptr) drawn[static_cast<std::size_t>(noted++)] = *last;
+  if (last != nullptr && clip == nullptr) {
+    drawer[static_cast<std::size_t>(noted)] = now != nullptr ? kNow : kDrawn;
+    drawn[static_cast<std::size_t>(noted++)] = *last;
+  }
   const TRect* clipped = clip != nullptr ? last : nullptr;
   const int32_t w = dest.Width();
-  std::array<TSpan, kMost> rects;
+  struct TCover {
+    int32_t Left, Right;
+    int Drawer;
+  };
+  std::array<TCover, kMost> rects;
   const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
   std::size_t band = 0;
   for (int32_t y = 0; y < dest.Height(); ++y) {
@@ -181,7 +194,8 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
       int k = n++;
       for (; k > 0 && rects[static_cast<std::size_t>(k - 1)].Left > r.Left; --k)
         rects[static_cast<std::size_t>(k)] = rects[static_cast<std::size_t>(k - 1)];
-      rects[static_cast<std::size_t>(k)] = TSpan{r.Left, r.Right};
+      rects[static_cast<std::size_t>(k)] =
+          TCover{r.Left, r.Right, drawer[static_cast<std::size_t>(i)]};
     }
     // The clip's runs on this row, when the clipped copy covered it.
     std::span<const TSpan> runs;
@@ -190,27 +204,43 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
       if (band < clip_bands.size() && clip_bands[band].Top <= y)
         runs = clip->Spans(clip_bands[band]);
     }
+    // Where the copies drawn in this pass do not overlap on this row, the order they were made
+    // in does not matter: the row is written from left to right, which the processor streams
+    // best. Otherwise they are drawn after the background, in their order.
+    bool in_order = true;
+    int32_t reach = 0;
+    for (int k = 0; k < n; ++k) {
+      const TCover& c = rects[static_cast<std::size_t>(k)];
+      if (c.Drawer == kDrawn) continue;
+      if ((k > 0 && c.Left < reach) ||
+          (now != nullptr && !runs.empty() && c.Left < clipped->Right && clipped->Left < c.Right))
+        in_order = false;
+      reach = std::max(reach, c.Right);
+    }
     // Both lists in order of their left edges; the background fills what lies between.
     const uint32_t* from = reinterpret_cast<const uint32_t*>(background->ScanLine(y));
     uint32_t* to = reinterpret_cast<uint32_t*>(dest.ScanLine(y));
     int32_t x = 0;
-    auto covered = [&](int32_t l, int32_t r) {
+    auto covered = [&](int32_t l, int32_t r, int drawer) {
       if (l >= r) return;
       if (l > x) pixel::Copy32(from + x, to + x, static_cast<std::size_t>(l - x));
       x = std::max(x, r);
+      if (in_order && drawer != kDrawn)
+        ReadSpan(drawer == kNow ? *now : plans[static_cast<std::size_t>(drawer)], y, l, r, to + l);
     };
     std::size_t i = 0, j = 0;
     while (i < static_cast<std::size_t>(n) || j < runs.size()) {
       const int32_t run_left = j < runs.size() ? std::max(runs[j].Left, clipped->Left) : 0;
       if (j == runs.size() || (i < static_cast<std::size_t>(n) && rects[i].Left <= run_left)) {
-        covered(rects[i].Left, rects[i].Right);
+        covered(rects[i].Left, rects[i].Right, rects[i].Drawer);
         ++i;
       } else {
-        covered(run_left, std::min(runs[j].Right, clipped->Right));
+        covered(run_left, std::min(runs[j].Right, clipped->Right), now != nullptr ? kNow : kDrawn);
         ++j;
       }
     }
     if (x < w) pixel::Copy32(from + x, to + x, static_cast<std::size_t>(w - x));
+    if (in_order) continue;
     // The copies' share of the row, in the order they were made.
     for (std::size_t c = 0; c < static_cast<std::size_t>(copies); ++c) {
       const TPlan& plan = plans[c];

@@ -58,6 +58,9 @@ TCustomPicShow::TCustomPicShow(PicShowHost& host)
   display_.SetSize(0, 0, PixelFormat::pf32bit);
   offscreen_.SetSize(0, 0, PixelFormat::pf32bit);
   picture_.OnChange = [this] { PictureChanged(); };
+  picture_.OnRelease = [this](std::shared_ptr<TBitmap> previous) {
+    KeepForOldContents(std::move(previous));
+  };
   bg_picture_.OnChange = [this] { BgPictureChanged(); };
 }
 
@@ -65,6 +68,7 @@ TCustomPicShow::~TCustomPicShow() {
   EndTransitionForDestruction();
   ReleaseTransitionBitmaps();
   picture_.OnChange = nullptr;
+  picture_.OnRelease = nullptr;
   bg_picture_.OnChange = nullptr;
 }
 
@@ -179,6 +183,30 @@ void TCustomPicShow::PictureChanged() {
   DoChange();
 }
 
+// A picture replaced while no transition reads it leaves its memory for the next transition's
+// old contents: a show of pictures of one size then takes no fresh memory at its ticks, and
+// gives none back in the middle of them.
+void TCustomPicShow::KeepForOldContents(std::shared_ptr<TBitmap> previous) {
+  if (destroying_ || busy_ || previous.use_count() != 1 ||
+      previous->Format() != PixelFormat::pf32bit)
+    return;
+  spare_old_contents_ = std::move(*previous);
+  spare_old_contents_.Transparent = false;
+}
+
+// A bitmap of `w` x `h` pixels, 32 bits, its pixels undefined: `spare` when it has that size,
+// else fresh memory (the spare given back first).
+void TCustomPicShow::TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h) {
+  if (spare.Width() == w && spare.Height() == h && spare.Format() == PixelFormat::pf32bit &&
+      w > 0 && h > 0) {
+    target = std::move(spare);
+  } else {
+    spare.SetSize(0, 0, PixelFormat::pf32bit);
+    target.SetSize(w, h, PixelFormat::pf32bit);
+  }
+  spare.SetSize(0, 0, PixelFormat::pf32bit);
+}
+
 void TCustomPicShow::BgPictureChanged() {
   if (bg_mode_ != TBackgroundMode::bmNone && !painting_) Invalidate();
 }
@@ -251,6 +279,9 @@ void TCustomPicShow::HandlePaint(const TRect& area) {
   } done{*this};
   paint_area_ = area;
   Paint();
+  if (area.Left <= 0 && area.Top <= 0 && area.Right >= ClientWidth() &&
+      area.Bottom >= ClientHeight())
+    present_whole_ = false;
 }
 
 void TCustomPicShow::Paint() {
@@ -316,8 +347,12 @@ void TCustomPicShow::Clear() {
   if (busy_ || display_.Empty()) return;
   {
     std::scoped_lock lock(display_.Canvas());
+    // The memory is kept for the next transition's display, which mostly has the same size:
+    // taking it over costs nothing, while fresh memory costs its first touch within the tick.
+    spare_display_ = std::move(display_);
     display_.SetSize(0, 0, PixelFormat::pf32bit);
   }
+  present_whole_ = true;
   Invalidate();
 }
 
@@ -378,7 +413,7 @@ void TCustomPicShow::Prepare() {
   {
     std::scoped_lock lock(display_.Canvas());
     if (fresh_display || w <= 0 || h <= 0) {
-      display_.SetSize(w, h, PixelFormat::pf32bit);
+      TakeSpareOrNew(display_, spare_display_, w, h);
     } else {
       display_.ConvertTo(PixelFormat::pf32bit);
       // Resizing copies the display, so a display that has the size already is left as it is.
@@ -389,12 +424,17 @@ void TCustomPicShow::Prepare() {
   const TRect client = ClientRect();
   const TRect source = DisplayTarget({placement_, client, center_, stretch_, stretch_fine_});
 
-  old_contents_ = std::make_unique<TBitmap>(w, h, PixelFormat::pf32bit);
+  old_contents_ = std::make_unique<TBitmap>();
+  TakeSpareOrNew(*old_contents_, spare_old_contents_, w, h);
   FillRect(*old_contents_, Rect(0, 0, w, h), color_);
   EnsureOffscreenSize();
-  {
+  // Starting from the background alone, and that background is the colour just filled in: the
+  // old contents are complete without painting the background and copying it back.
+  const bool from_background = nothing_painted_yet_ || !overdraw_;
+  const bool plain = from_background && BackgroundIsPlainColor();
+  if (!plain) {
     std::scoped_lock lock(offscreen_.Canvas());
-    if (nothing_painted_yet_ || !overdraw_) PaintBackground(offscreen_, client);
+    if (from_background) PaintBackground(offscreen_, client);
     // The screen area the new picture will cover, at the picture's own resolution.
     StretchBlt(*old_contents_, 0, 0, w, h, offscreen_, source.Left, source.Top,
                source.Right - source.Left, source.Bottom - source.Top);
@@ -404,7 +444,11 @@ void TCustomPicShow::Prepare() {
     // paint before it shows the screen as it was, and the new memory is touched here rather
     // than within the first frame, which would then come late against its pace.
     std::scoped_lock lock(display_.Canvas());
-    Draw(display_, 0, 0, *old_contents_);
+    if (plain) {
+      FillRect(display_, Rect(0, 0, w, h), color_);
+    } else {
+      Draw(display_, 0, 0, *old_contents_);
+    }
   }
   progress_ = StartProgress(reverse_);
   frame_dirty_ = false;
@@ -429,11 +473,23 @@ std::shared_ptr<TBitmap> TCustomPicShow::NewPictureBitmap() {
   }
 }
 
+// Whether the background is the control's colour and nothing else: no background picture is
+// drawn over it, and no descendant paints it its own way.
+bool TCustomPicShow::BackgroundIsPlainColor() const {
+  const TBitmap* g = bg_picture_.Graphic();
+  const bool picture_drawn = g != nullptr && !g->Empty() && bg_mode_ != TBackgroundMode::bmNone;
+  return !picture_drawn && IsTheControlItself();
+}
+
+bool TCustomPicShow::IsTheControlItself() const {
+  return typeid(*this) == typeid(TPicShow) || typeid(*this) == typeid(TCustomPicShow);
+}
+
 // Handlers receive the new picture as a bitmap they may draw on; so may a descendant's
 // DoStart or DoCustomDraw, which cannot be told apart from the control's own.
 bool TCustomPicShow::MayDrawOnTheNewPicture() const {
   if (OnStart || OnBeforeNewFrame || OnCustomDraw || OnAfterNewFrame) return true;
-  return typeid(*this) != typeid(TPicShow) && typeid(*this) != typeid(TCustomPicShow);
+  return !IsTheControlItself();
 }
 
 void TCustomPicShow::StartStepping() {
@@ -498,8 +554,11 @@ void TCustomPicShow::RepaintFrame() {
 
 void TCustomPicShow::ServeRepaintRequest() {
   if (frame_dirty_.exchange(false) && !destroying_) {
-    const TRect area = ScreenArea(Rect(0, 0, picture_width_, picture_height_),
-                                  {placement_, ClientRect(), center_, stretch_, stretch_fine_});
+    // After Clear the whole client area is owed to the screen; this frame brings all of it.
+    const TRect area =
+        present_whole_ ? ClientRect()
+                       : ScreenArea(Rect(0, 0, picture_width_, picture_height_),
+                                    {placement_, ClientRect(), center_, stretch_, stretch_fine_});
     if (!IsRectEmpty(area)) host_.UpdateNow(area);
   }
   // Nothing to paint, or painted: either way the animation thread may compose the next frame.

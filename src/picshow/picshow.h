@@ -142,7 +142,10 @@ class TCustomPicShow {
   virtual void Execute();
   // Ends a running transition without completing it (OnStop, no OnComplete).
   virtual void Stop();
-  // Drops the displayed picture so that only the background shows; ignored while busy.
+  // Drops the displayed picture so that only the background shows; ignored while busy. The
+  // first frame of the next transition then presents the whole client area (the background
+  // around the picture included), so a host that starts a transition right after Clear may
+  // leave the paint Clear asks for to that frame.
   virtual void Clear();
 
   // What the host tells the control, on the main thread (see PicShowHost).
@@ -167,6 +170,8 @@ class TCustomPicShow {
   class Adapter;
 
   void PictureChanged();
+  void KeepForOldContents(std::shared_ptr<TBitmap> previous);
+  static void TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h);
   void BgPictureChanged();
   void AdjustSize();
   void RecomputePlacement();
@@ -179,6 +184,9 @@ class TCustomPicShow {
   void Prepare();
   std::shared_ptr<TBitmap> NewPictureBitmap();
   bool MayDrawOnTheNewPicture() const;
+  bool BackgroundIsPlainColor() const;
+  // Not a descendant, whose operations could draw anywhere.
+  bool IsTheControlItself() const;
   void StartStepping();
   void RunSteppingLoop();
   // One step of the progress; true when the end is reached.
@@ -211,6 +219,8 @@ class TCustomPicShow {
   std::atomic<bool> busy_{false};
 
   TBitmap display_;
+  TBitmap spare_display_;       // the memory of the display Clear dropped, for the next one
+  bool present_whole_ = false;  // a Clear is not on screen yet: the next frame presents all
   TRect placement_;
   std::unique_ptr<TAnimateThread> thread_;
   bool painting_ = false;
@@ -220,6 +230,7 @@ class TCustomPicShow {
   bool nothing_painted_yet_ = true;
   bool destroying_ = false;
   std::unique_ptr<TBitmap> old_contents_;
+  TBitmap spare_old_contents_;  // the memory of the picture Picture last let go, for the next one
   // The Picture's own graphic when nothing may draw on it, else a copy (see NewPictureBitmap).
   std::shared_ptr<TBitmap> new_picture_;
   int picture_width_ = 0, picture_height_ = 0;

@@ -26,18 +26,10 @@ class TPicture {
 
   // Takes a copy of `source`, or removes the graphic when source is nullptr; then notifies.
   void Assign(const TBitmap* source) {
-    if (source) {
-      graphic_ = std::make_shared<TBitmap>(*source);
-    } else {
-      graphic_.reset();
-    }
-    Changed();
+    Replace(source ? std::make_shared<TBitmap>(*source) : nullptr);
   }
   // Takes the bitmap over; then notifies.
-  void Assign(TBitmap&& source) {
-    graphic_ = std::make_shared<TBitmap>(std::move(source));
-    Changed();
-  }
+  void Assign(TBitmap&& source) { Replace(std::make_shared<TBitmap>(std::move(source))); }
   void Clear() { Assign(nullptr); }
 
   // The graphic for a reader that may outlive it here, such as a running transition: converted
@@ -52,8 +44,16 @@ class TPicture {
 
   // Called after every change of the graphic.
   std::function<void()> OnChange;
+  // Called after OnChange with the graphic that was replaced or removed, if there was one: its
+  // owner may put the memory to other use when nothing else shares it.
+  std::function<void(std::shared_ptr<TBitmap> previous)> OnRelease;
 
  private:
+  void Replace(std::shared_ptr<TBitmap> graphic) {
+    std::shared_ptr<TBitmap> previous = std::exchange(graphic_, std::move(graphic));
+    Changed();
+    if (previous && OnRelease) OnRelease(std::move(previous));
+  }
   void Changed() {
     if (OnChange) OnChange();
   }

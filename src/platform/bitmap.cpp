@@ -80,12 +80,41 @@ void TBitmap::Resize(int width, int height, TColor fill) {
 
 void TBitmap::ConvertTo(PixelFormat format) {
   if (format == format_) return;
+  if (format == PixelFormat::pf32bit && !Empty()) {
+    WidenTo32BitInPlace();
+    return;
+  }
   TBitmap converted = ConvertedTo(format);
   width_ = converted.width_;
   height_ = converted.height_;
   format_ = format;
   row_bytes_ = converted.row_bytes_;
   pixels_ = std::move(converted.pixels_);
+  palette_.clear();
+}
+
+// A 32-bit row is at least as long as the row of any other format, so once the memory has
+// grown, rows widened from the last one up never overwrite a row not yet read: row y of the
+// old layout ends where row y + 1 of the new one would begin at the latest. Each row is read
+// whole before it is written back.
+void TBitmap::WidenTo32BitInPlace() {
+  const std::size_t row32 = RowBytesFor(width_, PixelFormat::pf32bit);
+  const std::size_t old_row = row_bytes_;
+  const pixel::TLut lut = BitsPerPixel() <= 8 ? pixel::MakeLut(*this) : pixel::TLut{};
+  std::vector<uint32_t> row(static_cast<std::size_t>(width_));
+  try {
+    pixels_.Grow(row32 * static_cast<std::size_t>(height_));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory(msg::kOutOfMemory);
+  }
+  const PixelFormat from = format_;
+  for (int y = height_ - 1; y >= 0; --y) {
+    uint8_t* bits = pixels_.data();
+    pixel::ReadRun(bits + static_cast<std::size_t>(y) * old_row, from, lut, 0, width_, row.data());
+    std::memcpy(bits + static_cast<std::size_t>(y) * row32, row.data(), row32);
+  }
+  format_ = PixelFormat::pf32bit;
+  row_bytes_ = row32;
   palette_.clear();
 }
 

@@ -63,6 +63,8 @@ class TBitmap {
   // Converts the pixels to another format: any format to 24 or 32 bits (palette bitmaps through
   // their palette; the fourth byte of 32-bit pixels becomes 0), and a format to itself (nothing
   // changes). Other targets throw EInvalidGraphic. The palette is dropped for 24 and 32 bits.
+  // To 32 bits the pixels are widened in place, never held twice; on failure (EOutOfMemory)
+  // the bitmap is left as it was.
   void ConvertTo(PixelFormat format);
   // A copy in another format, converted as ConvertTo does, made straight from these pixels
   // (no intermediate copy in this bitmap's format).
@@ -80,6 +82,9 @@ class TBitmap {
   TColor TransparentColor = 0;
 
  private:
+  // ConvertTo's way to 32 bits: the pixels are widened within their own memory.
+  void WidenTo32BitInPlace();
+
   int width_ = 0, height_ = 0;
   PixelFormat format_ = PixelFormat::pfNone;
   std::size_t row_bytes_ = 0;

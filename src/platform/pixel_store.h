@@ -38,6 +38,20 @@ class PixelStore {
     std::free(data_);
   }
 
+  // Makes the block `size` bytes long (not shorter than it is), keeping its bytes; the new
+  // bytes are zero. A large block grows where it lies or is moved by the system without being
+  // copied, so a bitmap widened in place is never held twice. Throws std::bad_alloc, leaving
+  // the block as it was, when the bytes cannot be had.
+  void Grow(std::size_t size) {
+    if (size <= size_) return;
+    auto* grown = static_cast<uint8_t*>(std::realloc(data_, size));
+    if (!grown) throw std::bad_alloc();
+    std::memset(grown + size_, 0, size - size_);
+    data_ = grown;
+    Count(size - size_);
+    size_ = size;
+  }
+
   uint8_t* data() { return data_; }
   const uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }

@@ -387,8 +387,19 @@ void TfrmMain::BeginSlide(std::optional<TBitmap> picture, std::optional<int> sty
   if (picture) PicShow1.Picture().Assign(std::move(*picture));
   if (style) PicShow1.SetStyle(*style);
   PicShow1.Clear();
-  DrawAll();
-  PicShow1.Execute();
+  // A transition on the animation thread brings the whole bare picture area to the screen with
+  // its first frame, moments after this, and the caption below redraws the strip: drawing them
+  // here as well would put a whole window's copy between the tick and that frame.
+  const bool firstFrameDraws =
+      PicShow1.Threaded() && !PicShow1.Manual() && PicShow1.Picture().HasGraphic();
+  if (!firstFrameDraws) DrawAll();
+  try {
+    PicShow1.Execute();
+  } catch (...) {
+    DrawAll();
+    throw;
+  }
+  if (firstFrameDraws && PicShow1.Busy()) paintPending_ = false;
   SetCaption(caption);
 }
 

@@ -6,8 +6,14 @@
 
 namespace qm {
 
+// The picture in the screen's format, which the transition draws from: the worker widens it,
+// so that the tick does not (this changes no pixel's colour).
 SlidePrefetcher::SlidePrefetcher()
-    : SlidePrefetcher([](const std::string& path) { return LoadSlidePicture(path); }) {}
+    : SlidePrefetcher([](const std::string& path) {
+        std::optional<TBitmap> picture = LoadSlidePicture(path);
+        if (picture) picture->ConvertTo(PixelFormat::pf32bit);
+        return picture;
+      }) {}
 
 SlidePrefetcher::SlidePrefetcher(Decoder decode) : decode_(std::move(decode)) {}
 

@@ -20,7 +20,7 @@ namespace qm {
 
 class SlidePrefetcher {
  public:
-  // Turns a slide's path into its picture; the slide loader's by default.
+  // Turns a slide's path into its picture; by default the slide loader's, widened to 32 bits.
   using Decoder = std::function<std::optional<TBitmap>(const std::string& path)>;
 
   SlidePrefetcher();

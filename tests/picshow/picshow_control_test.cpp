@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "picshow/picshow.h"
+#include "platform/pixel_store.h"
 #include "platform/stretch.h"
 #include "tests/picshow/picshow_test_host.h"
 #include "tests/support/pixels.h"
@@ -487,6 +488,23 @@ TEST_F(PicShowTest, ClearDropsThePictureOnlyWhenIdle) {
   EXPECT_TRUE(show->DisplayBitmap().Empty());
   EXPECT_TRUE(show->Picture().HasGraphic());
   EXPECT_TRUE(PixelAt(host.Grab(), 0, 0) == kBg);
+}
+
+// The display Clear dropped and the picture the new one replaced serve the next transition of
+// their size as its display and old contents: the run takes no fresh memory.
+TEST_F(PicShowTest, ATransitionAfterClearTakesNoFreshMemory) {
+  show->OnStart = nullptr;
+  show->OnBeforeNewFrame = nullptr;
+  show->OnAfterNewFrame = nullptr;
+  RunToPicture();
+  const TBitmap other = Solid(40, 30, kOther);
+  show->SetPicture(&other);
+  show->Clear();
+  const std::size_t before = PixelStore::LiveBytes();
+  PixelStore::ResetPeak();
+  RunToPicture();
+  EXPECT_EQ(PixelStore::PeakBytes(), before);
+  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kOther));
 }
 
 // --- Threaded runs ---

@@ -223,6 +223,22 @@ TEST_F(WindowTest, ATickHoldsTheSlideTwiceBesideTheOldContents) {
   EXPECT_LE(PixelStore::PeakBytes() - before, 3 * frame + 4096);
 }
 
+// The bare picture area reaches the screen with the transition's first frame, not before it:
+// around a smaller slide nothing of the larger one before it stays.
+TEST_F(WindowTest, ASmallerSlideLeavesNothingOfTheLargerOneAroundIt) {
+  GalleryHeader h = BaseHeader(3);
+  h.style = 1;
+  auto w = Open(h, {{"big.bmp", "", test::SolidBmp(640, 480, 255, 0, 0)},
+                    {"small.bmp", "", test::SolidBmp(30, 20, 0, 0, 255)}});
+  w->Show();
+  w->Timer1Timer();
+  ASSERT_EQ(window_.Pixel(5, 5), 0xFF0000u);
+  w->Timer1Timer();
+  EXPECT_EQ(window_.Pixel(5, 5), 0x332211u);
+  const TRect area = w->picShowBounds;
+  EXPECT_EQ(window_.Pixel(area.Right / 2, area.Bottom / 2), 0x0000FFu);
+}
+
 TEST_F(WindowTest, EmptyGalleryWithLoopEndsTheShowAndDamagedPayloadSaysSo) {
   GalleryHeader h = BaseHeader(3);
   h.loop = 1;

@@ -3,8 +3,8 @@
 # (the demo gallery's sunrise, lake and mountains, stored at full size), interval 1 s, played to
 # its end in a virtual X server of that size with the player's figures switched on
 # (QUENMORA_PLAYER_STATS). Prints, per picture type, the median and the largest time from the
-# slide timer's tick to the first frame of the slide's transition. The first slide is left out:
-# program start decodes it before anything is on screen.
+# slide timer's tick to the first frame of the slide's transition, and the player's peak resident
+# memory. The first slide is left out: program start decodes it before anything is on screen.
 #   bash bench/player/measure_tick.sh BUILD_DIR [ROUNDS [STYLE [PLAYER]]]
 # ROUNDS of the three types (default 5), STYLE a style number or random (default 1); PLAYER
 # defaults to the build's, another build's player may be compared on the same pictures.
@@ -15,7 +15,8 @@ style=${3:-1}
 player=${4:-$bin/quenmora-player}
 work=$(mktemp -d)
 xvfb=
-trap 'rm -rf "$work"; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true' EXIT
+player=
+trap 'for p in $player $xvfb; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 "$bin/quenmora-demo-gallery" "$work/gallery" 3840x2160 >/dev/null
 pictures=()
 for ((round = 0; round < rounds; ++round)); do
@@ -27,8 +28,19 @@ exec 3< <(exec Xvfb -displayfd 1 -screen 0 3840x2160x24 -nolisten tcp 2>/dev/nul
 xvfb=$!
 read -r -u 3 display
 mkdir -p "$work/tmp"
-DISPLAY=:$display TMPDIR=$work/tmp QUENMORA_PLAYER_STATS=1 timeout 600 "$work/show" \
-  2>"$work/stats"
+DISPLAY=:$display TMPDIR=$work/tmp QUENMORA_PLAYER_STATS=1 "$work/show" 2>"$work/stats" &
+player=$!
+# The player's peak resident memory (VmHWM only grows, so its last reading is the peak), and a
+# time limit of ten minutes.
+peak=0
+tenths=0
+while kill -0 "$player" 2>/dev/null && ((tenths++ < 6000)); do
+  hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$player/status" 2>/dev/null || true)
+  [ -z "$hwm" ] || peak=$hwm
+  sleep 0.1
+done
+kill "$player" 2>/dev/null || true
+wait "$player" || true
 grep '^quenmora-stats: slide' "$work/stats" | awk '
   $3 > 0 { type = substr("JPEG PNG  BMP ", 5 * ($3 % 3) + 1, 4); ms[type] = ms[type] " " $7 / 1000 }
   END {
@@ -39,3 +51,4 @@ grep '^quenmora-stats: slide' "$work/stats" | awk '
              n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2, v[n], n
     }
   }' | sort
+echo "peak resident memory: $((peak / 1024)) MiB"

@@ -287,7 +287,21 @@ void TCustomPicShow::HandlePaint(const TRect& area) {
 void TCustomPicShow::Paint() {
   const TRect client = ClientRect();
   EnsureOffscreenSize();
+  TRect shown;
+  if (!stretch_ && placement_.Left == 0 && placement_.Top == 0 &&
+      display_.Width() == client.Right && display_.Height() == client.Bottom &&
+      display_.Format() == PixelFormat::pf32bit) {
+    // The display is the client area's image as it is: the screen takes it without the copy
+    // into the off-screen bitmap, which is brought up to date only when a transition starts
+    // from what is on screen (RefreshOffscreen).
+    std::scoped_lock display_lock(display_.Canvas());
+    if (IntersectRect(shown, paint_area_, client)) host_.Present(display_, shown);
+    offscreen_behind_ = true;
+    nothing_painted_yet_ = false;
+    return;
+  }
   std::scoped_lock offscreen_lock(offscreen_.Canvas());
+  offscreen_behind_ = false;
   // Where the display bitmap lands. When it covers the whole client area (a picture of the
   // screen's size, or stretched), every background pixel would be overdrawn: skip drawing it.
   TRect target;
@@ -312,9 +326,19 @@ void TCustomPicShow::Paint() {
     }
   }
   // The whole image goes to the host; the screen takes the part the paint is for.
-  TRect shown;
   if (IntersectRect(shown, paint_area_, client)) host_.Present(offscreen_, shown);
   nothing_painted_yet_ = false;
+}
+
+// After a paint that presented the display itself, the display still holds what the screen
+// shows, or, when Clear has dropped it since, the memory it left does.
+void TCustomPicShow::RefreshOffscreen() {
+  if (!offscreen_behind_) return;
+  offscreen_behind_ = false;
+  const TBitmap& shown = display_.Empty() ? spare_display_ : display_;
+  if (shown.Width() != offscreen_.Width() || shown.Height() != offscreen_.Height()) return;
+  std::scoped_lock lock(offscreen_.Canvas(), display_.Canvas());
+  Draw(offscreen_, 0, 0, shown);
 }
 
 void TCustomPicShow::PaintBackground(TBitmap& canvas, const TRect& rect) {
@@ -406,6 +430,8 @@ void TCustomPicShow::Prepare() {
   // The new picture first, before the display and the old contents are allocated: converting a
   // picture holds it twice for a moment, and at this moment little else is held.
   new_picture_ = NewPictureBitmap();
+  const bool from_background = nothing_painted_yet_ || !overdraw_;
+  if (!from_background) RefreshOffscreen();  // before the display changes
   const int w = picture_.Width(), h = picture_.Height();
   picture_width_ = w;
   picture_height_ = h;
@@ -430,7 +456,6 @@ void TCustomPicShow::Prepare() {
   EnsureOffscreenSize();
   // Starting from the background alone, and that background is the colour just filled in: the
   // old contents are complete without painting the background and copying it back.
-  const bool from_background = nothing_painted_yet_ || !overdraw_;
   const bool plain = from_background && BackgroundIsPlainColor();
   if (!plain) {
     std::scoped_lock lock(offscreen_.Canvas());

@@ -176,6 +176,7 @@ class TCustomPicShow {
   void AdjustSize();
   void RecomputePlacement();
   void EnsureOffscreenSize();
+  void RefreshOffscreen();
   // Asks the host for a paint of the whole client area.
   void Invalidate();
   void InvalidateIfShown();
@@ -225,7 +226,8 @@ class TCustomPicShow {
   std::unique_ptr<TAnimateThread> thread_;
   bool painting_ = false;
   TBitmap offscreen_;
-  TRect paint_area_;  // what the paint being handled presents
+  bool offscreen_behind_ = false;  // the last paint presented the display, not the off-screen
+  TRect paint_area_;               // what the paint being handled presents
   std::atomic<bool> stop_requested_{false};
   bool nothing_painted_yet_ = true;
   bool destroying_ = false;

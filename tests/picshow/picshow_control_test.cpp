@@ -360,6 +360,18 @@ TEST_F(PicShowTest, OverDrawStartsFromTheScreenOrTheBareBackground) {
   EXPECT_EQ(start_screen, kBg);
 }
 
+// A picture that fills the client area goes to the screen from the display itself; a run that
+// starts from the screen after Clear, with no paint between, still finds the picture shown.
+TEST_F(PicShowTest, OverDrawAfterClearStartsFromWhatTheScreenStillShows) {
+  RunToPicture();
+  ASSERT_EQ(host.Size(), Size(40, 30));
+  (void)host.Grab();
+  show->SetOverDraw(true);
+  show->Clear();
+  show->Execute();
+  EXPECT_EQ(start_screen, kNew);
+}
+
 TEST_F(PicShowTest, FadeAndPivotStylesRunInThirtyTwoBits) {
   TBitmap palette_picture(40, 30, PixelFormat::pf8bit);
   palette_picture.Palette() = {TRGBQuad{0xC0, 0xB0, 0xA0, 0}};

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Tick to first transition frame: a presentation of 3840x2160 slides, JPEG, PNG and BMP in turn
-# (the demo gallery's sunrise, lake and mountains, stored at full size), interval 1 s, played to
+# (the demo gallery's sunrise, lake and mountains, stored at full size), interval INTERVAL, played to
 # its end in a virtual X server of that size with the player's figures switched on
 # (QUENMORA_PLAYER_STATS). Prints, per picture type, the median and the largest time from the
 # slide timer's tick to the first frame of the slide's transition, and the player's peak resident
 # memory. The first slide is left out: program start decodes it before anything is on screen.
-#   bash bench/player/measure_tick.sh BUILD_DIR [ROUNDS [STYLE [PLAYER]]]
+#   bash bench/player/measure_tick.sh BUILD_DIR [ROUNDS [STYLE [PLAYER [INTERVAL]]]]
 # ROUNDS of the three types (default 5), STYLE a style number or random (default 1); PLAYER
-# defaults to the build's, another build's player may be compared on the same pictures.
+# defaults to the build's, another build's player may be compared on the same pictures;
+# INTERVAL in seconds (default 1): on a busy machine a longer one lets the next slide's decode
+# finish before its tick, so that the figures are the tick's own.
 set -euo pipefail
 bin=${1:?build directory, e.g. build/release}/bin
 rounds=${2:-5}
 style=${3:-1}
-player=${4:-$bin/quenmora-player}
+player_file=${4:-$bin/quenmora-player}
+interval=${5:-1}
 work=$(mktemp -d)
 xvfb=
 player=
@@ -22,7 +25,7 @@ pictures=()
 for ((round = 0; round < rounds; ++round)); do
   pictures+=("$work/gallery/sonnenaufgang.jpg" "$work/gallery/see.png" "$work/gallery/bergwelt.bmp")
 done
-"$bin/quenmora" pack -o "$work/show" --player "$player" --fit none --interval 1 --style "$style" \
+"$bin/quenmora" pack -o "$work/show" --player "$player_file" --fit none --interval "$interval" --style "$style" \
   --caption-position none "${pictures[@]}" >/dev/null
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 3840x2160x24 -nolisten tcp 2>/dev/null)
 xvfb=$!

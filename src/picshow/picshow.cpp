@@ -427,8 +427,8 @@ void TCustomPicShow::Execute() {
 }
 
 void TCustomPicShow::Prepare() {
-  // The new picture first, before the display and the old contents are allocated: converting a
-  // picture holds it twice for a moment, and at this moment little else is held.
+  // The new picture first, before the display and the old contents are had: converting a picture
+  // grows its memory, and at this moment little else is held.
   new_picture_ = NewPictureBitmap();
   const bool from_background = nothing_painted_yet_ || !overdraw_;
   if (!from_background) RefreshOffscreen();  // before the display changes

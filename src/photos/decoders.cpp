@@ -97,7 +97,7 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
                        " MiB to decode, more than the limit of " +
                        std::to_string(request.memoryLimit / kMiB) + " MiB for one picture");
   RequireWithinLimit(out, bytesPerPixel, request.memoryLimit);
-  result.pixels.SetSize(out.width, out.height, PixelFormat::pf24bit);
+  result.pixels.SetSizeToOverwrite(out.width, out.height, PixelFormat::pf24bit);
   const int flags = TJFLAG_ACCURATEDCT | TJFLAG_LIMITSCANS;
   if (!cmyk) {
     TjCheck(tjDecompress2(h.get(), bytes.data(), bytes.size(), result.pixels.Bits(), out.width,

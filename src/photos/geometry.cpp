@@ -7,6 +7,11 @@
 #include <numbers>
 #include <vector>
 
+#include "platform/cpu_dispatch.h"
+#ifdef QM_X86
+#include <immintrin.h>
+#endif
+
 namespace qm::photos {
 
 Size FitInside(Size picture, Size box) {
@@ -22,7 +27,8 @@ TBitmap Orient(const TBitmap& stored, int orientation) {
   const int w = stored.Width(), h = stored.Height();
   if (orientation < 2 || orientation > 8) return stored;
   const Size out = Oriented({w, h}, orientation);
-  TBitmap result(out.width, out.height, PixelFormat::pf24bit);
+  TBitmap result;
+  result.SetSizeToOverwrite(out.width, out.height, PixelFormat::pf24bit);
   // Output pixel (x, y) comes from stored pixel (x0 + x * xx + y * xy, y0 + x * yx + y * yy).
   struct Map {
     int x0, xx, xy, y0, yx, yy;
@@ -147,10 +153,52 @@ __attribute__((target("avx2"), flatten)) void FilterDownAvx2(const float* const*
                                                              std::size_t count, float* sum) {
   FilterDown<Floats8>(rows, w, taps, count, sum);
 }
+
+// The same filters with fused multiply-adds: one instruction and one rounding per tap instead
+// of two, the lanes summed in the same order.
+__attribute__((target("avx2,fma"))) void FilterAcrossFma(const int* first, const float* weights,
+                                                         int stride, const float* planes,
+                                                         std::size_t plane, int width, float* out) {
+  for (int x = 0; x < width; ++x, weights += stride) {
+    const float* s = planes + first[x];
+    __m256 b = _mm256_setzero_ps(), g = b, r = b;
+    for (int k = 0; k < stride; k += 8) {
+      const __m256 wk = _mm256_loadu_ps(weights + k);
+      b = _mm256_fmadd_ps(wk, _mm256_loadu_ps(s + k), b);
+      g = _mm256_fmadd_ps(wk, _mm256_loadu_ps(s + plane + k), g);
+      r = _mm256_fmadd_ps(wk, _mm256_loadu_ps(s + 2 * plane + k), r);
+    }
+    out[x] = Sum(Floats8(b)), out[width + x] = Sum(Floats8(g)),
+    out[2 * width + x] = Sum(Floats8(r));
+  }
+}
+__attribute__((target("avx2,fma"))) void FilterDownFma(const float* const* rows, const float* w,
+                                                       int taps, std::size_t count, float* sum) {
+  std::size_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    __m256 a = _mm256_setzero_ps(), b = a, c = a, d = a;
+    for (int k = 0; k < taps; ++k) {
+      const float* row = rows[k] + i;
+      const __m256 wk = _mm256_set1_ps(w[k]);
+      a = _mm256_fmadd_ps(wk, _mm256_loadu_ps(row), a);
+      b = _mm256_fmadd_ps(wk, _mm256_loadu_ps(row + 8), b);
+      c = _mm256_fmadd_ps(wk, _mm256_loadu_ps(row + 16), c);
+      d = _mm256_fmadd_ps(wk, _mm256_loadu_ps(row + 24), d);
+    }
+    _mm256_storeu_ps(sum + i, a), _mm256_storeu_ps(sum + i + 8, b);
+    _mm256_storeu_ps(sum + i + 16, c), _mm256_storeu_ps(sum + i + 24, d);
+  }
+  for (; i < count; ++i) {
+    float s = 0;
+    for (int k = 0; k < taps; ++k) s = std::fma(w[k], rows[k][i], s);
+    sum[i] = s;
+  }
+}
 #endif
 
 constexpr KernelRow<DownscaleKernels> kDownscaleRows[] = {
 #ifdef QM_X86
+    {CpuFeature::kAvx2Fma, "avx2+fma", {8, FilterAcrossFma, FilterDownFma}},
     {CpuFeature::kAvx2, "avx2", {8, FilterAcrossAvx2, FilterDownAvx2}},
 #endif
     {CpuFeature::kNone, "portable", {4, FilterAcross<Floats4>, FilterDown<Floats4>}},
@@ -263,7 +311,8 @@ TBitmap Downscale(const TBitmap& source, Size target, const DownscaleKernels& ke
     return out;
   };
 
-  TBitmap result(tw, th, PixelFormat::pf24bit);
+  TBitmap result;
+  result.SetSizeToOverwrite(tw, th, PixelFormat::pf24bit);
   std::vector<float> sum(rowFloats);
   std::vector<const float*> rows(static_cast<std::size_t>(down.taps));
   for (int y = 0; y < th; ++y) {

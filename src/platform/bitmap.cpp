@@ -19,6 +19,18 @@ std::size_t TBitmap::RowBytesFor(int width, PixelFormat format) {
 }
 
 void TBitmap::SetSize(int width, int height, PixelFormat format) {
+  Allocate(width, height, format, true);
+}
+
+void TBitmap::SetSizeToOverwrite(int width, int height, PixelFormat format) {
+  Allocate(width, height, format, false);
+  const std::size_t used =
+      (static_cast<std::size_t>(width_) * static_cast<std::size_t>(format_) + 7) / 8;
+  if (used < row_bytes_)
+    for (int y = 0; y < height_; ++y) std::memset(ScanLine(y) + used, 0, row_bytes_ - used);
+}
+
+void TBitmap::Allocate(int width, int height, PixelFormat format, bool cleared) {
   if (width <= 0 || height <= 0 || format == PixelFormat::pfNone) {
     width_ = height_ = 0;
     row_bytes_ = 0;
@@ -32,7 +44,8 @@ void TBitmap::SetSize(int width, int height, PixelFormat format) {
   if (static_cast<uint64_t>(row) * static_cast<uint64_t>(height) > kMaxBytes)
     throw EOutOfMemory(msg::kOutOfMemory);
   try {
-    pixels_ = PixelStore(row * static_cast<std::size_t>(height));
+    const std::size_t bytes = row * static_cast<std::size_t>(height);
+    pixels_ = cleared ? PixelStore(bytes) : PixelStore(bytes, PixelStore::Uncleared{});
   } catch (const std::bad_alloc&) {
     throw EOutOfMemory(msg::kOutOfMemory);
   }

@@ -45,9 +45,16 @@ class TBitmap {
   // Sets size and format; the pixels become 0 (palette index 0, or black). Throws EOutOfMemory
   // when the size overflows or cannot be allocated; a width or height of 0 gives an empty bitmap.
   void SetSize(int width, int height, PixelFormat format);
+  // Like SetSize, but the pixels keep whatever the memory held, for a caller that writes every
+  // pixel of every row (a decoder, a scaler); only the bytes that pad each row are set to 0.
+  void SetSizeToOverwrite(int width, int height, PixelFormat format);
   // Bytes per row for a width and format, rounded up to 4; 0 on overflow.
   static std::size_t RowBytesFor(int width, PixelFormat format);
 
+ private:
+  void Allocate(int width, int height, PixelFormat format, bool cleared);
+
+ public:
   uint8_t* ScanLine(int row) { return pixels_.data() + static_cast<std::size_t>(row) * row_bytes_; }
   const uint8_t* ScanLine(int row) const {
     return pixels_.data() + static_cast<std::size_t>(row) * row_bytes_;

@@ -16,6 +16,8 @@ bool CpuSupports(CpuFeature feature) {
       return __builtin_cpu_supports("ssse3");
     case CpuFeature::kAvx2:
       return __builtin_cpu_supports("avx2");
+    case CpuFeature::kAvx2Fma:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     case CpuFeature::kAvx512f:
       return __builtin_cpu_supports("avx512f");
   }

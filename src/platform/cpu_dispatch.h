@@ -15,7 +15,8 @@
 
 namespace qm {
 
-enum class CpuFeature { kNone, kSse2, kSsse3, kAvx2, kAvx512f };
+// kAvx2Fma: AVX2 together with fused multiply-add (one rounding for a * b + c).
+enum class CpuFeature { kNone, kSse2, kSsse3, kAvx2, kAvx2Fma, kAvx512f };
 
 // Whether this processor runs code that needs `feature`; kNone always holds.
 bool CpuSupports(CpuFeature feature);

@@ -23,7 +23,16 @@ class PixelStore {
     if (!data_) throw std::bad_alloc();
     Count(size);
   }
-  PixelStore(const PixelStore& other) : PixelStore(other.size_) {
+  // `size` bytes left as the memory held them, for a caller that writes every one: a decoded
+  // photograph's tens of megabytes are not cleared just to be overwritten.
+  struct Uncleared {};
+  PixelStore(std::size_t size, Uncleared) : size_(size) {
+    if (size == 0) return;
+    data_ = static_cast<uint8_t*>(std::malloc(size));
+    if (!data_) throw std::bad_alloc();
+    Count(size);
+  }
+  PixelStore(const PixelStore& other) : PixelStore(other.size_, Uncleared{}) {
     if (size_) std::memcpy(data_, other.data_, size_);
   }
   PixelStore(PixelStore&& other) noexcept

@@ -140,5 +140,21 @@ TEST(BitmapCanvas, CopiesGetAFreshCanvasAndTheLockGuardsDrawing) {
   EXPECT_EQ(a.Canvas().ClipRegion()->PixelCount(), 1u);
 }
 
+// A bitmap sized to be overwritten keeps its memory's old contents except the bytes that pad
+// each row, which encoders may write out as they are: those are 0 even in reused memory.
+TEST(BitmapSetSizeToOverwrite, PaddingIsZeroInReusedMemory) {
+  for (int width : {1, 2, 3, 5}) {
+    {
+      TBitmap dirty(width, 7, PixelFormat::pf24bit);
+      std::memset(dirty.Bits(), 0xAB, dirty.RowBytes() * 7);
+    }
+    TBitmap b;
+    b.SetSizeToOverwrite(width, 7, PixelFormat::pf24bit);
+    for (int y = 0; y < 7; ++y)
+      for (std::size_t i = width * 3u; i < b.RowBytes(); ++i)
+        EXPECT_EQ(b.ScanLine(y)[i], 0) << width << " " << y << " " << i;
+  }
+}
+
 }  // namespace
 }  // namespace qm

@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev
   libturbojpeg0-dev libheif-dev libwebp-dev libtiff-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format clang-tidy
   libpng-dev libpixman-1-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   xvfb xauth xdotool x11-utils x11-apps openbox

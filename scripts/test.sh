@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: a plain build, then an AddressSanitizer
 # and UndefinedBehaviorSanitizer build (clang, with the fuzz targets replaying their corpora),
-# then a ThreadSanitizer build of the threaded tests; first, the sources' formatting.
+# then a ThreadSanitizer build of the threaded tests; first, the sources' formatting, and after the
+# plain build, the names in them (clang-tidy on its compile database).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -18,6 +19,9 @@ cmake -S . -B build/plain -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENMORA_WERROR=
   -DQUENMORA_WINDOWS_PLAYER=ON >/dev/null
 cmake --build build/plain -j "$jobs"
 ctest --test-dir build/plain --output-on-failure -j "$jobs"
+
+echo "== naming (clang-tidy readability-identifier-naming on the plain build's sources)"
+bash scripts/check-names.sh build/plain
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \

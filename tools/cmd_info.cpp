@@ -52,11 +52,11 @@ int RunInfo(const Args& args) {
     return 1;
   }
   PayloadSummary s;
-  bool noPayload = false;
+  bool no_payload = false;
   try {
-    s = ReadPayloadSummary(path, &noPayload);
+    s = ReadPayloadSummary(path, &no_payload);
   } catch (const EPayloadDamaged& e) {
-    if (noPayload)
+    if (no_payload)
       std::fprintf(stderr, "%s: carries no gallery payload (%s)\n", path.c_str(), e.what());
     else
       std::fprintf(stderr, "%s: damaged gallery payload: %s\n", path.c_str(), e.what());
@@ -67,37 +67,37 @@ int RunInfo(const Args& args) {
   }
   const GalleryHeader& h = s.header;
   std::printf("file:              %s (%llu bytes)\n", path.c_str(),
-              static_cast<unsigned long long>(s.fileSize));
-  std::printf("player:            %u bytes, for %s\n", s.payloadStart,
+              static_cast<unsigned long long>(s.file_size));
+  std::printf("player:            %u bytes, for %s\n", s.payload_start,
               PlayerKindName(ReadPlayerKind(path)));
   std::printf("payload:           %llu bytes compressed, %u bytes inflated\n",
-              static_cast<unsigned long long>(s.compressedSize), s.inflatedSize);
+              static_cast<unsigned long long>(s.compressed_size), s.inflated_size);
   std::printf("slides:            %d\n", h.count);
   std::printf("interval:          %d s%s\n", h.interval,
               h.interval <= 0 ? " (the first slide stays)" : "");
-  std::printf("background colour: %s\n", FormatColor(h.backgroundColor).c_str());
+  std::printf("background colour: %s\n", FormatColor(h.background_color).c_str());
   std::printf("loop:              %d (%s)\n", h.loop,
               h.loop ? "starts again" : "ends after the last slide");
-  std::printf("caption position:  %d (%s)\n", h.captionPosition,
-              CaptionPositionName(h.captionPosition).c_str());
-  std::printf("font:              \"%s\"%s\n", Shown(h.fontName).c_str(),
-              h.fontName.empty() ? " (default face)" : "");
-  std::printf("font colour:       %s%s\n", FormatColor(h.fontColor).c_str(),
-              h.fontColor == 0x00FFFFFF ? " (white: black strip)" : "");
-  std::printf("font size:         %d pt\n", h.fontSize);
-  std::printf("font style:        0x%02X%s%s%s%s\n", h.fontStyle, (h.fontStyle & 1) ? " bold" : "",
-              (h.fontStyle & 2) ? " italic" : "", (h.fontStyle & 4) ? " underline" : "",
-              (h.fontStyle & 8) ? " strikeout" : "");
+  std::printf("caption position:  %d (%s)\n", h.caption_position,
+              CaptionPositionName(h.caption_position).c_str());
+  std::printf("font:              \"%s\"%s\n", Shown(h.font_name).c_str(),
+              h.font_name.empty() ? " (default face)" : "");
+  std::printf("font colour:       %s%s\n", FormatColor(h.font_color).c_str(),
+              h.font_color == 0x00FFFFFF ? " (white: black strip)" : "");
+  std::printf("font size:         %d pt\n", h.font_size);
+  std::printf("font style:        0x%02X%s%s%s%s\n", h.font_style,
+              (h.font_style & 1) ? " bold" : "", (h.font_style & 2) ? " italic" : "",
+              (h.font_style & 4) ? " underline" : "", (h.font_style & 8) ? " strikeout" : "");
   std::printf("style:             %s\n", DescribeStyleField(h.style).c_str());
   std::printf("reserved byte:     0x%02X\n", h.reserved);
   for (std::size_t k = 0; k < s.slides.size(); ++k) {
     const SlideRecordHead& r = s.slides[k];
-    std::printf("slide %zu: %s, %u bytes, caption \"%s\"\n", k + 1, Shown(r.fileName).c_str(),
-                r.dataSize, Shown(r.caption).c_str());
+    std::printf("slide %zu: %s, %u bytes, caption \"%s\"\n", k + 1, Shown(r.file_name).c_str(),
+                r.data_size, Shown(r.caption).c_str());
   }
-  if (s.trailingBytes)
+  if (s.trailing_bytes)
     std::printf("note: %llu bytes after the last slide record (ignored by the player)\n",
-                static_cast<unsigned long long>(s.trailingBytes));
+                static_cast<unsigned long long>(s.trailing_bytes));
   return 0;
 }
 

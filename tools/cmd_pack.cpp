@@ -49,13 +49,13 @@ struct PackOptions {
   std::string output;
   std::string player;
   PlayerKind target = PlayerKind::kLinux;
-  bool targetGiven = false;
+  bool target_given = false;
   ShowOptions show;
   GalleryHeader header;
   std::vector<std::string> pictures;
   std::vector<std::optional<std::string>> captions;
   bool force = false;
-  PictureOptions pictureOptions;
+  PictureOptions picture_options;
 };
 
 bool Exists(const std::string& path) {
@@ -85,14 +85,14 @@ std::string ParseArguments(const Args& args, PackOptions& o, bool& help) {
           [&o](const std::string& value) {
             if (value != "linux" && value != "windows") return false;
             o.target = value == "windows" ? PlayerKind::kWindows : PlayerKind::kLinux;
-            o.targetGiven = true;
+            o.target_given = true;
             return true;
           },
           "--target needs linux or windows"),
       Switch({"--force"}, o.force),
   };
   o.show.AddTo(options);
-  AddPictureOptions(options, o.pictureOptions);
+  AddPictureOptions(options, o.picture_options);
   const ParsedLine line = ParseCommandLine(args, options);
   help = line.help;
   if (help) return "";
@@ -145,7 +145,8 @@ int RunPack(const Args& args) {
     return 0;
   }
   if (!error.empty()) return UsageError(error);
-  if (std::string e = ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive); !e.empty())
+  if (std::string e = ExpandFolders(o.pictures, o.captions, o.picture_options.recursive);
+      !e.empty())
     return Fail(e);
   // Each slide takes one of the player's temporary names, so the player refuses a show with more.
   if (o.pictures.size() > static_cast<std::size_t>(kMaxSlidesForTempNames))
@@ -167,15 +168,15 @@ int RunPack(const Args& args) {
 
   if (std::string e = ApplyCaptionsFile(o.show.CaptionsFile(), o.captions); !e.empty())
     return Fail(e);
-  if (o.pictureOptions.shuffle) ShufflePictures(o.pictures, o.captions);
+  if (o.picture_options.shuffle) ShufflePictures(o.pictures, o.captions);
   if (!Exists(o.player)) return Fail("player not found: " + o.player + " (use --player PATH)");
   if (const auto why = CannotRead(o.player, "player")) return Fail(*why);
   // A player for another system would make a presentation that never starts.
-  if (const PlayerKind kind = ReadPlayerKind(o.player); o.targetGiven && kind != o.target)
+  if (const PlayerKind kind = ReadPlayerKind(o.player); o.target_given && kind != o.target)
     return Fail("the player " + o.player + " is a program for " + PlayerKindName(kind) +
                 ", not for " + PlayerKindName(o.target));
-  const auto nameOf = [](const std::string& base,
-                         std::string& error) -> std::optional<std::string> {
+  const auto name_of = [](const std::string& base,
+                          std::string& error) -> std::optional<std::string> {
     auto name = ToShortString(base, "file name", error);
     if (!name) return std::nullopt;
     if (const std::size_t bytes = Cp1252ToUtf8(*name).size(); bytes > kMaxExtractedNameBytes) {
@@ -190,7 +191,7 @@ int RunPack(const Args& args) {
   for (const std::string& path : o.pictures) {
     const auto slash = path.find_last_of('/');
     std::string error;
-    if (!nameOf(slash == std::string::npos ? path : path.substr(slash + 1), error))
+    if (!name_of(slash == std::string::npos ? path : path.substr(slash + 1), error))
       return Fail(error);
   }
 
@@ -204,19 +205,19 @@ int RunPack(const Args& args) {
     out.emplace(o.output, inputs);
     const std::unique_ptr<FileStream> spool = OpenSpool(o.output);
     std::vector<PictureSlide> prepared;
-    if (std::string e = PrepareSlides(o.pictures, o.captions, o.pictureOptions, *spool, prepared);
+    if (std::string e = PrepareSlides(o.pictures, o.captions, o.picture_options, *spool, prepared);
         !e.empty())
       return Fail(e);
     for (const PictureSlide& s : prepared) {
       const PreparedPicture& p = s.picture;
       std::string error;
-      auto name = nameOf(p.fileName, error);
+      auto name = name_of(p.file_name, error);
       if (!name) return Fail(error);
       PackSlide slide{p.path, *name, s.caption};
-      if (!p.prepared.keptAsIs) {
+      if (!p.prepared.kept_as_is) {
         slide.spool = spool.get();
-        slide.spoolOffset = p.spoolOffset;
-        slide.spoolSize = p.spoolSize;
+        slide.spool_offset = p.spool_offset;
+        slide.spool_size = p.spool_size;
         ++changed;
       }
       slides.push_back(std::move(slide));

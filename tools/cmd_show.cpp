@@ -100,11 +100,11 @@ class ShowWindow final : public TfrmMain {
   void LayoutPictureAreaAgainstStrip(int32_t p) override {
     TfrmMain::LayoutPictureAreaAgainstStrip(p);
     if (p == 0 || p == 2 || p == 4)
-      SetClientSize(ClientWidth(), std::max(1, Window().Height() - picShowBounds.Top));
+      SetClientSize(ClientWidth(), std::max(1, Window().Height() - pic_show_bounds.Top));
   }
 
   // Whether the show ended because none of its pictures could be shown.
-  bool NothingShown() const { return nothingShown_; }
+  bool NothingShown() const { return nothing_shown_; }
 
  protected:
   std::optional<TBitmap> LoadSlide(const recImgItems& slide) override {
@@ -149,7 +149,7 @@ class ShowWindow final : public TfrmMain {
     const std::string& path = State().slides[static_cast<std::size_t>(CurrentSlide())].path;
     std::fprintf(stderr, "quenmora show: skipping %s: %s\n", path.c_str(), Describe(e).c_str());
     if (++failures_ >= count) {
-      nothingShown_ = true;
+      nothing_shown_ = true;
       std::fprintf(stderr, "quenmora show: none of the pictures could be shown\n");
       Close();
       return;
@@ -164,14 +164,14 @@ class ShowWindow final : public TfrmMain {
 
  private:
   // Before the first picture comes the last one only in a show that loops.
-  bool HasBefore(int32_t slide) const { return slide > 0 || State().loopFlag != 0; }
+  bool HasBefore(int32_t slide) const { return slide > 0 || State().loop_flag != 0; }
   int32_t Before(int32_t slide) const {
     return slide > 0 ? slide - 1 : static_cast<int32_t>(State().slides.size()) - 1;
   }
 
   int32_t step_ = 1;  // the way the show goes: back after Left, else forward
   int32_t failures_ = 0;
-  bool nothingShown_ = false;
+  bool nothing_shown_ = false;
 };
 
 // The pictures named on the command line, folders expanded, with their captions.
@@ -198,12 +198,12 @@ std::string PresentationHeader(const ShowCommandOptions& o, GalleryHeader& heade
     return "--captions gives captions to pictures; " + path + " has its own";
   if (o.captions[0]) return path + " is a presentation: its slides have their own captions";
   if (const auto why = CannotRead(path, "presentation")) return *why;
-  bool noPayload = false;
+  bool no_payload = false;
   try {
-    header = ReadPayloadSummary(path, &noPayload).header;
+    header = ReadPayloadSummary(path, &no_payload).header;
   } catch (const EPayloadDamaged& e) {
-    return path + (noPayload ? ": neither a picture nor a presentation"
-                             : ": damaged gallery payload (" + std::string(e.what()) + ")");
+    return path + (no_payload ? ": neither a picture nor a presentation"
+                              : ": damaged gallery payload (" + std::string(e.what()) + ")");
   } catch (const std::exception& e) {
     return path + ": " + Describe(e);
   }
@@ -226,7 +226,7 @@ int RunShow(const Args& args) {
   // First of all, as in the player: the slides extracted from a presentation are removed
   // however the show ends, and the signals that end it are held back on every thread until
   // the main thread takes them up.
-  const RunFilesCleanup runFiles;
+  const RunFilesCleanup run_files;
   const bool presentation = IsPresentationArgument(o.inputs);
   GalleryHeader header = DefaultShowHeader();
   std::vector<recImgItems> slides;
@@ -241,12 +241,12 @@ int RunShow(const Args& args) {
   }
 
   std::string reason;
-  bool noDisplay = false;
-  const std::unique_ptr<PlayerWindow> window = OpenPlayerWindow(&reason, &noDisplay);
+  bool no_display = false;
+  const std::unique_ptr<PlayerWindow> window = OpenPlayerWindow(&reason, &no_display);
   if (!window) {
     AcceptShowEndSignals();
-    return Fail(noDisplay ? "no display to show the pictures on (is DISPLAY set?)"
-                          : "the display cannot show the pictures: " + reason);
+    return Fail(no_display ? "no display to show the pictures on (is DISPLAY set?)"
+                           : "the display cannot show the pictures: " + reason);
   }
   if (presentation) {
     PlayerState state;

@@ -61,11 +61,11 @@ struct VideoOptions {
   std::optional<int> crf;
   uint32_t seed = 0;
   ShowOptions show;
-  PictureOptions pictureOptions;
-  std::string pictureOption;  // the first picture option given, if any
+  PictureOptions picture_options;
+  std::string picture_option;  // the first picture option given, if any
   std::vector<std::string> inputs;
   // A show made from pictures: the pictures (folders expanded) and their captions.
-  bool fromPictures = false;
+  bool from_pictures = false;
   std::vector<std::string> pictures;
   std::vector<std::optional<std::string>> captions;
 };
@@ -99,11 +99,11 @@ std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
   o.show.AddTo(options);
   // The picture options, each noting the first one given: a presentation refuses them.
   const std::size_t picture_options = options.size();
-  AddPictureOptions(options, o.pictureOptions);
+  AddPictureOptions(options, o.picture_options);
   for (std::size_t k = picture_options; k < options.size(); ++k) {
     Option& row = options[k];
     row.take = [&o, name = row.names.front(), take = std::move(row.take)](const std::string& v) {
-      if (o.pictureOption.empty()) o.pictureOption = name;
+      if (o.picture_option.empty()) o.picture_option = name;
       return take(v);
     };
   }
@@ -120,10 +120,10 @@ std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
   std::optional<std::string> caption;
   SplitPictureArgument(o.inputs[0], first, caption);
   struct stat st {};
-  o.fromPictures = o.inputs.size() > 1 || caption || photos::HasPictureExtension(first) ||
-                   (::stat(first.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
-  if (!o.fromPictures && !o.pictureOption.empty())
-    return o.pictureOption + " is for pictures; " + o.inputs[0] + " is a presentation";
+  o.from_pictures = o.inputs.size() > 1 || caption || photos::HasPictureExtension(first) ||
+                    (::stat(first.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  if (!o.from_pictures && !o.picture_option.empty())
+    return o.picture_option + " is for pictures; " + o.inputs[0] + " is a presentation";
   return "";
 }
 
@@ -131,7 +131,7 @@ std::string ParseArguments(const Args& args, VideoOptions& o, bool& help) {
 // error text or "".
 std::string ListPictures(VideoOptions& o) {
   SplitPictureArguments(o.inputs, o.pictures, o.captions);
-  return ExpandFolders(o.pictures, o.captions, o.pictureOptions.recursive);
+  return ExpandFolders(o.pictures, o.captions, o.picture_options.recursive);
 }
 
 // The pictures of a show made from pictures, as `pack` prepared them.
@@ -141,7 +141,7 @@ class PreparedPictures final : public video::SlidePictures {
       : spool_(std::move(spool)), slides_(std::move(slides)) {}
   std::optional<TBitmap> Next() override {
     const PictureSlide& slide = slides_.at(next_++);
-    return DecodeSlidePicture(slide.picture.fileName, SlideBytes(slide, *spool_));
+    return DecodeSlidePicture(slide.picture.file_name, SlideBytes(slide, *spool_));
   }
 
  private:
@@ -154,7 +154,7 @@ class PreparedPictures final : public video::SlidePictures {
 // or "".
 std::string LoadShow(VideoOptions& o, video::Show& show,
                      std::unique_ptr<video::SlidePictures>& pictures) {
-  if (!o.fromPictures) {
+  if (!o.from_pictures) {
     const std::string& path = o.inputs[0];
     if (!o.show.CaptionsFile().empty())
       return "--captions gives captions to pictures; " + path + " has its own";
@@ -181,11 +181,11 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
     } catch (const std::exception& e) {
       return e.what();
     }
-    if (std::string e = PrepareSlides(o.pictures, o.captions, o.pictureOptions, *spool, slides);
+    if (std::string e = PrepareSlides(o.pictures, o.captions, o.picture_options, *spool, slides);
         !e.empty())
       return e;
     for (const PictureSlide& slide : slides)
-      show.slides.push_back({slide.picture.fileName, slide.caption});
+      show.slides.push_back({slide.picture.file_name, slide.caption});
     show.header.count = static_cast<int32_t>(show.slides.size());
     pictures = std::make_unique<PreparedPictures>(std::move(spool), std::move(slides));
   }
@@ -199,7 +199,7 @@ std::string LoadShow(VideoOptions& o, video::Show& show,
 
 // The files the video reads, which the output must never be.
 std::vector<Input> Inputs(const VideoOptions& o) {
-  std::vector<Input> inputs = PictureInputs(o.fromPictures ? o.pictures : o.inputs);
+  std::vector<Input> inputs = PictureInputs(o.from_pictures ? o.pictures : o.inputs);
   if (!o.show.CaptionsFile().empty())
     inputs.push_back({o.show.CaptionsFile(), "the captions file " + o.show.CaptionsFile()});
   return inputs;
@@ -280,7 +280,7 @@ int RunVideo(const Args& args) {
   if (o.video.crf > video::MaxCrf(o.video.codec))
     return UsageError("--crf takes 0.." + std::to_string(video::MaxCrf(o.video.codec)) + " for " +
                       video::CodecName(o.video.codec));
-  if (o.fromPictures)
+  if (o.from_pictures)
     if (std::string e = ListPictures(o); !e.empty()) return Fail(e);
   const std::vector<Input> inputs = Inputs(o);
   if (const auto why = CheckOutput(o.output, inputs)) return Fail(*why);

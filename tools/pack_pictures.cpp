@@ -61,7 +61,7 @@ std::string StoredName(const std::string& path, const photos::Prepared& p) {
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   const char* wanted = p.extension;
-  if (p.keptAsIs)
+  if (p.kept_as_is)
     wanted = format == photos::Format::kJpeg  ? (ext == ".jpeg" ? ".jpeg" : ".jpg")
              : format == photos::Format::kPng ? ".png"
                                               : ".bmp";
@@ -76,7 +76,7 @@ std::string StoredName(const std::string& path, const photos::Prepared& p) {
 // plane).
 std::optional<std::string> CheckPictureSize(const PreparedPicture& p) {
   std::optional<PictureSize> size;
-  if (p.prepared.keptAsIs) {
+  if (p.prepared.kept_as_is) {
     size = ReadPictureSize(p.path);
   } else {
     const auto w = static_cast<uint64_t>(p.prepared.size.width);
@@ -89,16 +89,16 @@ std::optional<std::string> CheckPictureSize(const PreparedPicture& p) {
   const auto megabytes = [](uint64_t bytes) {
     return std::to_string((bytes + (1 << 20) - 1) >> 20);
   };
-  if (size->decodeBytes > kDecodeBudgetCeiling)
+  if (size->decode_bytes > kDecodeBudgetCeiling)
     return p.path + " is " + dimensions + " pixels: the player would need " +
-           megabytes(size->decodeBytes) + " MB to show it, more than the " +
+           megabytes(size->decode_bytes) + " MB to show it, more than the " +
            megabytes(kDecodeBudgetCeiling) + " MB it allows one picture (make it smaller)";
   if (size->width > 8192 || size->height > 8192)
     std::fprintf(stderr,
                  "quenmora %s: warning: %s is %s pixels, larger than 8192x8192: the player "
                  "needs %s MB to decode it, and more to show it\n",
                  CommandName(), p.path.c_str(), dimensions.c_str(),
-                 megabytes(size->decodeBytes).c_str());
+                 megabytes(size->decode_bytes).c_str());
   return std::nullopt;
 }
 
@@ -125,11 +125,11 @@ void AddPictureOptions(OptionTable& table, PictureOptions& o) {
       table.end(),
       {
           Switch({"--recursive"}, o.recursive),
-          Switch({"--skip-bad"}, o.skipBad),
+          Switch({"--skip-bad"}, o.skip_bad),
           Switch({"--shuffle"}, o.shuffle),
           Value(
               {"--captions-from"},
-              [&o](const std::string& value) { return o.captionsFromExif = value == "exif"; },
+              [&o](const std::string& value) { return o.captions_from_exif = value == "exif"; },
               "--captions-from takes exif"),
           Value(
               {"--fit"},
@@ -151,11 +151,11 @@ void AddPictureOptions(OptionTable& table, PictureOptions& o) {
 std::string ExpandFolders(std::vector<std::string>& pictures,
                           std::vector<std::optional<std::string>>& captions, bool recursive) {
   std::vector<std::string> files;
-  std::vector<std::optional<std::string>> fileCaptions;
+  std::vector<std::optional<std::string>> file_captions;
   for (std::size_t k = 0; k < pictures.size(); ++k) {
     if (!IsFolder(pictures[k])) {
       files.push_back(pictures[k]);
-      fileCaptions.push_back(captions[k]);
+      file_captions.push_back(captions[k]);
       continue;
     }
     std::vector<std::string> found;
@@ -173,11 +173,11 @@ std::string ExpandFolders(std::vector<std::string>& pictures,
              (recursive ? "" : " (--recursive takes its subfolders too)");
     for (std::string& f : found) {
       files.push_back(std::move(f));
-      fileCaptions.emplace_back();
+      file_captions.emplace_back();
     }
   }
   pictures = std::move(files);
-  captions = std::move(fileCaptions);
+  captions = std::move(file_captions);
   return "";
 }
 
@@ -221,7 +221,7 @@ std::string PreparePictures(const std::vector<std::string>& pictures, const Pict
   photos::PrepareInOrder(pictures, o.prepare, jobs, [&](std::size_t k, photos::Outcome&& out) {
     const std::string& path = pictures[k];
     if (!out.ok) {
-      if (!o.skipBad) {
+      if (!o.skip_bad) {
         progress.Break();
         error = path + ": " + out.error;
         return false;
@@ -233,15 +233,15 @@ std::string PreparePictures(const std::vector<std::string>& pictures, const Pict
     }
     PreparedPicture p;
     p.path = path;
-    p.spoolOffset = spool.Position();
+    p.spool_offset = spool.Position();
     try {
-      p.fileName = StoredName(path, out.prepared);
-      if (out.prepared.keptAsIs) {
+      p.file_name = StoredName(path, out.prepared);
+      if (out.prepared.kept_as_is) {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0) written += static_cast<uint64_t>(st.st_size);
       } else {
         spool.WriteBuffer(out.prepared.data.data(), out.prepared.data.size());
-        p.spoolSize = out.prepared.data.size();
+        p.spool_size = out.prepared.data.size();
         written += out.prepared.data.size();
         out.prepared.data.clear();
         out.prepared.data.shrink_to_fit();
@@ -287,7 +287,7 @@ std::string PrepareSlides(const std::vector<std::string>& pictures,
     std::string caption, error;
     if (const auto& given = captions[kept[j]])
       caption = *ToShortString(*given, "caption", error);
-    else if (o.captionsFromExif)
+    else if (o.captions_from_exif)
       caption = FitDescription(prepared[j].prepared.metadata.description, prepared[j].path);
     slides.push_back({std::move(prepared[j]), std::move(caption)});
   }
@@ -296,12 +296,12 @@ std::string PrepareSlides(const std::vector<std::string>& pictures,
 
 std::vector<uint8_t> SlideBytes(const PictureSlide& slide, FileStream& spool) {
   const PreparedPicture& p = slide.picture;
-  if (p.prepared.keptAsIs) {
+  if (p.prepared.kept_as_is) {
     uint64_t size = 0;
     return photos::ReadPictureFile(p.path, UINT64_MAX, size);
   }
-  std::vector<uint8_t> bytes(p.spoolSize);
-  spool.Seek(p.spoolOffset);
+  std::vector<uint8_t> bytes(p.spool_size);
+  spool.Seek(p.spool_offset);
   spool.ReadBuffer(bytes.data(), bytes.size());
   return bytes;
 }

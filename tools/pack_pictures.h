@@ -18,8 +18,8 @@ namespace qm::tool {
 
 struct PictureOptions {
   bool recursive = false;
-  bool captionsFromExif = false;
-  bool skipBad = false;
+  bool captions_from_exif = false;
+  bool skip_bad = false;
   bool shuffle = false;
   int jobs = 0;  // 0: one per processor
   photos::PrepareOptions prepare;
@@ -42,11 +42,11 @@ void ShufflePictures(std::vector<std::string>& pictures,
                      std::vector<std::optional<std::string>>& captions);
 
 struct PreparedPicture {
-  std::string path;      // as given or found
-  std::string fileName;  // the name to store (UTF-8), its extension matching the data
+  std::string path;       // as given or found
+  std::string file_name;  // the name to store (UTF-8), its extension matching the data
   photos::Prepared prepared;
-  uint64_t spoolOffset = 0;  // where its bytes are in the spool, unless kept as is
-  uint64_t spoolSize = 0;
+  uint64_t spool_offset = 0;  // where its bytes are in the spool, unless kept as is
+  uint64_t spool_size = 0;
 };
 
 // The file that holds prepared pictures until the presentation is written: created without a

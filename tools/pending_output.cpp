@@ -27,7 +27,7 @@ const char* g_notes[kSlots];
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
 // The write end of the watching command's pipe, and the first signal that came while it watched.
-std::atomic<int> g_watchFd{-1};
+std::atomic<int> g_watch_fd{-1};
 volatile sig_atomic_t g_caught = 0;
 
 int g_users = 0;  // objects that need the handler; it is installed while there are any
@@ -35,7 +35,7 @@ struct sigaction g_previous[std::size(kSignals)];
 
 extern "C" void OnInterrupt(int signal) {
   const int saved = errno;
-  if (const int fd = g_watchFd.load(); fd >= 0) {
+  if (const int fd = g_watch_fd.load(); fd >= 0) {
     if (!g_caught) g_caught = signal;
     const char byte = 1;
     (void)!::write(fd, &byte, 1);
@@ -176,13 +176,13 @@ InterruptWatch::InterruptWatch() {
     throw ToolError(std::string("cannot watch for interruptions: ") + std::strerror(errno));
   const InterruptsHeldBack blocked;
   g_caught = 0;
-  g_watchFd = pipe_[1];
+  g_watch_fd = pipe_[1];
   InstallHandler();
 }
 
 InterruptWatch::~InterruptWatch() {
   const InterruptsHeldBack blocked;
-  g_watchFd = -1;
+  g_watch_fd = -1;
   RemoveHandler();
   ::close(pipe_[0]);
   ::close(pipe_[1]);

@@ -30,22 +30,22 @@ uint8_t Channel(uint32_t pixel, uint32_t mask) {
 
 // A bottom-up BMP file of 24 bits per pixel: the file header, the information header, the rows.
 void WriteBmp24(const qm::TBitmap& shot, const std::string& path) {
-  const auto rowBytes = static_cast<uint32_t>(shot.RowBytes());
-  const uint32_t imageBytes = rowBytes * static_cast<uint32_t>(shot.Height());
+  const auto row_bytes = static_cast<uint32_t>(shot.RowBytes());
+  const uint32_t image_bytes = row_bytes * static_cast<uint32_t>(shot.Height());
   std::vector<uint8_t> header;
   auto put = [&](uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) header.push_back(static_cast<uint8_t>(v >> (8 * i)));
   };
   header = {'B', 'M'};
-  put(54 + imageBytes, 4), put(0, 4), put(54, 4);
+  put(54 + image_bytes, 4), put(0, 4), put(54, 4);
   put(40, 4), put(static_cast<uint32_t>(shot.Width()), 4),
       put(static_cast<uint32_t>(shot.Height()), 4);
-  put(1, 2), put(24, 2), put(0, 4), put(imageBytes, 4), put(2835, 4), put(2835, 4), put(0, 4),
+  put(1, 2), put(24, 2), put(0, 4), put(image_bytes, 4), put(2835, 4), put(2835, 4), put(0, 4),
       put(0, 4);
   FILE* f = std::fopen(path.c_str(), "wb");
   bool ok = f != nullptr && std::fwrite(header.data(), 1, header.size(), f) == header.size();
   for (int y = shot.Height() - 1; ok && y >= 0; --y)
-    ok = std::fwrite(shot.ScanLine(y), 1, rowBytes, f) == rowBytes;
+    ok = std::fwrite(shot.ScanLine(y), 1, row_bytes, f) == row_bytes;
   if (f != nullptr && std::fclose(f) != 0) ok = false;
   if (!ok) throw std::runtime_error("cannot write " + path);
 }
@@ -57,14 +57,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quenmora-screenshot OUT.png\n");
     return 2;
   }
-  int screenNumber = 0;
-  xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+  int screen_number = 0;
+  xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
   if (xcb_connection_has_error(c) != 0) {
     std::fprintf(stderr, "quenmora-screenshot: cannot open the display\n");
     return 1;
   }
   auto it = xcb_setup_roots_iterator(xcb_get_setup(c));
-  for (; screenNumber > 0 && it.rem > 1; --screenNumber) xcb_screen_next(&it);
+  for (; screen_number > 0 && it.rem > 1; --screen_number) xcb_screen_next(&it);
   const xcb_screen_t& screen = *it.data;
   uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
   for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem > 0; xcb_depth_next(&d))

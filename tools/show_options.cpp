@@ -56,7 +56,7 @@ void ShowOptions::AddTo(OptionTable& table) {
                  std::string(name) + " needs a colour such as #1E2A44");
   };
   const auto font_style = [&](const char* name, uint8_t bit) {
-    return Switch({name}, flag([bit](GalleryHeader& h) { h.fontStyle |= bit; }));
+    return Switch({name}, flag([bit](GalleryHeader& h) { h.font_style |= bit; }));
   };
   table.insert(
       table.end(),
@@ -64,17 +64,17 @@ void ShowOptions::AddTo(OptionTable& table) {
           Value({"--interval"},
                 set(ParseInt32, [](GalleryHeader& h, int32_t n) { h.interval = n; }),
                 "--interval needs a whole number of seconds"),
-          colour("--background", [](GalleryHeader& h, TColor c) { h.backgroundColor = c; }),
-          colour("--font-colour", [](GalleryHeader& h, TColor c) { h.fontColor = c; }),
-          colour("--font-color", [](GalleryHeader& h, TColor c) { h.fontColor = c; }),
+          colour("--background", [](GalleryHeader& h, TColor c) { h.background_color = c; }),
+          colour("--font-colour", [](GalleryHeader& h, TColor c) { h.font_color = c; }),
+          colour("--font-color", [](GalleryHeader& h, TColor c) { h.font_color = c; }),
           Switch({"--loop"}, flag([](GalleryHeader& h) { h.loop = 1; })),
-          Value(
-              {"--caption-position"},
-              set(ParseCaptionPosition, [](GalleryHeader& h, int32_t p) { h.captionPosition = p; }),
-              "--caption-position needs 0..5 or a name such as bottom-centre"),
+          Value({"--caption-position"},
+                set(ParseCaptionPosition,
+                    [](GalleryHeader& h, int32_t p) { h.caption_position = p; }),
+                "--caption-position needs 0..5 or a name such as bottom-centre"),
           Text({"--font"}, font_utf8_, "--font needs a name"),
           Value({"--font-size"},
-                set(ParseInt32, [](GalleryHeader& h, int32_t n) { h.fontSize = n; }),
+                set(ParseInt32, [](GalleryHeader& h, int32_t n) { h.font_size = n; }),
                 "--font-size needs a whole number of points"),
           font_style("--bold", kFontBold),
           font_style("--italic", kFontItalic),
@@ -93,7 +93,7 @@ std::string ShowOptions::ApplyTo(GalleryHeader& header) const {
     std::string error;
     const auto font = ToShortString(*font_utf8_, "font name", error);
     if (!font) return error;
-    header.fontName = *font;
+    header.font_name = *font;
   }
   return "";
 }
@@ -101,8 +101,8 @@ std::string ShowOptions::ApplyTo(GalleryHeader& header) const {
 GalleryHeader DefaultShowHeader() {
   GalleryHeader h;
   h.interval = 5;
-  h.captionPosition = 3;
-  h.fontSize = 14;
+  h.caption_position = 3;
+  h.font_size = 14;
   h.style = kRandomStyleMarker;
   return h;
 }
@@ -156,11 +156,11 @@ std::string ApplyCaptionsFile(const std::string& file,
                               std::vector<std::optional<std::string>>& captions) {
   if (file.empty()) return "";
   if (const auto why = NotARegularFile(file, "captions file")) return *why;
-  const auto cannotRead = [&](int cause) {
+  const auto cannot_read = [&](int cause) {
     return "cannot read the captions file " + file + ": " + std::strerror(cause);
   };
   std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "rb"), std::fclose);
-  if (!in) return cannotRead(errno);
+  if (!in) return cannot_read(errno);
   std::string error;
   char* data = nullptr;
   std::size_t capacity = 0;
@@ -176,9 +176,9 @@ std::string ApplyCaptionsFile(const std::string& file,
     if (!captions[k]) captions[k] = line;
     ++k;
   }
-  const int readError = std::ferror(in.get()) ? errno : 0;
+  const int read_error = std::ferror(in.get()) ? errno : 0;
   std::free(data);
-  if (error.empty() && readError != 0) error = cannotRead(readError);
+  if (error.empty() && read_error != 0) error = cannot_read(read_error);
   return error;
 }
 

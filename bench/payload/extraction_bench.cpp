@@ -60,7 +60,7 @@ const std::string& Show() {
       qm::WritePresentation((dir / "player").string(), {}, slides, out);
     }
     fs::rename(dir / "show.part", show);
-    for (const auto& s : slides) fs::remove(s.sourcePath);
+    for (const auto& s : slides) fs::remove(s.source_path);
     return show.string();
   }();
   return path;

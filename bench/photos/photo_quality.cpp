@@ -56,7 +56,7 @@ double Lanczos3(double x) {
 struct Planes {
   int w = 0, h = 0;
   std::vector<double> v;
-  double& at(int c, int x, int y) { return v[(static_cast<std::size_t>(c) * h + y) * w + x]; }
+  double& At(int c, int x, int y) { return v[(static_cast<std::size_t>(c) * h + y) * w + x]; }
 };
 
 Planes Resample1D(Planes& in, int tw, int th) {
@@ -74,8 +74,8 @@ Planes Resample1D(Planes& in, int tw, int th) {
     for (int c = 0; c < 3; ++c)
       for (int j = 0; j < (across ? th : tw); ++j) {
         double s = 0;
-        for (int k = lo; k < hi; ++k) s += w[k - lo] * (across ? in.at(c, k, j) : in.at(c, j, k));
-        (across ? out.at(c, i, j) : out.at(c, j, i)) = s / sum;
+        for (int k = lo; k < hi; ++k) s += w[k - lo] * (across ? in.At(c, k, j) : in.At(c, j, k));
+        (across ? out.At(c, i, j) : out.At(c, j, i)) = s / sum;
       }
   }
   return out;
@@ -87,7 +87,7 @@ TBitmap Reference(const TBitmap& src, Size target, bool linear) {
     for (int y = 0; y < p.h; ++y)
       for (int x = 0; x < p.w; ++x) {
         const double v = src.ScanLine(y)[x * 3 + c];
-        p.at(c, x, y) = linear ? ToLinear(v) : v;
+        p.At(c, x, y) = linear ? ToLinear(v) : v;
       }
   Planes across = Resample1D(p, target.width, p.h);
   Planes down = Resample1D(across, target.width, target.height);
@@ -95,7 +95,7 @@ TBitmap Reference(const TBitmap& src, Size target, bool linear) {
   for (int c = 0; c < 3; ++c)
     for (int y = 0; y < target.height; ++y)
       for (int x = 0; x < target.width; ++x) {
-        const double v = linear ? FromLinear(down.at(c, x, y)) : down.at(c, x, y);
+        const double v = linear ? FromLinear(down.At(c, x, y)) : down.At(c, x, y);
         out.ScanLine(y)[x * 3 + c] = static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
       }
   return out;

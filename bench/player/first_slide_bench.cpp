@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: first_slide_bench PLAYER PICTURE...\n");
     return 2;
   }
-  int screenNumber = 0;
-  xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+  int screen_number = 0;
+  xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
   if (xcb_connection_has_error(c) != 0) {
     std::fprintf(stderr, "first_slide_bench: no display\n");
     return 1;
@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
 
   qm::GalleryHeader header;
   header.interval = 0;
-  header.backgroundColor = expected == 0x00FF00FF ? 0 : 0x00FF00FF;
-  const uint32_t background = header.backgroundColor == 0 ? 0 : 0xFF00FF;
-  header.captionPosition = 7;
-  header.fontName = "DejaVu Sans";
-  header.fontSize = 12;
+  header.background_color = expected == 0x00FF00FF ? 0 : 0x00FF00FF;
+  const uint32_t background = header.background_color == 0 ? 0 : 0xFF00FF;
+  header.caption_position = 7;
+  header.font_name = "DejaVu Sans";
+  header.font_size = 12;
   header.style = 118;
   std::vector<qm::PackSlide> slides;
   for (int i = 2; i < argc; ++i)
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   std::printf("presentation: %d pictures, %.1f MB\n", argc - 2,
               static_cast<double>(std::filesystem::file_size(show)) / 1e6);
 
-  std::vector<double> toFrame, toSlide;
+  std::vector<double> to_frame, to_slide;
   const int runs = windows ? 10 : 5;
   for (int run = 0; run < runs; ++run) {
     if (windows && run == 0) std::system("timeout 30 wineserver -k; timeout 30 wineserver -w");
@@ -133,18 +133,18 @@ int main(int argc, char** argv) {
     if (windows && run < runs / 2)
       std::system("timeout 30 wineserver -k; timeout 30 wineserver -w");
     std::printf("run %d: first frame %.0f ms, whole first slide %.0f ms\n", run + 1, frame, slide);
-    toFrame.push_back(frame);
-    toSlide.push_back(slide);
+    to_frame.push_back(frame);
+    to_slide.push_back(slide);
   }
   // Medians of five runs each: the cold ones of a Windows player first, then the warm ones.
   for (int from = 0; from < runs; from += 5) {
-    std::sort(toFrame.begin() + from, toFrame.begin() + from + 5);
-    std::sort(toSlide.begin() + from, toSlide.begin() + from + 5);
+    std::sort(to_frame.begin() + from, to_frame.begin() + from + 5);
+    std::sort(to_slide.begin() + from, to_slide.begin() + from + 5);
     std::printf("median%s: first frame %.0f ms, whole first slide %.0f ms\n",
                 !windows    ? ""
                 : from == 0 ? " (cold)"
                             : " (warm)",
-                toFrame[from + 2], toSlide[from + 2]);
+                to_frame[from + 2], to_slide[from + 2]);
   }
   if (windows) std::system("timeout 30 wineserver -k");
   std::filesystem::remove_all(dir);

@@ -12,12 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace qm::photos;
   const ByteSpan bytes(data, size);
   const JpegLayout layout = ReadJpegLayout(bytes);
-  const Metadata fromJpeg = JpegMetadata(layout);
-  Metadata fromExif;
-  ReadExif(bytes, fromExif);
-  ReadExif(PngExif(bytes), fromExif);
+  const Metadata from_jpeg = JpegMetadata(layout);
+  Metadata from_exif;
+  ReadExif(bytes, from_exif);
+  ReadExif(PngExif(bytes), from_exif);
   XmpDescription(std::string_view(reinterpret_cast<const char*>(data), size));
-  for (const Metadata& m : {fromJpeg, fromExif})
+  for (const Metadata& m : {from_jpeg, from_exif})
     if (m.orientation < 1 || m.orientation > 8) std::abort();
   return 0;
 }

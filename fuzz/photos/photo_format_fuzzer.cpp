@@ -33,21 +33,21 @@ constexpr uint64_t kMemoryLimit = uint64_t{1} << 20;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace qm::photos;
   const ByteSpan bytes(data, size);
-  constexpr Format format = Format::QM_FUZZ_FORMAT;
+  constexpr Format kFormat = Format::QM_FUZZ_FORMAT;
   DecodeRequest request;
-  request.memoryLimit = kMemoryLimit;
+  request.memory_limit = kMemoryLimit;
   request.background = 0x00204080;
   if (size % 3 == 1) request.fit = Size{64, 48};
   if (size % 3 == 2) request.fit = Size{7, 300};
   try {
-    const Decoded d = Decode(format, bytes, request);
-    if (d.pixels.Format() != qm::PixelFormat::pf24bit || d.pixels.Width() > d.fullSize.width ||
-        d.pixels.Height() > d.fullSize.height || d.metadata.orientation < 1 ||
+    const Decoded d = Decode(kFormat, bytes, request);
+    if (d.pixels.Format() != qm::PixelFormat::pf24bit || d.pixels.Width() > d.full_size.width ||
+        d.pixels.Height() > d.full_size.height || d.metadata.orientation < 1 ||
         d.metadata.orientation > 8)
       std::abort();
   } catch (const PictureError&) {
   }
-  if constexpr (format == Format::kJpeg) {
+  if constexpr (kFormat == Format::kJpeg) {
     try {
       (void)TurnJpegLosslessly(bytes, 1 + static_cast<int>(size % 8), kMemoryLimit);
     } catch (const PictureError&) {

@@ -44,10 +44,10 @@ void OpenFonts() {
   for (std::size_t size = 0; size < std::size(kSizes); ++size) {
     for (int style = 0; style < kStyles; ++style) {
       qm::FontRequest request;
-      request.pixelSize = kSizes[size];
+      request.pixel_size = kSizes[size];
       request.bold = style & 1;
       request.italic = style & 2;
-      request.underline = request.strikeOut = style & 4;
+      request.underline = request.strike_out = style & 4;
       g_fonts[size][style] = qm::TextFont::Open(request);
       if (g_fonts[size][style])
         for (char32_t c = 0; c < kDrawnCharacters; ++c) g_fonts[size][style]->Advance(c);
@@ -79,9 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const int width = h.width;
   std::u32string kept, got;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool lineBreak =
+    const bool line_break =
         text[i] == U'\n' || (text[i] == U'\r' && (i + 1 == text.size() || text[i + 1] == U'\n'));
-    if (text[i] != U' ' && !lineBreak) kept += text[i];
+    if (text[i] != U' ' && !line_break) kept += text[i];
   }
   for (const std::u32string& line : qm::WrapText(text, width, Advance)) {
     int w = 0;

@@ -24,7 +24,7 @@ struct TAxisSides {
   int32_t along, across, extent;
 };
 TAxisSides SidesOf(TStripAxis axis, const TProgressMetrics& m) {
-  return axis == TStripAxis::Columns ? TAxisSides{m.W, m.H, m.PW} : TAxisSides{m.H, m.W, m.PH};
+  return axis == TStripAxis::kColumns ? TAxisSides{m.W, m.H, m.PW} : TAxisSides{m.H, m.W, m.PH};
 }
 
 // A side divided by StepSpan, which is 0 when the longer side times Step is below 45: then the
@@ -40,9 +40,9 @@ int32_t EvenPitch(int32_t side, int32_t step_span) {
 // would not advance: the first strip only.
 void UniteStrips(TRegion& region, TStripAxis axis, TStripStart start, int32_t from, int32_t to,
                  int32_t pitch, const TAxisSides& sides) {
-  const bool near = start == TStripStart::Near;
+  const bool near = start == TStripStart::kNear;
   while (near ? from < sides.along : to >= 0) {
-    if (axis == TStripAxis::Columns)
+    if (axis == TStripAxis::kColumns)
       region.UniteRect(from, 0, to, sides.across);
     else
       region.UniteRect(0, from, sides.across, to);
@@ -57,7 +57,7 @@ void UniteUnevenStrips(TRegion& region, TStripAxis axis, TStripStart start, int3
                        const TAxisSides& sides) {
   const int32_t pitch = sides.extent;
   const int32_t length = pitch * progress / 100;
-  if (start == TStripStart::Near)
+  if (start == TStripStart::kNear)
     UniteStrips(region, axis, start, 0, length, pitch, sides);
   else
     UniteStrips(region, axis, start, sides.along - length, sides.along, pitch, sides);
@@ -72,7 +72,7 @@ void DrawBlinds(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_
   const auto start = static_cast<TStripStart>(Params.C);
   const TAxisSides sides = SidesOf(axis, m);
   TRegion region;
-  if (Params.B == static_cast<int32_t>(TStripPitch::Uneven)) {
+  if (Params.B == static_cast<int32_t>(TStripPitch::kUneven)) {
     UniteUnevenStrips(region, axis, start, Progress, sides);
   } else {
     const int32_t pitch = EvenPitch(sides.along, m.StepSpan);
@@ -106,12 +106,13 @@ void DrawRectangleBands(TBitmap& Screen, const TBitmap& Picture, const TRect& R,
   const auto start = static_cast<TStripStart>(Params.C);
   // The bands run across the strips: horizontal bands with vertical strips and the reverse,
   // centred on a grid of pitch side div StepSpan from the near edge.
-  const TStripAxis bands = strips == TStripAxis::Columns ? TStripAxis::Rows : TStripAxis::Columns;
+  const TStripAxis bands =
+      strips == TStripAxis::kColumns ? TStripAxis::kRows : TStripAxis::kColumns;
   const TAxisSides band_sides = SidesOf(bands, m);
   const int32_t pitch = EvenPitch(band_sides.along, m.StepSpan);
   const int32_t half = pitch * Progress / 200;
   TRegion region;
-  UniteStrips(region, bands, TStripStart::Near, pitch / 2 - half, pitch / 2 + half, pitch,
+  UniteStrips(region, bands, TStripStart::kNear, pitch / 2 - half, pitch / 2 + half, pitch,
               band_sides);
   UniteUnevenStrips(region, strips, start, Progress, SidesOf(strips, m));
   ClipAndDraw(Screen, Picture, std::move(region));

@@ -8,13 +8,13 @@ namespace qm {
 
 // Which way strips run: vertical strips side by side along the columns, or horizontal strips
 // one below the other along the rows.
-enum class TStripAxis : int32_t { Columns = 0, Rows = 1 };
+enum class TStripAxis : int32_t { kColumns = 0, kRows = 1 };
 // The pitch of the strips: even (the side divided by StepSpan, so about 90 / Step pixels), or
 // uneven (the progress extent PW or PH itself: many thin strips early, few wide ones later).
-enum class TStripPitch : int32_t { Even = 0, Uneven = 1 };
+enum class TStripPitch : int32_t { kEven = 0, kUneven = 1 };
 // Where the first strip lies: at the near edge (left or top) with the rest following towards
 // the far edge, or at the far edge (right or bottom) with the rest following back.
-enum class TStripStart : int32_t { Near = 0, Far = 1 };
+enum class TStripStart : int32_t { kNear = 0, kFar = 1 };
 
 // Styles 136-141: strips of pitch B, each B * Progress div 100 long, from one edge across the
 // picture. A: the axis, B: the pitch, C: the start.

@@ -221,8 +221,8 @@ struct TPivotFrame {
   long double angle;
 };
 TPivotFrame PivotFrame(const TRect& R, int32_t Progress, const TEffectParams& Params) {
-  return {Params.A == static_cast<int32_t>(TPivotSide::Right) ? R.Right : -1,
-          Params.B == static_cast<int32_t>(TPivotEnd::Bottom) ? R.Bottom : -1,
+  return {Params.A == static_cast<int32_t>(TPivotSide::kRight) ? R.Right : -1,
+          Params.B == static_cast<int32_t>(TPivotEnd::kBottom) ? R.Bottom : -1,
           static_cast<long double>(100 - Progress) * std::numbers::pi_v<long double> / 200};
 }
 

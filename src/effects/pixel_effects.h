@@ -63,8 +63,8 @@ void ComposePivot(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, c
                   uint32_t Step, int32_t Progress, const TEffectParams& Params);
 inline constexpr TEffectFamily kPivot{"pivot", &DrawPivot, true, false, &ComposePivot};
 
-enum class TPivotSide : int32_t { Left = 0, Right = 1 };
-enum class TPivotEnd : int32_t { Top = 0, Bottom = 1 };
+enum class TPivotSide : int32_t { kLeft = 0, kRight = 1 };
+enum class TPivotEnd : int32_t { kTop = 0, kBottom = 1 };
 
 constexpr TEffectRecipe Pivot(TPivotEnd vertical, TPivotSide horizontal) {
   return {&kPivot, TEffectParams{static_cast<int32_t>(horizontal), static_cast<int32_t>(vertical)}};

@@ -18,7 +18,7 @@ namespace {
 
 // A rectangle spanning [from, to) along the axis and the whole picture across it.
 TRect Span(TPushAxis axis, int32_t from, int32_t to, int32_t across) {
-  return axis == TPushAxis::Columns ? Rect(from, 0, to, across) : Rect(0, from, across, to);
+  return axis == TPushAxis::kColumns ? Rect(from, 0, to, across) : Rect(0, from, across, to);
 }
 
 // Rows per piece when the old contents move sideways: a piece's rows fit in the processor's
@@ -33,7 +33,7 @@ constexpr int32_t kRowsPerPiece = 16;
 void MoveOldContents(TBitmap& Screen, TPushAxis axis, bool towards_far, const TRect& to,
                      const TRect& from) {
   if (to == from) return;  // nothing moves (no progress extent yet)
-  if (axis == TPushAxis::Columns) {
+  if (axis == TPushAxis::kColumns) {
     // Every row takes its pixels from itself alone: bands of rows move independently.
     for (int32_t y0 = to.Top; y0 < to.Bottom; y0 += kRowsPerPiece) {
       const int32_t y1 = std::min(y0 + kRowsPerPiece, to.Bottom);
@@ -64,11 +64,11 @@ void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t 
               int32_t Progress, const TEffectParams& Params) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
   const auto axis = static_cast<TPushAxis>(Params.A);
-  const bool towards_far = Params.B == static_cast<int32_t>(TPushTowards::Far);
-  const bool squeezes = Params.C == static_cast<int32_t>(TPushOld::Squeezes);
-  const int32_t size = axis == TPushAxis::Columns ? m.W : m.H;
-  const int32_t across = axis == TPushAxis::Columns ? m.H : m.W;
-  const int32_t p = axis == TPushAxis::Columns ? m.PW : m.PH;
+  const bool towards_far = Params.B == static_cast<int32_t>(TPushTowards::kFar);
+  const bool squeezes = Params.C == static_cast<int32_t>(TPushOld::kSqueezes);
+  const int32_t size = axis == TPushAxis::kColumns ? m.W : m.H;
+  const int32_t across = axis == TPushAxis::kColumns ? m.H : m.W;
+  const int32_t p = axis == TPushAxis::kColumns ? m.PW : m.PH;
   // The old contents land in the part the new picture leaves; they come from the part that
   // stays in view when sliding, or from the whole screen when squeezed.
   const TRect old_to = towards_far ? Span(axis, p, size, across) : Span(axis, 0, size - p, across);

@@ -15,9 +15,9 @@ void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t 
               int32_t Progress, const TEffectParams& Params);
 inline constexpr TEffectFamily kPush = DrawnByCopies("push", &DrawPush);
 
-enum class TPushAxis : int32_t { Columns = 0, Rows = 1 };
-enum class TPushTowards : int32_t { Far = 0, Near = 1 };  // right/down, left/up
-enum class TPushOld : int32_t { Slides = 0, Squeezes = 1 };
+enum class TPushAxis : int32_t { kColumns = 0, kRows = 1 };
+enum class TPushTowards : int32_t { kFar = 0, kNear = 1 };  // right/down, left/up
+enum class TPushOld : int32_t { kSlides = 0, kSqueezes = 1 };
 
 constexpr TEffectRecipe Push(TPushAxis axis, TPushTowards towards, TPushOld old) {
   return {&kPush, TEffectParams{static_cast<int32_t>(axis), static_cast<int32_t>(towards),

@@ -67,10 +67,10 @@ void DrawRectCopies(TBitmap& Screen, const TBitmap& Picture, const TRectCopies& 
 using TCopyLister = TRectCopies (*)(const TProgressMetrics& m, const TEffectParams& params);
 
 // The family procedure of a family that draws the list `List` makes.
-template <TCopyLister List>
+template <TCopyLister kList>
 void DrawListedCopies(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                       int32_t Progress, const TEffectParams& Params) {
-  DrawRectCopies(Screen, Picture, List(CalcProgressMetrics(R, Step, Progress), Params));
+  DrawRectCopies(Screen, Picture, kList(CalcProgressMetrics(R, Step, Progress), Params));
 }
 
 }  // namespace qm

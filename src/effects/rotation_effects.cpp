@@ -25,7 +25,7 @@ void DrawRotatingShape(TBitmap& Screen, const TBitmap& Picture, const TRect& R, 
   const int32_t hw = m.PW / 2, hh = m.PH / 2;
   TPoint points[8];
   int count;
-  if (Params.A == static_cast<int32_t>(TRotatingShape::Rectangle)) {
+  if (Params.A == static_cast<int32_t>(TRotatingShape::kRectangle)) {
     points[0] = Point(cx - hw, cy - hh);
     points[1] = Point(cx + hw, cy - hh);
     points[2] = Point(cx + hw, cy + hh);

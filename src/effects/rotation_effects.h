@@ -19,7 +19,7 @@ inline constexpr TEffectFamily kRotatingShape = DrawnByCopies("rotating shape", 
 
 // The rectangle PW x PH; the star with tips 2 PW left and right and 2 PH above and below the
 // centre, its inner corners at those of the rectangle.
-enum class TRotatingShape : int32_t { Rectangle = 0, Star = 1 };
+enum class TRotatingShape : int32_t { kRectangle = 0, kStar = 1 };
 
 constexpr TEffectRecipe RotatingShape(TRotatingShape shape) {
   return {&kRotatingShape, TEffectParams{static_cast<int32_t>(shape)}};

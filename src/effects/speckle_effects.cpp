@@ -26,7 +26,7 @@ void SpecklePass(int32_t extent, int32_t side, int32_t along, TSpeckleStrip stri
   const int32_t s = std::max(e / 20, 2);
   const int32_t n = e / s;
   const int32_t t = (3 * e / s) / 4;
-  const bool far = strip == TSpeckleStrip::Far;
+  const bool far = strip == TSpeckleStrip::kFar;
   // The strip's inner edge, and the direction its speckles grow in.
   const int32_t edge = far ? side - extent : extent;
   for (int32_t b = 0; b < along; b += s / 2) {
@@ -53,12 +53,12 @@ std::optional<TRegion> CreateSpeckleRegion(int32_t PW, int32_t PH, int32_t W, in
                                            TSpeckleStrip HorizontalMode,
                                            TSpeckleStrip VerticalMode) {
   std::optional<TRegion> result;
-  if (HorizontalMode != TSpeckleStrip::None)
+  if (HorizontalMode != TSpeckleStrip::kNone)
     SpecklePass(PW, W, H, HorizontalMode, result,
                 [](TRegion& r, int32_t y0, int32_t y1, int32_t x0, int32_t x1) {
                   r.UniteRect(x0, y0, x1, y1);
                 });
-  if (VerticalMode != TSpeckleStrip::None)
+  if (VerticalMode != TSpeckleStrip::kNone)
     SpecklePass(PH, H, W, VerticalMode, result,
                 [](TRegion& r, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
                   r.UniteRect(x0, y0, x1, y1);

@@ -12,7 +12,7 @@ namespace qm {
 // Where the solid strip of a speckle region lies along one direction: none (this pass is
 // skipped), at the far side (right or bottom, speckles before it), or at the near side (left or
 // top, speckles after it).
-enum class TSpeckleStrip : int32_t { None = 0, Far = 1, Near = 2 };
+enum class TSpeckleStrip : int32_t { kNone = 0, kFar = 1, kNear = 2 };
 
 // The solid strip PW columns wide (horizontal pass) or PH rows high (vertical pass) along one
 // side of a W x H picture, with a ragged edge: in every band of S pixels (bands overlapping by

@@ -30,16 +30,16 @@ TRegion CreateSweepRegion(int32_t CX, int32_t CY, int32_t Radius, long double St
 void DrawSweep(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
                int32_t Progress, const TEffectParams& Params) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
-  constexpr long double pi = std::numbers::pi_v<long double>;
+  constexpr long double kPi = std::numbers::pi_v<long double>;
   const int32_t cx = m.W / 2, cy = m.H / 2;
   // The radius reaches the corners. The squares are summed in 64 bits: a 32-bit sum would wrap
   // to a negative value (and a root of no number) once both halves near 32768.
   const int64_t squares = int64_t{cx} * cx + int64_t{cy} * cy;
   const auto radius = static_cast<int32_t>(Ceil(std::sqrt(static_cast<long double>(squares))));
-  const long double end = Params.A == static_cast<int32_t>(TSweepDirection::Clockwise)
-                              ? Progress * pi / 50 - pi / 2
-                              : Progress * (-pi) / 50 - pi / 2;
-  ClipAndDraw(Screen, Picture, CreateSweepRegion(cx, cy, radius, -pi / 2, end, Progress));
+  const long double end = Params.A == static_cast<int32_t>(TSweepDirection::kClockwise)
+                              ? Progress * kPi / 50 - kPi / 2
+                              : Progress * (-kPi) / 50 - kPi / 2;
+  ClipAndDraw(Screen, Picture, CreateSweepRegion(cx, cy, radius, -kPi / 2, end, Progress));
 }
 
 }  // namespace qm

@@ -19,7 +19,7 @@ void DrawSweep(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t
                int32_t Progress, const TEffectParams& Params);
 inline constexpr TEffectFamily kSweep = DrawnByCopies("sweep", &DrawSweep);
 
-enum class TSweepDirection : int32_t { Clockwise = 0, Anticlockwise = 1 };
+enum class TSweepDirection : int32_t { kClockwise = 0, kAnticlockwise = 1 };
 
 constexpr TEffectRecipe Sweep(TSweepDirection direction) {
   return {&kSweep, TEffectParams{static_cast<int32_t>(direction)}};

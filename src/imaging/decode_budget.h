@@ -13,7 +13,7 @@ namespace qm {
 inline constexpr uint64_t kDecodeBudgetCeiling = uint64_t{1} << 30;
 
 // The budget on a machine with `physicalBytes` of memory: a quarter of it, at most the ceiling.
-uint64_t DecodeBudgetFor(uint64_t physicalBytes);
+uint64_t DecodeBudgetFor(uint64_t physical_bytes);
 // This machine's budget.
 uint64_t DecodeBudget();
 // Tests only: replaces this machine's budget; 0 restores it.
@@ -23,13 +23,13 @@ void SetDecodeBudgetForTesting(uint64_t bytes);
 void CheckDecodeBudget(uint64_t bytes);
 
 // Bytes of a bitmap of `bitsPerPixel` (rows padded to 4 bytes).
-uint64_t BitmapBytes(uint64_t width, uint64_t height, int bitsPerPixel);
+uint64_t BitmapBytes(uint64_t width, uint64_t height, int bits_per_pixel);
 
 // BMP: the bitmap of the file's depth (16-bit pixels become 24-bit).
-uint64_t BmpDecodeBytes(uint64_t width, uint64_t height, int fileBitsPerPixel);
+uint64_t BmpDecodeBytes(uint64_t width, uint64_t height, int file_bits_per_pixel);
 
 // PNG: the image buffer of `bufferBitsPerPixel` and, for colour types 4 and 6, the alpha plane.
-uint64_t PngDecodeBytes(uint64_t width, uint64_t height, int bufferBitsPerPixel, int colorType);
+uint64_t PngDecodeBytes(uint64_t width, uint64_t height, int buffer_bits_per_pixel, int color_type);
 
 // JPEG: the bitmap (24 bits, or 8 when quantised); a file of several scans (progressive) keeps
 // the coefficients of the whole picture, and colour quantised to 8 bits keeps a whole-picture
@@ -38,7 +38,7 @@ uint64_t PngDecodeBytes(uint64_t width, uint64_t height, int bufferBitsPerPixel,
 struct JpegSampling {
   int h = 1, v = 1;
 };
-uint64_t JpegDecodeBytes(uint64_t width, uint64_t height, bool quantised, bool multiScan,
+uint64_t JpegDecodeBytes(uint64_t width, uint64_t height, bool quantised, bool multi_scan,
                          std::span<const JpegSampling> components);
 
 }  // namespace qm

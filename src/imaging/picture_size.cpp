@@ -34,10 +34,10 @@ std::optional<PictureSize> PngSize(FILE* f) {
 std::optional<PictureSize> BmpSize(FILE* f) {
   uint8_t h[14 + 16];
   if (!ReadExactly(f, h, sizeof h) || h[0] != 'B' || h[1] != 'M') return std::nullopt;
-  const uint32_t headerSize = LoadLittleEndian32(h + 14);
+  const uint32_t header_size = LoadLittleEndian32(h + 14);
   int64_t width, height;
   int bits;
-  if (headerSize == 12) {
+  if (header_size == 12) {
     width = LoadLittleEndian16(h + 18);
     height = LoadLittleEndian16(h + 20);
     bits = LoadLittleEndian16(h + 24);

@@ -10,7 +10,7 @@ namespace qm {
 
 struct PictureSize {
   uint64_t width = 0, height = 0;
-  uint64_t decodeBytes = 0;  // as the decoders count it against their budget
+  uint64_t decode_bytes = 0;  // as the decoders count it against their budget
 };
 
 // Reads the header of the JPEG, PNG or BMP file at `path` (the decoder chosen by extension) as

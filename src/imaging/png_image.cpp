@@ -48,15 +48,15 @@ std::unique_ptr<TChunk> CreateChunk(TPNGObject& owner, const std::string& name) 
 
 }  // namespace
 
-int PngBufferBitsPerPixel(int colorType, int bitDepth) {
-  switch (colorType) {
+int PngBufferBitsPerPixel(int color_type, int bit_depth) {
+  switch (color_type) {
     case 0:
     case 3:
-      switch (bitDepth) {
+      switch (bit_depth) {
         case 1:
         case 4:
         case 8:
-          return bitDepth;
+          return bit_depth;
         case 2:
           return 4;
         case 16:
@@ -64,10 +64,10 @@ int PngBufferBitsPerPixel(int colorType, int bitDepth) {
       }
       return 0;
     case 4:
-      return bitDepth == 8 || bitDepth == 16 ? 8 : 0;
+      return bit_depth == 8 || bit_depth == 16 ? 8 : 0;
     case 2:
     case 6:
-      return bitDepth == 8 || bitDepth == 16 ? 24 : 0;
+      return bit_depth == 8 || bit_depth == 16 ? 24 : 0;
   }
   return 0;
 }

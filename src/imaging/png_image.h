@@ -36,7 +36,7 @@ class TByteReader;
 
 // Bits per pixel of the image buffer for a colour type and bit depth, or 0 when the combination
 // is not decoded.
-int PngBufferBitsPerPixel(int colorType, int bitDepth);
+int PngBufferBitsPerPixel(int color_type, int bit_depth);
 
 // A chunk: its four-character name and raw data. Unregistered chunk names get this class.
 class TChunk {

@@ -24,14 +24,14 @@ uint32_t TimerPeriodForInterval(int32_t interval) {
   return static_cast<uint32_t>(interval > kMaxSeconds ? kMaxSeconds : interval) * 1000u;
 }
 
-void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,
+void CopyCompressedBlock(const std::string& executable, FileStream& compressed_copy,
                          PlayerState& state) {
   FileStream exe(executable, FileStream::Mode::kOpenRead);
   const uint64_t length = exe.Size();
-  state.payloadStart = ReadPayloadStart(exe, length);
-  exe.Seek(state.payloadStart);
-  compressedCopy.Reserve(length - state.payloadStart - kPayloadTrailerSize);
-  compressedCopy.CopyFrom(exe, length - state.payloadStart - kPayloadTrailerSize);
+  state.payload_start = ReadPayloadStart(exe, length);
+  exe.Seek(state.payload_start);
+  compressed_copy.Reserve(length - state.payload_start - kPayloadTrailerSize);
+  compressed_copy.CopyFrom(exe, length - state.payload_start - kPayloadTrailerSize);
 }
 
 namespace {
@@ -40,20 +40,20 @@ namespace {
 // path T + fileName. If that name is taken (by anything, a link included), a fresh T is drawn;
 // the names drawn in vain are removed once a picture file is made. All files are recorded for
 // removal at the end of the show.
-std::unique_ptr<FileStream> CreatePictureFile(const std::string& fileName, std::string& path) {
+std::unique_ptr<FileStream> CreatePictureFile(const std::string& file_name, std::string& path) {
   const std::string directory = GetTempPath();
-  std::vector<std::string> drawnInVain;
+  std::vector<std::string> drawn_in_vain;
   for (int attempt = 0; attempt < 64; ++attempt) {
     const ShowEndSignalsHeld held;
     const std::string name = GetTempFileName(directory);
     RecordRunFile(name);
-    path = name + fileName;
+    path = name + file_name;
     if (auto file = FileStream::TryCreateNew(path)) {
       RecordRunFile(path);
-      for (const std::string& unused : drawnInVain) RemoveRunFile(unused);
+      for (const std::string& unused : drawn_in_vain) RemoveRunFile(unused);
       return file;
     }
-    drawnInVain.push_back(name);
+    drawn_in_vain.push_back(name);
   }
   throw EFCreateError(FormatFileError(msg::kFileCreateError, path, EEXIST));
 }
@@ -87,59 +87,59 @@ std::optional<int32_t> PeekSlideCount(const std::string& executable) {
 
 void ApplyGalleryHeader(const GalleryHeader& header, GallerySettingsSink& sink) {
   sink.SetTimerPeriod(TimerPeriodForInterval(header.interval));
-  sink.SetBackgroundColor(header.backgroundColor);
-  sink.LayoutCaptionStrip(header.captionPosition);
+  sink.SetBackgroundColor(header.background_color);
+  sink.LayoutCaptionStrip(header.caption_position);
   sink.LayoutPictureAreaFullScreen();
-  sink.SetCaptionFont(header.fontName, header.fontColor, header.fontSize, header.fontStyle);
-  sink.LayoutPictureAreaAgainstStrip(header.captionPosition);
+  sink.SetCaptionFont(header.font_name, header.font_color, header.font_size, header.font_style);
+  sink.LayoutPictureAreaAgainstStrip(header.caption_position);
   if (!IsRandomStyle(header.style)) sink.SetTransitionStyle(StyleLowByte(header.style));
 }
 
 void Extract(FileStream& compressed, FileStream& inflated, PlayerState& state,
              GallerySettingsSink& sink) {
-  const uint64_t blockSize = compressed.Size();
-  if (blockSize <= kInflatedSizeFieldSize) throw EPayloadDamaged(msg::kDamageTrailerOutside);
-  compressed.Seek(blockSize - kInflatedSizeFieldSize);
-  uint8_t sizeField[kInflatedSizeFieldSize];
-  compressed.ReadBuffer(sizeField, sizeof sizeField);
-  const uint32_t inflatedSize = LoadLittleEndian32(sizeField);
-  if (inflatedSize == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
+  const uint64_t block_size = compressed.Size();
+  if (block_size <= kInflatedSizeFieldSize) throw EPayloadDamaged(msg::kDamageTrailerOutside);
+  compressed.Seek(block_size - kInflatedSizeFieldSize);
+  uint8_t size_field[kInflatedSizeFieldSize];
+  compressed.ReadBuffer(size_field, sizeof size_field);
+  const uint32_t inflated_size = LoadLittleEndian32(size_field);
+  if (inflated_size == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
 
   // Deflate expands data at most 1032-fold, so a larger size field cannot be honest: reserve
   // no more than that.
-  inflated.Reserve(std::min<uint64_t>(inflatedSize, blockSize * 1032));
+  inflated.Reserve(std::min<uint64_t>(inflated_size, block_size * 1032));
   {
     // The zlib stream ends exactly where the inflated-size field begins.
-    InflateStream zstream(compressed, 0, blockSize - kInflatedSizeFieldSize);
-    inflated.CopyFrom(zstream, inflatedSize);
+    InflateStream zstream(compressed, 0, block_size - kInflatedSizeFieldSize);
+    inflated.CopyFrom(zstream, inflated_size);
     zstream.VerifyEnd();
   }
   compressed.Close();
 
   inflated.Seek(0);
-  uint8_t headerBytes[kGalleryHeaderSize];
+  uint8_t header_bytes[kGalleryHeaderSize];
   try {
-    inflated.ReadBuffer(headerBytes, sizeof headerBytes);
+    inflated.ReadBuffer(header_bytes, sizeof header_bytes);
   } catch (const EReadError&) {
     throw EPayloadDamaged(msg::kDamageShortHeader);
   }
-  const GalleryHeader header = DecodeGalleryHeader(headerBytes);
-  state.slideCount = header.count;
-  state.loopFlag = header.loop;
-  state.styleValue = header.style;
+  const GalleryHeader header = DecodeGalleryHeader(header_bytes);
+  state.slide_count = header.count;
+  state.loop_flag = header.loop;
+  state.style_value = header.style;
   ApplyGalleryHeader(header, sink);
 
-  uint64_t remaining = inflatedSize - kGalleryHeaderSize;
+  uint64_t remaining = inflated_size - kGalleryHeaderSize;
   for (int32_t k = 0; k < header.count; ++k) {
     const SlideRecordHead head = ReadSlideRecordHead(inflated, remaining);
     state.slides.push_back({std::string(), head.caption});
     std::string path;
-    std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.fileName), path);
+    std::unique_ptr<FileStream> picture = CreatePictureFile(Cp1252ToUtf8(head.file_name), path);
     state.slides.back().path = path;
-    if (head.dataSize > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
-    picture->Reserve(head.dataSize);
-    picture->CopyFrom(inflated, head.dataSize);
-    remaining -= head.dataSize;
+    if (head.data_size > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
+    picture->Reserve(head.data_size);
+    picture->CopyFrom(inflated, head.data_size);
+    remaining -= head.data_size;
     picture->Close();
   }
   inflated.Close();
@@ -156,10 +156,10 @@ bool RunStartupExtraction(const std::string& executable, PlayerState& state,
     ReserveRunFiles(2 + 2 * static_cast<std::size_t>(std::max(count.value_or(0), 0)));
     const std::string directory = GetTempPath();
     const std::unique_ptr<FileStream> compressed = CreateCopyFile(directory);
-    state.compressedCopyPath = compressed->Path();
+    state.compressed_copy_path = compressed->Path();
     const std::unique_ptr<FileStream> inflated = CreateCopyFile(directory);
-    state.inflatedCopyPath = inflated->Path();
-    state.slidePosition = 0;
+    state.inflated_copy_path = inflated->Path();
+    state.slide_position = 0;
     CopyCompressedBlock(executable, *compressed, state);
     Extract(*compressed, *inflated, state, sink);
     return true;

@@ -25,14 +25,14 @@ struct recImgItems {
 
 // The player's state for the whole run.
 struct PlayerState {
-  std::string compressedCopyPath;  // temporary file A
-  std::string inflatedCopyPath;    // temporary file B
-  uint32_t payloadStart = 0;
-  int32_t slideCount = 0;
-  int32_t loopFlag = 0;
-  int32_t styleValue = 0;
+  std::string compressed_copy_path;  // temporary file A
+  std::string inflated_copy_path;    // temporary file B
+  uint32_t payload_start = 0;
+  int32_t slide_count = 0;
+  int32_t loop_flag = 0;
+  int32_t style_value = 0;
   std::vector<recImgItems> slides;
-  int32_t slidePosition = 0;
+  int32_t slide_position = 0;
 };
 
 // Where the gallery header's settings go, called in the order the header applies them.
@@ -81,7 +81,7 @@ uint32_t TimerPeriodForInterval(int32_t interval);
 // Copies the compressed block with its inflated-size field out of `executable` into
 // `compressedCopy` (temporary file A, empty and open), recording the payload start. Raises
 // EPayloadDamaged or a stream error.
-void CopyCompressedBlock(const std::string& executable, FileStream& compressedCopy,
+void CopyCompressedBlock(const std::string& executable, FileStream& compressed_copy,
                          PlayerState& state);
 
 // Applies the gallery header's settings to `sink` in the order start-up applies them.
@@ -90,7 +90,7 @@ void ApplyGalleryHeader(const GalleryHeader& header, GallerySettingsSink& sink);
 // Inflates `compressedCopy` into `inflatedCopy` (temporary file B, empty and open), applies the
 // gallery header to `sink` and the state, and extracts every slide. Both copies are read and
 // written only through the streams given, never reopened by name. Raises on any damage.
-void Extract(FileStream& compressedCopy, FileStream& inflatedCopy, PlayerState& state,
+void Extract(FileStream& compressed_copy, FileStream& inflated_copy, PlayerState& state,
              GallerySettingsSink& sink);
 
 // The whole of start-up's extraction: creates the two temporary files and runs the two steps

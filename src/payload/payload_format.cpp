@@ -31,13 +31,13 @@ void EncodeGalleryHeader(const GalleryHeader& h, uint8_t (&out)[kGalleryHeaderSi
   std::memset(out, 0, sizeof out);
   WriteI32LE(out + 0, h.count);
   WriteI32LE(out + 4, h.interval);
-  StoreLittleEndian32(out + 8, h.backgroundColor);
+  StoreLittleEndian32(out + 8, h.background_color);
   WriteI32LE(out + 12, h.loop);
-  WriteI32LE(out + 16, h.captionPosition);
-  EncodeShortString(h.fontName, out + 20);
-  StoreLittleEndian32(out + 276, h.fontColor);
-  WriteI32LE(out + 280, h.fontSize);
-  out[284] = h.fontStyle;
+  WriteI32LE(out + 16, h.caption_position);
+  EncodeShortString(h.font_name, out + 20);
+  StoreLittleEndian32(out + 276, h.font_color);
+  WriteI32LE(out + 280, h.font_size);
+  out[284] = h.font_style;
   WriteI32LE(out + 285, h.style);
   out[289] = h.reserved;
 }
@@ -46,28 +46,28 @@ GalleryHeader DecodeGalleryHeader(const uint8_t (&in)[kGalleryHeaderSize]) {
   GalleryHeader h;
   h.count = ReadI32LE(in + 0);
   h.interval = ReadI32LE(in + 4);
-  h.backgroundColor = LoadLittleEndian32(in + 8);
+  h.background_color = LoadLittleEndian32(in + 8);
   h.loop = ReadI32LE(in + 12);
-  h.captionPosition = ReadI32LE(in + 16);
-  h.fontName = DecodeShortString(in + 20);
-  h.fontColor = LoadLittleEndian32(in + 276);
-  h.fontSize = ReadI32LE(in + 280);
-  h.fontStyle = in[284];
+  h.caption_position = ReadI32LE(in + 16);
+  h.font_name = DecodeShortString(in + 20);
+  h.font_color = LoadLittleEndian32(in + 276);
+  h.font_size = ReadI32LE(in + 280);
+  h.font_style = in[284];
   h.style = ReadI32LE(in + 285);
   h.reserved = in[289];
   return h;
 }
 
 void EncodeSlideRecordHead(const SlideRecordHead& r, uint8_t (&out)[kSlideRecordHeadSize]) {
-  StoreLittleEndian32(out, r.dataSize);
-  EncodeShortString(r.fileName, out + 4);
+  StoreLittleEndian32(out, r.data_size);
+  EncodeShortString(r.file_name, out + 4);
   EncodeShortString(r.caption, out + 260);
 }
 
 SlideRecordHead DecodeSlideRecordHead(const uint8_t (&in)[kSlideRecordHeadSize]) {
   SlideRecordHead r;
-  r.dataSize = LoadLittleEndian32(in);
-  r.fileName = DecodeShortString(in + 4);
+  r.data_size = LoadLittleEndian32(in);
+  r.file_name = DecodeShortString(in + 4);
   r.caption = DecodeShortString(in + 260);
   return r;
 }

@@ -31,22 +31,22 @@ inline constexpr uint8_t kFontBold = 1, kFontItalic = 2, kFontUnderline = 4, kFo
 struct GalleryHeader {
   int32_t count = 0;
   int32_t interval = 0;
-  TColor backgroundColor = 0;
+  TColor background_color = 0;
   int32_t loop = 0;
-  int32_t captionPosition = 0;
-  std::string fontName;
-  TColor fontColor = 0;
-  int32_t fontSize = 0;
-  uint8_t fontStyle = 0;
+  int32_t caption_position = 0;
+  std::string font_name;
+  TColor font_color = 0;
+  int32_t font_size = 0;
+  uint8_t font_style = 0;
   int32_t style = 0;
   uint8_t reserved = 0;
 };
 
 // The head of one slide record; the picture's `dataSize` bytes follow it.
 struct SlideRecordHead {
-  uint32_t dataSize = 0;
-  std::string fileName;  // Windows-1252
-  std::string caption;   // Windows-1252
+  uint32_t data_size = 0;
+  std::string file_name;  // Windows-1252
+  std::string caption;    // Windows-1252
 };
 
 void EncodeGalleryHeader(const GalleryHeader& header, uint8_t (&out)[kGalleryHeaderSize]);

@@ -38,54 +38,54 @@ SlideRecordHead ReadSlideRecordHead(ByteSource& source, uint64_t& remaining) {
   source.ReadBuffer(bytes, sizeof bytes);
   remaining -= kSlideRecordHeadSize;
   SlideRecordHead head = DecodeSlideRecordHead(bytes);
-  if (!IsBareFileName(head.fileName)) throw EPayloadDamaged(msg::kDamageBadFileName);
+  if (!IsBareFileName(head.file_name)) throw EPayloadDamaged(msg::kDamageBadFileName);
   return head;
 }
 
-PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload) {
-  if (noPayload) *noPayload = false;
+PayloadSummary ReadPayloadSummary(const std::string& path, bool* no_payload) {
+  if (no_payload) *no_payload = false;
   PayloadSummary s;
   FileStream file(path, FileStream::Mode::kOpenRead);
-  s.fileSize = file.Size();
-  auto notAPayload = [&](const char* why) {
-    if (noPayload) *noPayload = true;
+  s.file_size = file.Size();
+  auto not_a_payload = [&](const char* why) {
+    if (no_payload) *no_payload = true;
     return EPayloadDamaged(why);
   };
   try {
-    s.payloadStart = ReadPayloadStart(file, s.fileSize);
+    s.payload_start = ReadPayloadStart(file, s.file_size);
   } catch (const EPayloadDamaged&) {
-    if (noPayload) *noPayload = true;
+    if (no_payload) *no_payload = true;
     throw;
   }
-  const uint64_t streamEnd = s.fileSize - kPayloadTrailerSize - kInflatedSizeFieldSize;
-  s.compressedSize = streamEnd - s.payloadStart;
+  const uint64_t stream_end = s.file_size - kPayloadTrailerSize - kInflatedSizeFieldSize;
+  s.compressed_size = stream_end - s.payload_start;
   uint8_t word[kInflatedSizeFieldSize];
-  file.Seek(streamEnd);
+  file.Seek(stream_end);
   file.ReadBuffer(word, sizeof word);
-  s.inflatedSize = LoadLittleEndian32(word);
+  s.inflated_size = LoadLittleEndian32(word);
 
   // A zlib header is two bytes whose big-endian value is a multiple of 31, method 8.
-  file.Seek(s.payloadStart);
+  file.Seek(s.payload_start);
   uint8_t zhead[2] = {0, 0};
-  if (s.compressedSize >= 2) file.ReadBuffer(zhead, 2);
+  if (s.compressed_size >= 2) file.ReadBuffer(zhead, 2);
   if ((zhead[0] & 0x0F) != 8 || ((zhead[0] << 8) | zhead[1]) % 31 != 0)
-    throw notAPayload(msg::kDamageBadStream);
-  if (s.inflatedSize == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
+    throw not_a_payload(msg::kDamageBadStream);
+  if (s.inflated_size == 0) throw EPayloadDamaged(msg::kDamageInflatedZero);
 
-  InflateStream z(file, s.payloadStart, streamEnd);
-  uint8_t headerBytes[kGalleryHeaderSize];
-  if (s.inflatedSize < kGalleryHeaderSize) throw EPayloadDamaged(msg::kDamageShortHeader);
-  z.ReadBuffer(headerBytes, sizeof headerBytes);
-  s.header = DecodeGalleryHeader(headerBytes);
-  uint64_t remaining = s.inflatedSize - kGalleryHeaderSize;
+  InflateStream z(file, s.payload_start, stream_end);
+  uint8_t header_bytes[kGalleryHeaderSize];
+  if (s.inflated_size < kGalleryHeaderSize) throw EPayloadDamaged(msg::kDamageShortHeader);
+  z.ReadBuffer(header_bytes, sizeof header_bytes);
+  s.header = DecodeGalleryHeader(header_bytes);
+  uint64_t remaining = s.inflated_size - kGalleryHeaderSize;
   for (int32_t k = 0; k < s.header.count; ++k) {
     SlideRecordHead head = ReadSlideRecordHead(z, remaining);
-    if (head.dataSize > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
-    Skip(z, head.dataSize);
-    remaining -= head.dataSize;
+    if (head.data_size > remaining) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
+    Skip(z, head.data_size);
+    remaining -= head.data_size;
     s.slides.push_back(std::move(head));
   }
-  s.trailingBytes = remaining;
+  s.trailing_bytes = remaining;
   Skip(z, remaining);
   z.VerifyEnd();
   return s;

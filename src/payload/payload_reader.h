@@ -20,18 +20,18 @@ uint32_t ReadPayloadStart(FileStream& file, uint64_t length);
 SlideRecordHead ReadSlideRecordHead(ByteSource& source, uint64_t& remaining);
 
 struct PayloadSummary {
-  uint64_t fileSize = 0;
-  uint32_t payloadStart = 0;
-  uint64_t compressedSize = 0;  // the zlib stream alone
-  uint32_t inflatedSize = 0;
+  uint64_t file_size = 0;
+  uint32_t payload_start = 0;
+  uint64_t compressed_size = 0;  // the zlib stream alone
+  uint32_t inflated_size = 0;
   GalleryHeader header;
   std::vector<SlideRecordHead> slides;  // in payload order
-  uint64_t trailingBytes = 0;           // inflated bytes after the last record (none expected)
+  uint64_t trailing_bytes = 0;          // inflated bytes after the last record (none expected)
 };
 
 // Reads and checks the whole payload of `path`, streaming. Raises EPayloadDamaged naming the
 // failed check; `noPayload` is set when the file does not look like a presentation at all (its
 // trailer or the start of its block is not a payload's), as opposed to a damaged one.
-PayloadSummary ReadPayloadSummary(const std::string& path, bool* noPayload = nullptr);
+PayloadSummary ReadPayloadSummary(const std::string& path, bool* no_payload = nullptr);
 
 }  // namespace qm

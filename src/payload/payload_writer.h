@@ -13,14 +13,14 @@
 namespace qm {
 
 struct PackSlide {
-  std::string sourcePath;  // the picture file to copy
-  std::string fileName;    // stored file name, Windows-1252
-  std::string caption;     // Windows-1252
+  std::string source_path;  // the picture file to copy
+  std::string file_name;    // stored file name, Windows-1252
+  std::string caption;      // Windows-1252
   // Instead of a file: `spoolSize` bytes at `spoolOffset` of an open file that holds pictures
   // prepared for the presentation.
   FileStream* spool = nullptr;
-  uint64_t spoolOffset = 0;
-  uint64_t spoolSize = 0;
+  uint64_t spool_offset = 0;
+  uint64_t spool_size = 0;
 };
 
 // Called after each slide with the picture bytes copied so far and in all.
@@ -29,7 +29,7 @@ using PackProgress = std::function<void(uint64_t done, uint64_t total)>;
 // Writes the presentation into `out` (positioned at 0). `header.count` is set from `slides`.
 // Raises on any read or write error, when a picture changes size while it is read, or when the
 // player or payload exceeds the 4 GiB that the u32 fields can address.
-void WritePresentation(const std::string& playerPath, GalleryHeader header,
+void WritePresentation(const std::string& player_path, GalleryHeader header,
                        const std::vector<PackSlide>& slides, FileStream& out,
                        const PackProgress& progress = {});
 

@@ -24,7 +24,7 @@ std::atomic<std::size_t> g_removed{0};
 std::atomic<bool> g_removing{false};
 #ifndef _WIN32
 // The show-end signal that came, 0 while none did.
-std::atomic<int> g_pendingSignal{0};
+std::atomic<int> g_pending_signal{0};
 #endif
 static_assert(std::atomic<std::size_t>::is_always_lock_free &&
               std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
@@ -65,14 +65,14 @@ void EndBySignal(int sig) {
 }
 
 extern "C" void OnShowEndSignal(int sig) {
-  const int savedErrno = errno;
-  g_pendingSignal.store(sig);
+  const int saved_errno = errno;
+  g_pending_signal.store(sig);
   // When another thread is removing the files, it ends the program once they are gone.
   if (!g_removing.exchange(true)) {
     UnlinkRecorded();
     EndBySignal(sig);
   }
-  errno = savedErrno;
+  errno = saved_errno;
 }
 #endif
 
@@ -133,7 +133,7 @@ void RemoveRunFiles() {
     g_removing.store(false);
   }
 #ifndef _WIN32
-  if (const int sig = g_pendingSignal.load()) EndBySignal(sig);
+  if (const int sig = g_pending_signal.load()) EndBySignal(sig);
 #endif
 }
 

@@ -18,11 +18,11 @@ std::string GetTempPath() {
 }
 
 namespace {
-std::atomic<int> g_fixedStart{-1};
+std::atomic<int> g_fixed_start{-1};
 }
 
 void SetTempFileNameStartForTesting(int number) {
-  g_fixedStart = number;
+  g_fixed_start = number;
 }
 
 std::unique_ptr<FileStream> CreateTempFile(const std::string& directory) {
@@ -32,7 +32,7 @@ std::unique_ptr<FileStream> CreateTempFile(const std::string& directory) {
   unsigned start =
       static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) ^
       ProcessId() ^ (counter++ * 7919u);
-  if (const int fixed = g_fixedStart; fixed >= 0) start = static_cast<unsigned>(fixed) - 1;
+  if (const int fixed = g_fixed_start; fixed >= 0) start = static_cast<unsigned>(fixed) - 1;
   for (unsigned k = 0; k < 0xFFFF; ++k) {
     const unsigned number = (start + k) % 0xFFFF + 1;  // 1..FFFF, like the platform's names
     char name[16];

@@ -42,14 +42,14 @@ Outcome PrepareOne(const std::string& path, const PrepareOptions& options) {
     // The player shows an empty bitmap file as an empty picture.
     if (size == 0 && EndsInBmp(path)) {
       out.prepared.format = Format::kBmp;
-      out.prepared.keptAsIs = true;
+      out.prepared.kept_as_is = true;
       out.ok = true;
       return out;
     }
-    if (size > options.memoryLimit)
+    if (size > options.memory_limit)
       throw PictureError("the file is " + std::to_string(size >> 20) +
                          " MiB, more than the limit of " +
-                         std::to_string(options.memoryLimit >> 20) + " MiB for one picture");
+                         std::to_string(options.memory_limit >> 20) + " MiB for one picture");
     if (size > file.size()) file = ReadPictureFile(path, size, size);
     out.prepared = PreparePicture(ByteSpan(file.data(), file.size()), options);
     out.ok = true;

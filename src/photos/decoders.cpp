@@ -83,20 +83,20 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
       tjDecompressHeader3(h.get(), bytes.data(), bytes.size(), &w, &hgt, &subsamp, &colourspace),
       h.get(), "not a JPEG picture TurboJPEG can read");
   const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
-  const uint64_t bytesPerPixel = cmyk ? 7 : 3;
+  const uint64_t bytes_per_pixel = cmyk ? 7 : 3;
   const Fraction f =
       JpegDecodeFraction(full, AtLeast(full, result.metadata.orientation, request.fit),
-                         request.memoryLimit / bytesPerPixel);
+                         request.memory_limit / bytes_per_pixel);
   const tjscalingfactor scale{f.num, f.denom};
-  result.fullSize = full;
+  result.full_size = full;
   const Size out{TJSCALED(full.width, scale), TJSCALED(full.height, scale)};
-  if (layout.progressive && layout.coefficientBytes > request.memoryLimit)
+  if (layout.progressive && layout.coefficient_bytes > request.memory_limit)
     throw PictureError("a progressive JPEG of " + std::to_string(full.width) + "x" +
                        std::to_string(full.height) + " pixels takes " +
-                       std::to_string(layout.coefficientBytes / kMiB) +
+                       std::to_string(layout.coefficient_bytes / kMiB) +
                        " MiB to decode, more than the limit of " +
-                       std::to_string(request.memoryLimit / kMiB) + " MiB for one picture");
-  RequireWithinLimit(out, bytesPerPixel, request.memoryLimit);
+                       std::to_string(request.memory_limit / kMiB) + " MiB for one picture");
+  RequireWithinLimit(out, bytes_per_pixel, request.memory_limit);
   result.pixels.SetSizeToOverwrite(out.width, out.height, PixelFormat::pf24bit);
   const int flags = TJFLAG_ACCURATEDCT | TJFLAG_LIMITSCANS;
   if (!cmyk) {
@@ -128,7 +128,7 @@ Decoded DecodeJpeg(ByteSpan bytes, const DecodeRequest& request) {
 
 Decoded DecodePngOrBmp(Format format, ByteSpan bytes, const DecodeRequest& request) {
   const Size size = PngOrBmpSize(format, bytes);
-  RequireWithinLimit(size, 3, request.memoryLimit);
+  RequireWithinLimit(size, 3, request.memory_limit);
   Decoded result;
   try {
     if (format == Format::kPng) {
@@ -175,7 +175,7 @@ Decoded DecodeGif(ByteSpan bytes, const DecodeRequest& request) {
                        (GifErrorString(code) ? GifErrorString(code) : "unknown error"));
   };
   if (!gif) fail(error);
-  int transparentIndex = -1;
+  int transparent_index = -1;
   for (;;) {
     GifRecordType type;
     if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) fail(gif->Error);
@@ -185,7 +185,7 @@ Decoded DecodeGif(ByteSpan bytes, const DecodeRequest& request) {
       GifByteType* ext = nullptr;
       if (DGifGetExtension(gif.get(), &code, &ext) == GIF_ERROR) fail(gif->Error);
       if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4 && (ext[1] & 1))
-        transparentIndex = ext[4];
+        transparent_index = ext[4];
       while (ext)
         if (DGifGetExtensionNext(gif.get(), &ext) == GIF_ERROR) fail(gif->Error);
       continue;
@@ -199,7 +199,7 @@ Decoded DecodeGif(ByteSpan bytes, const DecodeRequest& request) {
     // The canvas is the logical screen, widened where a frame reaches past it.
     const Size canvas{std::max(gif->SWidth, frame.Left + frame.Width),
                       std::max(gif->SHeight, frame.Top + frame.Height)};
-    RequireWithinLimit(canvas, 3, request.memoryLimit);
+    RequireWithinLimit(canvas, 3, request.memory_limit);
     Decoded result;
     result.pixels.SetSize(canvas.width, canvas.height, PixelFormat::pf24bit);
     const auto bg = BackgroundBgr(request.background);
@@ -218,7 +218,7 @@ Decoded DecodeGif(ByteSpan bytes, const DecodeRequest& request) {
         uint8_t* row = result.pixels.ScanLine(frame.Top + y) + frame.Left * 3;
         for (int x = 0; x < frame.Width; ++x, row += 3) {
           const int index = line[x];
-          if (index == transparentIndex) {
+          if (index == transparent_index) {
             result.transparent = true;
             continue;
           }
@@ -273,16 +273,16 @@ bool Composite(const uint8_t* bgra, std::size_t stride, Size size, TColor backgr
                TBitmap& into) {
   into.SetSize(size.width, size.height, PixelFormat::pf24bit);
   const auto bg = BackgroundBgr(background);
-  bool seeThrough = false;
+  bool see_through = false;
   for (int y = 0; y < size.height; ++y) {
     const uint8_t* s = bgra + y * stride;
     uint8_t* d = into.ScanLine(y);
     for (int x = 0; x < size.width; ++x, s += 4, d += 3) {
-      seeThrough |= s[3] != 255;
+      see_through |= s[3] != 255;
       Over(d, s, bg.data(), false);
     }
   }
-  return seeThrough;
+  return see_through;
 }
 
 Decoded DecodeWebp(ByteSpan bytes, const DecodeRequest& request) {
@@ -293,10 +293,10 @@ Decoded DecodeWebp(ByteSpan bytes, const DecodeRequest& request) {
   Decoded result;
   WebpMetadata(bytes, result.metadata);
   const Size full{features.width, features.height};
-  result.fullSize = full;
+  result.full_size = full;
   if (features.has_animation) {
     // The first frame of an animation, composed on its canvas.
-    RequireWithinLimit(full, 8, request.memoryLimit);
+    RequireWithinLimit(full, 8, request.memory_limit);
     WebPAnimDecoderOptions options;
     WebPAnimDecoderOptionsInit(&options);
     options.color_mode = MODE_BGRA;
@@ -318,16 +318,16 @@ Decoded DecodeWebp(ByteSpan bytes, const DecodeRequest& request) {
   // Lossless pictures are decoded whole by the library; lossy ones row by row, so they may be
   // scaled while decoding (to at least twice the asked size, to leave the fine work to ours).
   Size out = full;
-  const Size atLeast = AtLeast(full, result.metadata.orientation, request.fit);
-  if (!(atLeast == full) && features.format != 2) {
+  const Size at_least = AtLeast(full, result.metadata.orientation, request.fit);
+  if (!(at_least == full) && features.format != 2) {
     for (int d : {8, 4, 2}) {
-      if (full.width / d >= 2 * atLeast.width && full.height / d >= 2 * atLeast.height) {
+      if (full.width / d >= 2 * at_least.width && full.height / d >= 2 * at_least.height) {
         out = {full.width / d, full.height / d};
         break;
       }
     }
   }
-  RequireWithinLimit(features.format == 2 ? full : out, 4, request.memoryLimit);
+  RequireWithinLimit(features.format == 2 ? full : out, 4, request.memory_limit);
   WebPDecoderConfig config;
   WebPInitDecoderConfig(&config);
   if (!(out == full)) {
@@ -355,12 +355,12 @@ Decoded DecodeWebp(ByteSpan bytes, const DecodeRequest& request) {
 
 // ---- TIFF ------------------------------------------------------------------------------------
 
-thread_local std::string tiffError;
+thread_local std::string g_tiff_error;
 
 void TiffErrorHandler(const char* module, const char* format, va_list args) {
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
-  if (tiffError.empty()) tiffError = (module ? std::string(module) + ": " : "") + text;
+  if (g_tiff_error.empty()) g_tiff_error = (module ? std::string(module) + ": " : "") + text;
 }
 
 struct TiffSource {
@@ -398,14 +398,14 @@ Decoded DecodeTiff(ByteSpan bytes, const DecodeRequest& request) {
     TIFFSetErrorHandler(TiffErrorHandler);
     TIFFSetWarningHandler(nullptr);
   });
-  tiffError.clear();
+  g_tiff_error.clear();
   TiffSource source{bytes};
   std::unique_ptr<TIFF, void (*)(TIFF*)> tif(
       TIFFClientOpen("picture", "rm", &source, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
                      nullptr, nullptr),
       TIFFClose);
   const auto fail = [&](const std::string& what) {
-    throw PictureError(what + (tiffError.empty() ? "" : ": " + tiffError));
+    throw PictureError(what + (g_tiff_error.empty() ? "" : ": " + g_tiff_error));
   };
   if (!tif) fail("cannot read the TIFF");
   Decoded result;
@@ -416,11 +416,11 @@ Decoded DecodeTiff(ByteSpan bytes, const DecodeRequest& request) {
   char* description = nullptr;
   if (TIFFGetField(tif.get(), TIFFTAG_IMAGEDESCRIPTION, &description) && description)
     result.metadata.description = CleanDescription(description);
-  uint32_t xmpSize = 0;
+  uint32_t xmp_size = 0;
   void* xmp = nullptr;
-  if (TIFFGetField(tif.get(), TIFFTAG_XMLPACKET, &xmpSize, &xmp) && xmp) {
+  if (TIFFGetField(tif.get(), TIFFTAG_XMLPACKET, &xmp_size, &xmp) && xmp) {
     const std::string text =
-        XmpDescription(std::string_view(static_cast<const char*>(xmp), xmpSize));
+        XmpDescription(std::string_view(static_cast<const char*>(xmp), xmp_size));
     if (!text.empty()) result.metadata.description = CleanDescription(text);
   }
   char message[1024] = "";
@@ -432,7 +432,7 @@ Decoded DecodeTiff(ByteSpan bytes, const DecodeRequest& request) {
   const Size size{static_cast<int>(image.width), static_cast<int>(image.height)};
   if (image.width > INT32_MAX || image.height > INT32_MAX || size.width == 0 || size.height == 0)
     fail("the TIFF's size is out of range");
-  RequireWithinLimit(size, 7, request.memoryLimit);
+  RequireWithinLimit(size, 7, request.memory_limit);
   // The rows as stored, top row first: the orientation is applied with the others' later.
   image.req_orientation = ORIENTATION_TOPLEFT;
   image.orientation = ORIENTATION_TOPLEFT;
@@ -503,23 +503,23 @@ Decoded DecodeHeif(ByteSpan bytes, const DecodeRequest& request) {
   HeifCheck(
       heif_context_read_from_memory_without_copy(ctx.get(), bytes.data(), bytes.size(), nullptr),
       "cannot read the HEIF");
-  heif_image_handle* rawHandle = nullptr;
-  HeifCheck(heif_context_get_primary_image_handle(ctx.get(), &rawHandle), "cannot read the HEIF");
+  heif_image_handle* raw_handle = nullptr;
+  HeifCheck(heif_context_get_primary_image_handle(ctx.get(), &raw_handle), "cannot read the HEIF");
   std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(
-      rawHandle, heif_image_handle_release);
+      raw_handle, heif_image_handle_release);
   const Size size{heif_image_handle_get_width(handle.get()),
                   heif_image_handle_get_height(handle.get())};
   const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
   // The library holds its decoded planes beside the interleaved pixels handed out.
-  RequireWithinLimit(size, alpha ? 12 : 9, request.memoryLimit);
+  RequireWithinLimit(size, alpha ? 12 : 9, request.memory_limit);
   Decoded result;
   HeifMetadata(handle.get(), result.metadata);
-  heif_image* rawImage = nullptr;
-  HeifCheck(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
+  heif_image* raw_image = nullptr;
+  HeifCheck(heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB,
                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                               nullptr),
             "cannot decode the HEIF");
-  std::unique_ptr<heif_image, void (*)(const heif_image*)> image(rawImage, heif_image_release);
+  std::unique_ptr<heif_image, void (*)(const heif_image*)> image(raw_image, heif_image_release);
   int stride = 0;
   const uint8_t* rgb =
       heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
@@ -601,9 +601,9 @@ uint64_t DefaultMemoryLimit() {
   return memory == 0 ? gib : std::min(gib, memory / 4);
 }
 
-void RequireWithinLimit(Size size, uint64_t bytesPerPixel, uint64_t limit) {
+void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit) {
   const uint64_t need =
-      static_cast<uint64_t>(size.width) * static_cast<uint64_t>(size.height) * bytesPerPixel;
+      static_cast<uint64_t>(size.width) * static_cast<uint64_t>(size.height) * bytes_per_pixel;
   if (need <= limit) return;
   throw PictureError(std::to_string(size.width) + "x" + std::to_string(size.height) +
                      " pixels take " + std::to_string((need + kMiB - 1) / kMiB) +
@@ -611,13 +611,13 @@ void RequireWithinLimit(Size size, uint64_t bytesPerPixel, uint64_t limit) {
                      " MiB for one picture");
 }
 
-Fraction JpegDecodeFraction(Size full, Size atLeast, uint64_t maxPixels) {
+Fraction JpegDecodeFraction(Size full, Size at_least, uint64_t maxPixels) {
   static constexpr Fraction kFractions[] = {{1, 8}, {1, 4}, {3, 8}, {1, 2}, {1, 1}};
   const auto scaled = [](int side, Fraction f) { return (side * f.num + f.denom - 1) / f.denom; };
   for (const int margin : {2, 1})
     for (const Fraction f : kFractions) {
       const Size s{scaled(full.width, f), scaled(full.height, f)};
-      if (s.width >= margin * atLeast.width && s.height >= margin * atLeast.height &&
+      if (s.width >= margin * at_least.width && s.height >= margin * at_least.height &&
           (static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.height) <= maxPixels ||
            margin == 1))
         return f;
@@ -664,19 +664,19 @@ Decoded Decode(Format format, ByteSpan bytes, const DecodeRequest& request) {
               : format == Format::kTiff ? DecodeTiff(bytes, request)
               : format == Format::kHeif ? DecodeHeif(bytes, request)
                                         : DecodePngOrBmp(format, bytes, request);
-  d.fullSize = {d.pixels.Width(), d.pixels.Height()};
+  d.full_size = {d.pixels.Width(), d.pixels.Height()};
   return d;
 }
 
 std::optional<std::vector<uint8_t>> TurnJpegLosslessly(ByteSpan jpeg, int orientation,
-                                                       uint64_t memoryLimit) {
+                                                       uint64_t memory_limit) {
   static constexpr int kOperation[9] = {TJXOP_NONE,   TJXOP_NONE,       TJXOP_HFLIP,
                                         TJXOP_ROT180, TJXOP_VFLIP,      TJXOP_TRANSPOSE,
                                         TJXOP_ROT90,  TJXOP_TRANSVERSE, TJXOP_ROT270};
   if (orientation < 2 || orientation > 8) return std::nullopt;
   const JpegLayout layout = ReadJpegLayout(jpeg);
   const Size size = JpegSize(layout);
-  if (layout.coefficientBytes > memoryLimit) return std::nullopt;
+  if (layout.coefficient_bytes > memory_limit) return std::nullopt;
   TjHandle h = Tj(tjInitTransform());
   int w = 0, hgt = 0, subsamp = 0, colourspace = 0;
   TjCheck(tjDecompressHeader3(h.get(), jpeg.data(), jpeg.size(), &w, &hgt, &subsamp, &colourspace),
@@ -685,38 +685,38 @@ std::optional<std::vector<uint8_t>> TurnJpegLosslessly(ByteSpan jpeg, int orient
   // Blocks that run past the right or bottom edge cannot move to the other side whole: a turn
   // that would put them there is not lossless.
   const int op = kOperation[orientation];
-  const bool rightEdgeMoves =
+  const bool right_edge_moves =
       op == TJXOP_HFLIP || op == TJXOP_ROT180 || op == TJXOP_TRANSVERSE || op == TJXOP_ROT270;
-  const bool bottomEdgeMoves =
+  const bool bottom_edge_moves =
       op == TJXOP_VFLIP || op == TJXOP_ROT180 || op == TJXOP_TRANSVERSE || op == TJXOP_ROT90;
-  if ((rightEdgeMoves && size.width % tjMCUWidth[subsamp] != 0) ||
-      (bottomEdgeMoves && size.height % tjMCUHeight[subsamp] != 0))
+  if ((right_edge_moves && size.width % tjMCUWidth[subsamp] != 0) ||
+      (bottom_edge_moves && size.height % tjMCUHeight[subsamp] != 0))
     return std::nullopt;
   tjtransform transform{};
   transform.op = op;
   transform.options = TJXOPT_PERFECT | TJXOPT_COPYNONE;
   unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  const int rc = tjTransform(h.get(), jpeg.data(), jpeg.size(), 1, &out, &outSize, &transform, 0);
+  unsigned long out_size = 0;
+  const int rc = tjTransform(h.get(), jpeg.data(), jpeg.size(), 1, &out, &out_size, &transform, 0);
   std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(out, tjFree);
   TjCheck(rc, h.get(), "cannot turn the JPEG");
-  return std::vector<uint8_t>(out, out + outSize);
+  return std::vector<uint8_t>(out, out + out_size);
 }
 
 std::vector<uint8_t> EncodeJpeg(const TBitmap& pixels, int quality) {
   TjHandle h = Tj(tjInitCompress());
   unsigned char* out = nullptr;
-  unsigned long outSize = 0;
+  unsigned long out_size = 0;
   // Colour is kept at full resolution for high qualities, where halving it would be the
   // largest loss left.
   const int subsampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
   const int rc = tjCompress2(h.get(), pixels.Bits(), pixels.Width(),
                              static_cast<int>(pixels.RowBytes()), pixels.Height(), TJPF_BGR, &out,
-                             &outSize, subsampling, quality, TJFLAG_ACCURATEDCT);
+                             &out_size, subsampling, quality, TJFLAG_ACCURATEDCT);
   std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(out, tjFree);
   if (rc != 0)
     throw PictureError(std::string("cannot encode the JPEG: ") + tjGetErrorStr2(h.get()));
-  return std::vector<uint8_t>(out, out + outSize);
+  return std::vector<uint8_t>(out, out + out_size);
 }
 
 std::vector<uint8_t> EncodePng(const TBitmap& pixels) {

@@ -38,7 +38,7 @@ bool HasPictureExtension(const std::string& name);
 uint64_t DefaultMemoryLimit();
 
 // Raises PictureError naming the limit when `size` at `bytesPerPixel` exceeds `limit`.
-void RequireWithinLimit(Size size, uint64_t bytesPerPixel, uint64_t limit);
+void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit);
 
 struct DecodeRequest {
   // The screen the picture will be fitted into, upright; nothing when it keeps its size. The
@@ -46,12 +46,12 @@ struct DecodeRequest {
   // fitted picture's size, for the exact downscale to finish.
   std::optional<Size> fit;
   TColor background = 0;  // what transparent pixels show, 0x00BBGGRR
-  uint64_t memoryLimit = DefaultMemoryLimit();
+  uint64_t memory_limit = DefaultMemoryLimit();
 };
 
 struct Decoded {
   TBitmap pixels;            // 24-bit, as stored
-  Size fullSize;             // the picture's own size as stored, before any scaling while decoding
+  Size full_size;            // the picture's own size as stored, before any scaling while decoding
   Metadata metadata;         // orientation still to be applied (1 when the decoder applied it)
   bool transparent = false;  // had see-through pixels, laid over the background
 };
@@ -79,7 +79,7 @@ Decoded Decode(Format format, ByteSpan bytes, const DecodeRequest& request);
 // direction that would need trimming. Markers (EXIF included) are dropped, so the result is
 // upright with no orientation to apply again.
 std::optional<std::vector<uint8_t>> TurnJpegLosslessly(ByteSpan jpeg, int orientation,
-                                                       uint64_t memoryLimit);
+                                                       uint64_t memory_limit);
 
 std::vector<uint8_t> EncodeJpeg(const TBitmap& pixels, int quality);
 // A 24-bit RGB PNG, not interlaced, which the player's decoder reads.

@@ -44,12 +44,12 @@ TBitmap Orient(const TBitmap& stored, int orientation) {
                                     {r, 0, -1, b, -1, 0},   // 7 mirrored on the other diagonal
                                     {r, 0, -1, 0, 1, 0}}};  // 8 needs a quarter turn back
   const Map& m = maps[static_cast<std::size_t>(orientation)];
-  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(stored.RowBytes());
-  const std::ptrdiff_t stepX = m.xx * 3 + m.yx * rowBytes;
+  const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(stored.RowBytes());
+  const std::ptrdiff_t step_x = m.xx * 3 + m.yx * row_bytes;
   for (int y = 0; y < out.height; ++y) {
     const uint8_t* src = stored.ScanLine(m.y0 + y * m.yy) + (m.x0 + y * m.xy) * 3;
     uint8_t* dst = result.ScanLine(y);
-    for (int x = 0; x < out.width; ++x, src += stepX, dst += 3) {
+    for (int x = 0; x < out.width; ++x, src += step_x, dst += 3) {
       dst[0] = src[0];
       dst[1] = src[1];
       dst[2] = src[2];
@@ -214,21 +214,21 @@ struct Taps {
   std::vector<float> weights;
 };
 
-Taps MakeTaps(int sourceSize, int targetSize, int lanes) {
-  const double scale = static_cast<double>(sourceSize) / targetSize;
+Taps MakeTaps(int source_size, int target_size, int lanes) {
+  const double scale = static_cast<double>(source_size) / target_size;
   const double support = 3 * std::max(1.0, scale);
   Taps t;
   // Samples within `support` of a centre: at most ceil(2 * support) of them, plus one for the
   // rounding of the first.
-  t.taps = std::min(sourceSize, static_cast<int>(std::ceil(2 * support)) + 1);
+  t.taps = std::min(source_size, static_cast<int>(std::ceil(2 * support)) + 1);
   t.stride = (t.taps + lanes - 1) / lanes * lanes;
-  t.first.resize(static_cast<std::size_t>(targetSize));
-  t.weights.assign(static_cast<std::size_t>(targetSize) * t.stride, 0.f);
+  t.first.resize(static_cast<std::size_t>(target_size));
+  t.weights.assign(static_cast<std::size_t>(target_size) * t.stride, 0.f);
   std::vector<double> w(static_cast<std::size_t>(t.taps));
-  for (int i = 0; i < targetSize; ++i) {
+  for (int i = 0; i < target_size; ++i) {
     const double centre = (i + 0.5) * scale;
     int lo = static_cast<int>(std::floor(centre - support + 0.5));
-    lo = std::clamp(lo, 0, sourceSize - t.taps);
+    lo = std::clamp(lo, 0, source_size - t.taps);
     double sum = 0;
     for (int k = 0; k < t.taps; ++k) {
       w[k] = Lanczos3((lo + k + 0.5 - centre) / std::max(1.0, scale));
@@ -243,25 +243,25 @@ Taps MakeTaps(int sourceSize, int targetSize, int lanes) {
 
 // sRGB encoding: 8-bit values to linear light, and linear light (in 1/65535 steps) back.
 struct SrgbTables {
-  std::array<float, 256> toLinear;
-  std::vector<uint8_t> fromLinear;
+  std::array<float, 256> to_linear;
+  std::vector<uint8_t> from_linear;
   static constexpr int kSteps = 65535;
-  SrgbTables() : fromLinear(kSteps + 1) {
+  SrgbTables() : from_linear(kSteps + 1) {
     for (int v = 0; v < 256; ++v) {
       const double c = v / 255.0;
-      toLinear[v] =
+      to_linear[v] =
           static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
     }
     for (int i = 0; i <= kSteps; ++i) {
       const double l = static_cast<double>(i) / kSteps;
       const double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
-      fromLinear[i] = static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255));
+      from_linear[i] = static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255));
     }
   }
   uint8_t Encode(float linear) const {
     // min and max rather than a clamp: compilers make them two branch-free instructions.
     const float i = std::max(0.f, std::min(linear, 1.f)) * kSteps + 0.5f;
-    return fromLinear[static_cast<std::size_t>(i)];
+    return from_linear[static_cast<std::size_t>(i)];
   }
 };
 
@@ -290,22 +290,22 @@ TBitmap Downscale(const TBitmap& source, Size target, const DownscaleKernels& ke
   // Rows are held as three planes (blue, green, red) of linear light: each output sample of
   // the filter across is then a product of runs of consecutive weights and samples, taken
   // a vector at a time.
-  const std::size_t rowFloats = static_cast<std::size_t>(tw) * 3;
+  const std::size_t row_floats = static_cast<std::size_t>(tw) * 3;
 
   // Source rows filtered across, in a ring of `down.taps` rows: output rows need source rows in
   // increasing order, so each source row is filtered once.
-  std::vector<float> ring(rowFloats * down.taps);
-  std::vector<int> ringRow(static_cast<std::size_t>(down.taps), -1);
+  std::vector<float> ring(row_floats * down.taps);
+  std::vector<int> ring_row(static_cast<std::size_t>(down.taps), -1);
   // A source row's planes, each followed by zeros that the last taps' zero weights may reach.
   const std::size_t plane = static_cast<std::size_t>(sw) + kernels.lanes;
   std::vector<float> linear(plane * 3, 0.f);
-  const auto filteredRow = [&](int y) -> const float* {
-    float* out = ring.data() + static_cast<std::size_t>(y % down.taps) * rowFloats;
-    if (ringRow[y % down.taps] == y) return out;
-    ringRow[y % down.taps] = y;
+  const auto filtered_row = [&](int y) -> const float* {
+    float* out = ring.data() + static_cast<std::size_t>(y % down.taps) * row_floats;
+    if (ring_row[y % down.taps] == y) return out;
+    ring_row[y % down.taps] = y;
     const uint8_t* in = source.ScanLine(y);
     for (int x = 0; x < sw; ++x, in += 3)
-      for (int c = 0; c < 3; ++c) linear[c * plane + x] = srgb.toLinear[in[c]];
+      for (int c = 0; c < 3; ++c) linear[c * plane + x] = srgb.to_linear[in[c]];
     kernels.across(across.first.data(), across.weights.data(), across.stride, linear.data(), plane,
                    tw, out);
     return out;
@@ -313,12 +313,12 @@ TBitmap Downscale(const TBitmap& source, Size target, const DownscaleKernels& ke
 
   TBitmap result;
   result.SetSizeToOverwrite(tw, th, PixelFormat::pf24bit);
-  std::vector<float> sum(rowFloats);
+  std::vector<float> sum(row_floats);
   std::vector<const float*> rows(static_cast<std::size_t>(down.taps));
   for (int y = 0; y < th; ++y) {
-    for (int k = 0; k < down.taps; ++k) rows[k] = filteredRow(down.first[y] + k);
+    for (int k = 0; k < down.taps; ++k) rows[k] = filtered_row(down.first[y] + k);
     kernels.down(rows.data(), &down.weights[static_cast<std::size_t>(y) * down.stride], down.taps,
-                 rowFloats, sum.data());
+                 row_floats, sum.data());
     uint8_t* out = result.ScanLine(y);
     for (int x = 0; x < tw; ++x, out += 3)
       for (int c = 0; c < 3; ++c) out[c] = srgb.Encode(sum[static_cast<std::size_t>(c) * tw + x]);

@@ -14,7 +14,7 @@ namespace {
 // A TIFF structure's byte order and bounds-checked field reads.
 class TiffReader {
  public:
-  TiffReader(ByteSpan data, bool bigEndian) : data_(data), big_(bigEndian) {}
+  TiffReader(ByteSpan data, bool big_endian) : data_(data), big_(big_endian) {}
   bool Has(uint64_t at, uint64_t count) const {
     return at <= data_.size() && count <= data_.size() - at;
   }
@@ -174,16 +174,16 @@ std::string XmpDescription(std::string_view xmp) {
   constexpr std::string_view kItemEnd = "</rdf:li>";
   std::string first;
   for (std::size_t at = body.find("<rdf:li"); at != std::string_view::npos;) {
-    const std::size_t tagEnd = body.find('>', at);
-    if (tagEnd == std::string_view::npos) break;
-    const std::string_view tag = body.substr(at, tagEnd - at);
+    const std::size_t tag_end = body.find('>', at);
+    if (tag_end == std::string_view::npos) break;
+    const std::string_view tag = body.substr(at, tag_end - at);
     if (tag.back() == '/') {  // an empty item
-      at = body.find("<rdf:li", tagEnd);
+      at = body.find("<rdf:li", tag_end);
       continue;
     }
-    const std::size_t end = body.find(kItemEnd, tagEnd);
+    const std::size_t end = body.find(kItemEnd, tag_end);
     if (end == std::string_view::npos) break;
-    const std::string_view text = Trim(body.substr(tagEnd + 1, end - tagEnd - 1));
+    const std::string_view text = Trim(body.substr(tag_end + 1, end - tag_end - 1));
     if (tag.find("x-default") != std::string_view::npos) return DecodeXmlText(text);
     if (first.empty()) first = DecodeXmlText(text);
     at = body.find("<rdf:li", end + kItemEnd.size());
@@ -246,18 +246,18 @@ JpegLayout ReadJpegLayout(ByteSpan jpeg) {
       layout.width = LoadBigEndian16(&segment[3]);
       layout.components = segment[5];
       if (segment.size() < 6 + 3u * layout.components || layout.components == 0) return layout;
-      int hMax = 1, vMax = 1;
+      int h_max = 1, v_max = 1;
       for (int c = 0; c < layout.components; ++c) {
-        hMax = std::max(hMax, segment[7 + 3 * c] >> 4);
-        vMax = std::max(vMax, segment[7 + 3 * c] & 15);
+        h_max = std::max(h_max, segment[7 + 3 * c] >> 4);
+        v_max = std::max(v_max, segment[7 + 3 * c] & 15);
       }
       for (int c = 0; c < layout.components; ++c) {
         const int h = std::max(1, segment[7 + 3 * c] >> 4),
                   v = std::max(1, segment[7 + 3 * c] & 15);
         // Blocks per component, each padded to a whole MCU, 64 coefficients of 2 bytes.
-        const uint64_t bw = (uint64_t(layout.width) + 8 * hMax - 1) / (8 * hMax) * h;
-        const uint64_t bh = (uint64_t(layout.height) + 8 * vMax - 1) / (8 * vMax) * v;
-        layout.coefficientBytes += bw * bh * 128;
+        const uint64_t bw = (uint64_t(layout.width) + 8 * h_max - 1) / (8 * h_max) * h;
+        const uint64_t bh = (uint64_t(layout.height) + 8 * v_max - 1) / (8 * v_max) * v;
+        layout.coefficient_bytes += bw * bh * 128;
       }
       // Progressive (C2, C6, CA, CE) and arithmetic-coded frames keep every coefficient.
       layout.progressive = marker == 0xC2 || marker == 0xC6 || marker >= 0xC9;

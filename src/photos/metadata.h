@@ -36,11 +36,11 @@ struct JpegLayout {
   bool valid = false;  // starts with SOI and has a frame header before the first scan
   int width = 0, height = 0;
   int components = 0;
-  bool progressive = false;       // a progressive or arithmetic-coded frame (all coefficients held)
-  uint64_t coefficientBytes = 0;  // memory the decoder needs to hold every DCT coefficient
-  bool adobe = false;             // an Adobe APP14 segment (CMYK stored inverted)
-  ByteSpan exif;                  // APP1 "Exif\0\0" payload (TIFF structure), empty when none
-  ByteSpan xmp;                   // APP1 XMP packet, empty when none
+  bool progressive = false;  // a progressive or arithmetic-coded frame (all coefficients held)
+  uint64_t coefficient_bytes = 0;  // memory the decoder needs to hold every DCT coefficient
+  bool adobe = false;              // an Adobe APP14 segment (CMYK stored inverted)
+  ByteSpan exif;                   // APP1 "Exif\0\0" payload (TIFF structure), empty when none
+  ByteSpan xmp;                    // APP1 XMP packet, empty when none
 };
 
 JpegLayout ReadJpegLayout(ByteSpan jpeg);

@@ -97,7 +97,7 @@ std::vector<std::string> PicturesInFolder(
   return found;
 }
 
-std::vector<uint8_t> ReadPictureFile(const std::string& path, uint64_t upTo, uint64_t& fileSize) {
+std::vector<uint8_t> ReadPictureFile(const std::string& path, uint64_t up_to, uint64_t& file_size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) Fail("cannot open it", errno);
   std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
@@ -107,8 +107,8 @@ std::vector<uint8_t> ReadPictureFile(const std::string& path, uint64_t upTo, uin
   struct stat st {};
   if (::fstat(fd, &st) != 0) Fail("cannot read it", errno);
   if (!S_ISREG(st.st_mode)) throw std::runtime_error("not a regular file");
-  fileSize = static_cast<uint64_t>(st.st_size);
-  std::vector<uint8_t> bytes(static_cast<std::size_t>(std::min(fileSize, upTo)));
+  file_size = static_cast<uint64_t>(st.st_size);
+  std::vector<uint8_t> bytes(static_cast<std::size_t>(std::min(file_size, up_to)));
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);

@@ -25,6 +25,6 @@ std::vector<std::string> PicturesInFolder(
 // The first `upTo` bytes of a regular file (all of a shorter one), and its size in `fileSize`.
 // Raises std::runtime_error with the reason ("not a regular file", the system's text) when it
 // cannot be read.
-std::vector<uint8_t> ReadPictureFile(const std::string& path, uint64_t upTo, uint64_t& fileSize);
+std::vector<uint8_t> ReadPictureFile(const std::string& path, uint64_t up_to, uint64_t& file_size);
 
 }  // namespace qm::photos

@@ -42,7 +42,7 @@ std::optional<Prepared> KeptAsIs(ByteSpan head, const PrepareOptions& options) {
   } catch (const PictureError&) {
     return std::nullopt;  // the whole file tells what is wrong
   }
-  result.keptAsIs = true;
+  result.kept_as_is = true;
   return result;
 }
 
@@ -58,11 +58,11 @@ Prepared PreparePicture(ByteSpan file, const PrepareOptions& options) {
     const Size target = options.fit ? FitInside(upright, *options.fit) : upright;
     result.size = target;
     if (target == upright && o == 1) {
-      result.keptAsIs = true;
+      result.kept_as_is = true;
       return result;
     }
     if (target == upright && format == Format::kJpeg) {
-      if (auto turned = TurnJpegLosslessly(file, o, options.memoryLimit)) {
+      if (auto turned = TurnJpegLosslessly(file, o, options.memory_limit)) {
         result.data = std::move(*turned);
         result.extension = ".jpg";
         result.change = "turned";
@@ -77,7 +77,7 @@ Prepared PreparePicture(ByteSpan file, const PrepareOptions& options) {
   // JPEG stays JPEG; what the player shows as PNG or BMP, drawings, pictures with few colours
   // and pictures with transparency become PNG; other photographs JPEG.
   const bool png = format == Format::kPng || format == Format::kBmp || format == Format::kGif ||
-                   (format != Format::kJpeg && (picture.transparent || picture.fewColours));
+                   (format != Format::kJpeg && (picture.transparent || picture.few_colours));
   result.data = png ? EncodePng(picture.pixels) : EncodeJpeg(picture.pixels, options.quality);
   result.extension = png ? ".png" : ".jpg";
   result.change =
@@ -95,18 +95,18 @@ UprightPicture DecodeUpright(ByteSpan file, const PrepareOptions& options) {
   DecodeRequest request;
   request.fit = options.fit;
   request.background = options.background;
-  request.memoryLimit = options.memoryLimit;
+  request.memory_limit = options.memory_limit;
   Decoded decoded = Decode(format, file, request);
   UprightPicture result;
   result.metadata = decoded.metadata;
   result.transparent = decoded.transparent;
   const int o = decoded.metadata.orientation;
-  const Size upright = Oriented(decoded.fullSize, o);
+  const Size upright = Oriented(decoded.full_size, o);
   const Size target = options.fit ? FitInside(upright, *options.fit) : upright;
   result.scaled = !(target == upright);
-  result.fewColours = format != Format::kJpeg && HasFewColours(decoded.pixels);
+  result.few_colours = format != Format::kJpeg && HasFewColours(decoded.pixels);
   // A picture scaled while decoding still needs the last, exact step.
-  result.pixels = result.scaled || decoded.pixels.Width() != decoded.fullSize.width
+  result.pixels = result.scaled || decoded.pixels.Width() != decoded.full_size.width
                       ? Downscale(decoded.pixels, Oriented(target, o))
                       : std::move(decoded.pixels);
   if (o != 1) result.pixels = Orient(result.pixels, o);

@@ -16,12 +16,12 @@ struct PrepareOptions {
   std::optional<Size> fit = Size{1920, 1080};  // nothing: keep every picture's size
   int quality = 90;                            // of the JPEGs written, 1..100
   TColor background = 0;                       // under transparent pixels
-  uint64_t memoryLimit = DefaultMemoryLimit();
+  uint64_t memory_limit = DefaultMemoryLimit();
 };
 
 struct Prepared {
   Format format = Format::kUnknown;  // of the file read
-  bool keptAsIs = false;             // the file's own bytes are stored
+  bool kept_as_is = false;           // the file's own bytes are stored
   std::vector<uint8_t> data;         // otherwise the bytes to store,
   const char* extension = "";        // ".jpg" or ".png" for them
   Size size;                         // as shown, upright
@@ -40,7 +40,7 @@ struct UprightPicture {
   Metadata metadata;
   bool scaled = false;
   bool transparent = false;  // laid over options.background
-  bool fewColours = false;   // at most 256 colours (never asked of JPEGs)
+  bool few_colours = false;  // at most 256 colours (never asked of JPEGs)
 };
 UprightPicture DecodeUpright(ByteSpan file, const PrepareOptions& options);
 

@@ -158,9 +158,9 @@ uint32_t ProcessId() {
 
 uint64_t PhysicalMemoryBytes() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
-  const long pageSize = ::sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || pageSize <= 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+  const long page_size = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
 }
 
 }  // namespace qm

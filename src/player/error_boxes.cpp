@@ -10,8 +10,8 @@ namespace qm {
 std::string FatalErrorText(const std::exception& e, const std::string& module,
                            const void* address) {
   const auto* own = dynamic_cast<const Exception*>(&e);
-  const std::string className = own ? own->ClassName() : "Exception";
-  return FormatMessage(msg::kFatalErrorFormat, {className, module, address}) + "\n" + e.what();
+  const std::string class_name = own ? own->ClassName() : "Exception";
+  return FormatMessage(msg::kFatalErrorFormat, {class_name, module, address}) + "\n" + e.what();
 }
 
 void ShowFatalErrorBox(PlayerWindow& window, const std::exception& e) {

@@ -35,7 +35,7 @@ void FillRows(PlayerWindow& window, int top, int bottom, TColor color) {
 }  // namespace
 
 int TLabel::LineHeight() const {
-  return face ? face->LineHeight() : std::max(1, font.pixelSize * 6 / 5);
+  return face ? face->LineHeight() : std::max(1, font.pixel_size * 6 / 5);
 }
 
 TfrmMain::TfrmMain(PlayerWindow& window) : window_(window) {
@@ -55,18 +55,18 @@ TfrmMain::~TfrmMain() = default;
 bool TfrmMain::FormCreate(const std::string& executable) {
   std::string reason;
   if (RunStartupExtraction(executable, state_, *this, &reason)) return true;
-  startupFailed_ = true;
+  startup_failed_ = true;
   window_.MessageBox(msg::kStartupErrorCaption, msg::kStartupErrorText);
-  quitRequested_ = true;  // taken up when the message loop runs
+  quit_requested_ = true;  // taken up when the message loop runs
   return false;
 }
 
 void TfrmMain::FormCreate(const GalleryHeader& header, std::vector<recImgItems> slides) {
   state_.slides = std::move(slides);
-  state_.slideCount = static_cast<int32_t>(state_.slides.size());
-  state_.slidePosition = 0;
-  state_.loopFlag = header.loop;
-  state_.styleValue = header.style;
+  state_.slide_count = static_cast<int32_t>(state_.slides.size());
+  state_.slide_position = 0;
+  state_.loop_flag = header.loop;
+  state_.style_value = header.style;
   ApplyGalleryHeader(header, *this);
 }
 
@@ -86,49 +86,49 @@ void TfrmMain::SetBackgroundColor(TColor color) {
 }
 
 void TfrmMain::LayoutCaptionStrip(int32_t p) {
-  const int panelW = panControl.Right - panControl.Left,
-            panelH = panControl.Bottom - panControl.Top;
-  auto movePanel = [&](int left, int top) {
-    panControl = Rect(left, top, left + panelW, top + panelH);
+  const int panel_w = panControl.Right - panControl.Left,
+            panel_h = panControl.Bottom - panControl.Top;
+  auto move_panel = [&](int left, int top) {
+    panControl = Rect(left, top, left + panel_w, top + panel_h);
   };
   if (p == 0 || p == 2 || p == 4) {
-    stripEdge_ = StripEdge::kTop;
-    movePanel(panControl.Left, 0);
+    strip_edge_ = StripEdge::kTop;
+    move_panel(panControl.Left, 0);
   } else if (p == 1 || p == 3 || p == 5) {
-    stripEdge_ = StripEdge::kBottom;
-    movePanel(panControl.Left, ScreenHeight() - panelH);
+    strip_edge_ = StripEdge::kBottom;
+    move_panel(panControl.Left, ScreenHeight() - panel_h);
   }
   if (p == 0 || p == 1) {
     lblDesc.alignment = TAlignment::taLeftJustify;
-    movePanel(ScreenWidth() - panelW, panControl.Top);
+    move_panel(ScreenWidth() - panel_w, panControl.Top);
   } else if (p == 2 || p == 3) {
     lblDesc.alignment = TAlignment::taCenter;
-    movePanel(ScreenWidth() - panelW, panControl.Top);
+    move_panel(ScreenWidth() - panel_w, panControl.Top);
   } else if (p == 4 || p == 5) {
     lblDesc.alignment = TAlignment::taRightJustify;
-    movePanel(0, panControl.Top);
+    move_panel(0, panControl.Top);
   }
   AdjustLabelHeight();
 }
 
 void TfrmMain::LayoutPictureAreaFullScreen() {
-  picShowBounds = Rect(0, 0, ScreenWidth(), ScreenHeight());
+  pic_show_bounds = Rect(0, 0, ScreenWidth(), ScreenHeight());
   PicShow1.HandleResize();
 }
 
 void TfrmMain::SetCaptionFont(const std::string& name, TColor color, int32_t size, uint8_t style) {
   if (!name.empty()) lblDesc.font.family = Cp1252ToUtf8(name.substr(0, 31));
-  lblDesc.fontColor = color;
+  lblDesc.font_color = color;
   if (color == 0x00FFFFFF) lblDesc.color = 0;
   // Points at the screen's resolution; a negative size is a height in pixels, 0 the default.
   if (size != 0)
-    lblDesc.font.pixelSize = size < 0
-                                 ? static_cast<int>(std::clamp<int64_t>(-int64_t{size}, 1, 2000))
-                                 : PointsToPixels(size, window_.DotsPerInch());
+    lblDesc.font.pixel_size = size < 0
+                                  ? static_cast<int>(std::clamp<int64_t>(-int64_t{size}, 1, 2000))
+                                  : PointsToPixels(size, window_.DotsPerInch());
   lblDesc.font.bold = style & kFontBold;
   lblDesc.font.italic = style & kFontItalic;
   lblDesc.font.underline = style & kFontUnderline;
-  lblDesc.font.strikeOut = style & kFontStrikeOut;
+  lblDesc.font.strike_out = style & kFontStrikeOut;
   lblDesc.face = TextFont::Open(lblDesc.font);
   AdjustLabelHeight();
 }
@@ -136,9 +136,9 @@ void TfrmMain::SetCaptionFont(const std::string& name, TColor color, int32_t siz
 void TfrmMain::LayoutPictureAreaAgainstStrip(int32_t p) {
   const int h = lblDesc.bounds.Bottom - lblDesc.bounds.Top;
   if (p == 0 || p == 2 || p == 4) {
-    OffsetRect(picShowBounds, 0, h - picShowBounds.Top);
+    OffsetRect(pic_show_bounds, 0, h - pic_show_bounds.Top);
   } else if (p == 1 || p == 3 || p == 5) {
-    picShowBounds.Bottom = picShowBounds.Top + ScreenHeight() - h;
+    pic_show_bounds.Bottom = pic_show_bounds.Top + ScreenHeight() - h;
     PicShow1.HandleResize();
   }
 }
@@ -149,19 +149,20 @@ void TfrmMain::SetTransitionStyle(uint8_t style) {
 
 void TfrmMain::AdjustLabelHeight() {
   TLabel& l = lblDesc;
-  const int width = stripEdge_ == StripEdge::kNone ? l.bounds.Right - l.bounds.Left : ScreenWidth();
+  const int width =
+      strip_edge_ == StripEdge::kNone ? l.bounds.Right - l.bounds.Left : ScreenWidth();
   l.lines = WrapText(Cp1252ToUtf32(l.caption), width,
                      [&](char32_t c) { return l.face ? l.face->Advance(c) : 0; });
   const int lines = std::max<int>(1, static_cast<int>(l.lines.size()));
-  const int h = stripEdge_ == StripEdge::kNone ? l.LineHeight() : lines * l.LineHeight();
+  const int h = strip_edge_ == StripEdge::kNone ? l.LineHeight() : lines * l.LineHeight();
   l.bounds.Bottom = l.bounds.Top + h;
   PlaceLabel();
 }
 
 void TfrmMain::PlaceLabel() {
   const int h = lblDesc.bounds.Bottom - lblDesc.bounds.Top;
-  if (stripEdge_ == StripEdge::kTop) lblDesc.bounds = Rect(0, 0, ScreenWidth(), h);
-  if (stripEdge_ == StripEdge::kBottom)
+  if (strip_edge_ == StripEdge::kTop) lblDesc.bounds = Rect(0, 0, ScreenWidth(), h);
+  if (strip_edge_ == StripEdge::kBottom)
     lblDesc.bounds = Rect(0, ScreenHeight() - h, ScreenWidth(), ScreenHeight());
 }
 
@@ -182,7 +183,7 @@ void TfrmMain::DrawAll() {
   DrawBackground();
   DrawStrip();
   PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
-  paintPending_ = false;
+  paint_pending_ = false;
 }
 
 void TfrmMain::DrawBackground() {
@@ -190,7 +191,7 @@ void TfrmMain::DrawBackground() {
   // it; the rows that neither covers show the window's colour.
   const TRect screen = Rect(0, 0, ScreenWidth(), ScreenHeight());
   std::vector<std::pair<int, int>> covered;
-  for (const TRect& r : {picShowBounds, lblDesc.bounds})
+  for (const TRect& r : {pic_show_bounds, lblDesc.bounds})
     if (r.Left <= 0 && r.Right >= screen.Right && !IsRectEmpty(r))
       covered.emplace_back(r.Top, r.Bottom);
   std::sort(covered.begin(), covered.end());
@@ -207,12 +208,12 @@ void TfrmMain::DrawStrip() {
   const TLabel& l = lblDesc;
   // The rows of the label that the picture area leaves visible: above it and below it.
   const std::pair<int, int> spans[2] = {
-      {l.bounds.Top, std::min(l.bounds.Bottom, picShowBounds.Top)},
-      {std::max(l.bounds.Top, picShowBounds.Bottom), l.bounds.Bottom}};
-  const bool areaSpansWidth =
-      picShowBounds.Left <= l.bounds.Left && picShowBounds.Right >= l.bounds.Right;
+      {l.bounds.Top, std::min(l.bounds.Bottom, pic_show_bounds.Top)},
+      {std::max(l.bounds.Top, pic_show_bounds.Bottom), l.bounds.Bottom}};
+  const bool area_spans_width =
+      pic_show_bounds.Left <= l.bounds.Left && pic_show_bounds.Right >= l.bounds.Right;
   for (auto [top, bottom] : spans) {
-    if (!areaSpansWidth) top = l.bounds.Top, bottom = l.bounds.Bottom;
+    if (!area_spans_width) top = l.bounds.Top, bottom = l.bounds.Bottom;
     top = std::max(top, 0);
     bottom = std::min(bottom, ScreenHeight());
     if (bottom <= top || l.bounds.Right <= l.bounds.Left) continue;
@@ -221,52 +222,52 @@ void TfrmMain::DrawStrip() {
     FillRect(strip, all, l.color);
     if (l.face) {
       for (std::size_t i = 0; i < l.lines.size(); ++i) {
-        const int lineTop = l.bounds.Top + static_cast<int>(i) * l.LineHeight() - top;
-        if (lineTop >= strip.Height() || lineTop + l.LineHeight() <= 0) continue;
+        const int line_top = l.bounds.Top + static_cast<int>(i) * l.LineHeight() - top;
+        if (line_top >= strip.Height() || line_top + l.LineHeight() <= 0) continue;
         const int w = l.face->TextWidth(l.lines[i]);
         const int x = l.alignment == TAlignment::taLeftJustify ? 0
                       : l.alignment == TAlignment::taCenter    ? (strip.Width() - w) / 2
                                                                : strip.Width() - w;
-        l.face->Draw(strip, x, lineTop + l.face->Ascent(), l.lines[i], l.fontColor, all);
+        l.face->Draw(strip, x, line_top + l.face->Ascent(), l.lines[i], l.font_color, all);
       }
     }
     window_.Present(strip, all, l.bounds.Left, top);
-    if (!areaSpansWidth) break;
+    if (!area_spans_width) break;
   }
 }
 
 // --- The transition control's host ---
 
 void TfrmMain::SetClientSize(int width, int height) {
-  picShowBounds.Right = picShowBounds.Left + width;
-  picShowBounds.Bottom = picShowBounds.Top + height;
+  pic_show_bounds.Right = pic_show_bounds.Left + width;
+  pic_show_bounds.Bottom = pic_show_bounds.Top + height;
   PicShow1.HandleResize();
 }
 
 void TfrmMain::Present(const TBitmap& image, const TRect& area) {
   if (!shown_) return;
-  window_.Present(image, area, picShowBounds.Left, picShowBounds.Top);
+  window_.Present(image, area, pic_show_bounds.Left, pic_show_bounds.Top);
   if (stats_.on && PicShow1.Busy()) {
     // A frame is late when it comes more than a whole pause after the one before it.
     const int64_t now = MonotonicNanoseconds();
-    if (stats_.lastFrame < 0)
-      stats_.firstFrame = now - stats_.tick;
-    else if (now - stats_.lastFrame > 2 * int64_t{PicShow1.Delay()} * 1'000'000)
+    if (stats_.last_frame < 0)
+      stats_.first_frame = now - stats_.tick;
+    else if (now - stats_.last_frame > 2 * int64_t{PicShow1.Delay()} * 1'000'000)
       ++stats_.late;
     ++stats_.frames;
-    stats_.lastFrame = now;
+    stats_.last_frame = now;
   }
 }
 
 void TfrmMain::ReportTransition(int slide) {
   if (!stats_.on || stats_.frames == 0) return;
   std::fprintf(stderr, "quenmora-stats: slide %d style %d first-frame-us %lld frames %d late %d\n",
-               slide, PicShow1.Style(), static_cast<long long>(stats_.firstFrame / 1000),
+               slide, PicShow1.Style(), static_cast<long long>(stats_.first_frame / 1000),
                stats_.frames, stats_.late);
 }
 
 void TfrmMain::Invalidate(const TRect&) {
-  paintPending_ = true;
+  paint_pending_ = true;
 }
 
 void TfrmMain::UpdateNow(const TRect& area) {
@@ -280,12 +281,12 @@ void TfrmMain::ProcessEvents(Clock::time_point deadline) {
 // --- The message loop ---
 
 void TfrmMain::Run() {
-  while (!quitRequested_) Pump(-1);
+  while (!quit_requested_) Pump(-1);
 }
 
 void TfrmMain::Pump(int64_t deadline_ns) {
-  if (paintPending_ && shown_) {
-    paintPending_ = false;
+  if (paint_pending_ && shown_) {
+    paint_pending_ = false;
     PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
   }
   int64_t until = deadline_ns;
@@ -293,7 +294,7 @@ void TfrmMain::Pump(int64_t deadline_ns) {
   Handle(window_.WaitEvent(until));
   // Then what else is pending, a bounded number, so a stream of wake-ups cannot starve the
   // caller.
-  for (int i = 0; i < 64 && !displayLost_; ++i) {
+  for (int i = 0; i < 64 && !display_lost_; ++i) {
     const WindowEvent event = window_.WaitEvent(0);
     if (event == WindowEvent::kTimeout) break;
     Handle(event);
@@ -313,7 +314,7 @@ void TfrmMain::Handle(WindowEvent event) {
       Close();
       break;
     case WindowEvent::kLost:
-      displayLost_ = true;
+      display_lost_ = true;
       shown_ = false;
       Close();
       break;
@@ -327,8 +328,8 @@ void TfrmMain::Handle(WindowEvent event) {
       break;
   }
   if (Timer1.enabled && MonotonicNanoseconds() >= Timer1.due) Timer1TimerFromTimer();
-  if (paintPending_ && shown_) {
-    paintPending_ = false;
+  if (paint_pending_ && shown_) {
+    paint_pending_ = false;
     PicShow1.HandlePaint(Rect(0, 0, ClientWidth(), ClientHeight()));
   }
 }
@@ -337,7 +338,7 @@ void TfrmMain::Handle(WindowEvent event) {
 
 void TfrmMain::EnableTimer() {
   if (closed_) return;
-  if (goNow_) {
+  if (go_now_) {
     Timer1.enabled = true;
     Timer1.due = MonotonicNanoseconds();
     return;
@@ -350,33 +351,33 @@ void TfrmMain::EnableTimer() {
 
 void TfrmMain::Timer1Timer() {
   Timer1.enabled = false;
-  goNow_ = false;
+  go_now_ = false;
   stats_.tick = MonotonicNanoseconds();
-  stats_.lastFrame = -1;
+  stats_.last_frame = -1;
   stats_.frames = stats_.late = 0;
   const auto count = static_cast<int32_t>(state_.slides.size());
-  if (state_.slidePosition > count - 1) {
+  if (state_.slide_position > count - 1) {
     // An empty list ends the show even when it loops: there is nothing to start again with.
-    if (state_.loopFlag == 0 || count == 0) {
+    if (state_.loop_flag == 0 || count == 0) {
       Close();
       return;
     }
-    state_.slidePosition = 0;
+    state_.slide_position = 0;
   }
-  const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slidePosition)];
-  currentSlide_ = state_.slidePosition;
+  const recImgItems& slide = state_.slides[static_cast<std::size_t>(state_.slide_position)];
+  current_slide_ = state_.slide_position;
   std::optional<TBitmap> picture = LoadSlide(slide);
   BeginSlide(
       std::move(picture),
-      IsRandomStyle(state_.styleValue) ? std::optional<int>(PickRandomStyle()) : std::nullopt,
+      IsRandomStyle(state_.style_value) ? std::optional<int>(PickRandomStyle()) : std::nullopt,
       slide.caption);
-  ++state_.slidePosition;
+  ++state_.slide_position;
   // Wait for the end of the transition, handling paints, keys and the completion as they
   // come; between them the main thread sleeps instead of spinning.
-  inTickWait_ = true;
+  in_tick_wait_ = true;
   while (PicShow1.Busy()) Pump(-1);
-  inTickWait_ = false;
-  ReportTransition(state_.slidePosition - 1);
+  in_tick_wait_ = false;
+  ReportTransition(state_.slide_position - 1);
   PrefetchNextSlide();
   EnableTimer();
 }
@@ -407,8 +408,8 @@ std::optional<TBitmap> TfrmMain::LoadSlide(const recImgItems& slide) {
   // Unrecognised extensions load nothing: the control keeps its previous picture. The picture
   // was usually decoded while the previous slide was on screen; a damaged file raises its error
   // here all the same, at its own tick.
-  decodesAhead_ = true;
-  return prefetch_.Take(currentSlide_, slide.path);
+  decodes_ahead_ = true;
+  return prefetch_.Take(current_slide_, slide.path);
 }
 
 void TfrmMain::SlideFailed(const std::exception& e) {
@@ -417,29 +418,29 @@ void TfrmMain::SlideFailed(const std::exception& e) {
 
 void TfrmMain::GoToSlide(int32_t position) {
   if (closed_) return;
-  state_.slidePosition = std::max(position, 0);
-  goNow_ = true;
+  state_.slide_position = std::max(position, 0);
+  go_now_ = true;
   // A running transition ends here; the tick waiting for it then takes up the request.
   if (PicShow1.Busy()) PicShow1.Stop();
-  if (!inTickWait_) EnableTimer();
+  if (!in_tick_wait_) EnableTimer();
 }
 
 void TfrmMain::SetPaused(bool paused) {
   const bool resumed = paused_ && !paused;
   paused_ = paused;
   // A slide asked for by GoToSlide still comes; a tick under way enables the timer itself.
-  if (paused && !goNow_) Timer1.enabled = false;
-  if (resumed && !inTickWait_ && !Timer1.enabled) EnableTimer();
+  if (paused && !go_now_) Timer1.enabled = false;
+  if (resumed && !in_tick_wait_ && !Timer1.enabled) EnableTimer();
 }
 
 void TfrmMain::PrefetchNextSlide() {
   // Decoded after the transition, so the decode does not take processor time from its frames.
   // Only slides this class's LoadSlide decodes are decoded ahead.
-  if (!decodesAhead_ || closed_ || Timer1.interval == 0) return;
+  if (!decodes_ahead_ || closed_ || Timer1.interval == 0) return;
   const auto count = static_cast<int32_t>(state_.slides.size());
-  int32_t next = state_.slidePosition;
+  int32_t next = state_.slide_position;
   if (next > count - 1) {
-    if (state_.loopFlag == 0 || count == 0) return;
+    if (state_.loop_flag == 0 || count == 0) return;
     next = 0;
   }
   prefetch_.Start(next, state_.slides[static_cast<std::size_t>(next)].path);
@@ -461,7 +462,7 @@ void TfrmMain::Close() {
   PicShow1.Clear();
   prefetch_.Stop();
   lblDesc.caption.clear();
-  quitRequested_ = true;
+  quit_requested_ = true;
   if (stats_.on) {
     // On the wall clock, so that a script can set it against the moment it sent a key.
     const auto wall = std::chrono::system_clock::now().time_since_epoch();

@@ -32,8 +32,8 @@ struct TLabel {
   TRect bounds;
   std::string caption;  // Windows-1252
   TAlignment alignment = TAlignment::taCenter;
-  TColor color = 0x00FFFFFF;      // the strip
-  TColor fontColor = 0x00000000;  // the text
+  TColor color = 0x00FFFFFF;       // the strip
+  TColor font_color = 0x00000000;  // the text
   FontRequest font;
   std::unique_ptr<TextFont> face;  // none when the system has no font at all
   std::vector<std::u32string> lines;
@@ -62,16 +62,16 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   // Start-up from slides that are already files: `header`'s settings laid out as extraction
   // lays them out, the slide list taken as it is.
   void FormCreate(const GalleryHeader& header, std::vector<recImgItems> slides);
-  bool StartupFailed() const { return startupFailed_; }
+  bool StartupFailed() const { return startup_failed_; }
   const PlayerState& State() const { return state_; }
 
   // Shows the window and draws it.
   void Show();
   // The message loop: handles events until the end of the program is requested.
   void Run();
-  bool QuitRequested() const { return quitRequested_; }
+  bool QuitRequested() const { return quit_requested_; }
   // Whether the connection to the display was lost.
-  bool DisplayLost() const { return displayLost_; }
+  bool DisplayLost() const { return display_lost_; }
 
   // The slide sequencer's tick: shows the slide at the slide position and waits for its
   // transition to end. Decoding errors pass to the caller.
@@ -97,11 +97,11 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   void SetPaused(bool paused);
   bool Paused() const { return paused_; }
   // The slide the last tick took up (on screen, or the one that failed); -1 before the first.
-  int32_t CurrentSlide() const { return currentSlide_; }
+  int32_t CurrentSlide() const { return current_slide_; }
 
   // The window's children, named as in its description.
   TLabel lblDesc;
-  TRect picShowBounds = Rect(0, 0, 200, 200);
+  TRect pic_show_bounds = Rect(0, 0, 200, 200);
   TRect panControl = Rect(298, 118, 326, 146);  // never shown
   TTimer Timer1;
   TColor Color = 0x00F0F0F0;  // the window's own colour
@@ -118,8 +118,8 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   void SetTransitionStyle(uint8_t style) override;
 
   // PicShowHost: the picture area.
-  int ClientWidth() const override { return picShowBounds.Right - picShowBounds.Left; }
-  int ClientHeight() const override { return picShowBounds.Bottom - picShowBounds.Top; }
+  int ClientWidth() const override { return pic_show_bounds.Right - pic_show_bounds.Left; }
+  int ClientHeight() const override { return pic_show_bounds.Bottom - pic_show_bounds.Top; }
   void SetClientSize(int width, int height) override;
   void Present(const TBitmap& image, const TRect& area) override;
   void Invalidate(const TRect& area) override;
@@ -160,9 +160,9 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   // show closes.
   struct ShowStats {
     bool on = false;
-    int64_t tick = 0;        // the tick's start
-    int64_t lastFrame = -1;  // the last frame of the running transition; -1 before its first
-    int64_t firstFrame = 0;  // from the tick to the first frame
+    int64_t tick = 0;         // the tick's start
+    int64_t last_frame = -1;  // the last frame of the running transition; -1 before its first
+    int64_t first_frame = 0;  // from the tick to the first frame
     int frames = 0, late = 0;
   };
   void ReportTransition(int slide);
@@ -170,20 +170,20 @@ class TfrmMain : public GallerySettingsSink, public PicShowHost {
   enum class StripEdge { kNone, kTop, kBottom };
   PlayerWindow& window_;
   ShowStats stats_;
-  StripEdge stripEdge_ = StripEdge::kNone;
+  StripEdge strip_edge_ = StripEdge::kNone;
   PlayerState state_;
   SlidePrefetcher prefetch_;
-  bool startupFailed_ = false;
+  bool startup_failed_ = false;
   bool closed_ = false;
   bool shown_ = false;
-  bool quitRequested_ = false;
-  bool displayLost_ = false;
-  bool paintPending_ = false;
+  bool quit_requested_ = false;
+  bool display_lost_ = false;
+  bool paint_pending_ = false;
   bool paused_ = false;
-  bool inTickWait_ = false;  // a tick waits for its transition: no tick may start
-  bool goNow_ = false;       // GoToSlide asked for the next tick at once
-  int32_t currentSlide_ = -1;
-  bool decodesAhead_ = false;  // slides come from this class's LoadSlide
+  bool in_tick_wait_ = false;  // a tick waits for its transition: no tick may start
+  bool go_now_ = false;        // GoToSlide asked for the next tick at once
+  int32_t current_slide_ = -1;
+  bool decodes_ahead_ = false;  // slides come from this class's LoadSlide
 
  public:
   // The picture area, declared last: its animation thread may wake the window until the

@@ -45,7 +45,7 @@ bool FindFont(const std::string& family, const FontRequest& request, bool exact,
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddInteger(pattern, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddDouble(pattern, FC_PIXEL_SIZE, request.pixelSize);
+  FcPatternAddDouble(pattern, FC_PIXEL_SIZE, request.pixel_size);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
@@ -73,8 +73,8 @@ int Pixels(FT_Pos value26_6) {
   return static_cast<int>((value26_6 + 32) >> 6);
 }
 
-int ScaledPixels(FT_Face face, FT_Short fontUnits) {
-  return Pixels(FT_MulFix(fontUnits, face->size->metrics.y_scale));
+int ScaledPixels(FT_Face face, FT_Short font_units) {
+  return Pixels(FT_MulFix(font_units, face->size->metrics.y_scale));
 }
 
 }  // namespace
@@ -91,26 +91,26 @@ std::unique_ptr<TextFont> TextFont::Open(const FontRequest& request) {
   if (FT_Init_FreeType(&lib.library) != 0 ||
       FT_New_Face(lib.library, file.path.c_str(), file.index, &lib.face) != 0 ||
       FT_Set_Pixel_Sizes(lib.face, 0,
-                         static_cast<FT_UInt>(std::clamp(request.pixelSize, 1, 2000))) != 0)
+                         static_cast<FT_UInt>(std::clamp(request.pixel_size, 1, 2000))) != 0)
     return nullptr;
   FT_Face face = lib.face;
   font->family_ = file.family;
-  font->syntheticBold_ = request.bold && file.weight < FC_WEIGHT_DEMIBOLD;
-  font->syntheticItalic_ = request.italic && file.slant == FC_SLANT_ROMAN;
+  font->synthetic_bold_ = request.bold && file.weight < FC_WEIGHT_DEMIBOLD;
+  font->synthetic_italic_ = request.italic && file.slant == FC_SLANT_ROMAN;
   font->underline_ = request.underline;
-  font->strikeOut_ = request.strikeOut;
+  font->strike_out_ = request.strike_out;
   font->ascent_ = Pixels(face->size->metrics.ascender);
   font->descent_ = std::max(0, Pixels(-face->size->metrics.descender));
-  if (font->ascent_ + font->descent_ <= 0) font->ascent_ = std::max(1, request.pixelSize);
+  if (font->ascent_ + font->descent_ <= 0) font->ascent_ = std::max(1, request.pixel_size);
   const int thickness = std::max(1, ScaledPixels(face, face->underline_thickness));
-  font->underlineThickness_ = thickness;
-  font->underlinePosition_ = std::max(1, -ScaledPixels(face, face->underline_position));
-  font->strikeThickness_ = thickness;
-  font->strikePosition_ = font->ascent_ * 3 / 10;
+  font->underline_thickness_ = thickness;
+  font->underline_position_ = std::max(1, -ScaledPixels(face, face->underline_position));
+  font->strike_thickness_ = thickness;
+  font->strike_position_ = font->ascent_ * 3 / 10;
   if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
       os2 != nullptr && os2->yStrikeoutPosition > 0) {
-    font->strikePosition_ = ScaledPixels(face, os2->yStrikeoutPosition);
-    font->strikeThickness_ = std::max(1, ScaledPixels(face, os2->yStrikeoutSize));
+    font->strike_position_ = ScaledPixels(face, os2->yStrikeoutPosition);
+    font->strike_thickness_ = std::max(1, ScaledPixels(face, os2->yStrikeoutSize));
   }
   return font;
 }
@@ -124,8 +124,8 @@ const TextFont::Glyph& TextFont::GlyphFor(char32_t c) {
   if (FT_Load_Char(face, c, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0)
     return glyph;
   FT_GlyphSlot slot = face->glyph;
-  if (syntheticItalic_) FT_GlyphSlot_Oblique(slot);
-  if (syntheticBold_) FT_GlyphSlot_Embolden(slot);
+  if (synthetic_italic_) FT_GlyphSlot_Oblique(slot);
+  if (synthetic_bold_) FT_GlyphSlot_Embolden(slot);
   glyph.advance = Pixels(slot->advance.x);
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return glyph;
   const FT_Bitmap& bitmap = slot->bitmap;

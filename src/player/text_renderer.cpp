@@ -65,10 +65,10 @@ void TextFont::Draw(TBitmap& target, int x, int baseline, std::u32string_view te
     pen += g.advance;
   }
   if (underline_)
-    FillLine(target, x, pen, baseline + underlinePosition_ - underlineThickness_ / 2,
-             underlineThickness_, color, clip);
-  if (strikeOut_)
-    FillLine(target, x, pen, baseline - strikePosition_ - strikeThickness_ / 2, strikeThickness_,
+    FillLine(target, x, pen, baseline + underline_position_ - underline_thickness_ / 2,
+             underline_thickness_, color, clip);
+  if (strike_out_)
+    FillLine(target, x, pen, baseline - strike_position_ - strike_thickness_ / 2, strike_thickness_,
              color, clip);
 }
 
@@ -88,17 +88,17 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width,
         start, end == std::u32string_view::npos ? std::u32string_view::npos : end - start);
     if (!paragraph.empty() && paragraph.back() == U'\r') paragraph.remove_suffix(1);
     std::u32string line;
-    bool lineStarted = false;
+    bool line_started = false;
     std::size_t at = 0;
     for (;;) {
       const std::size_t space = paragraph.find(U' ', at);
       std::u32string word(paragraph.substr(
           at, space == std::u32string_view::npos ? std::u32string_view::npos : space - at));
-      if (lineStarted && measure(line) + advance(U' ') + measure(word) <= width) {
+      if (line_started && measure(line) + advance(U' ') + measure(word) <= width) {
         line += U' ';
         line += word;
       } else {
-        if (lineStarted) lines.push_back(std::move(line));
+        if (line_started) lines.push_back(std::move(line));
         line = std::move(word);
         // A word wider than the box: as many characters per line as fit, at least one.
         while (line.size() > 1 && measure(line) > width) {
@@ -108,7 +108,7 @@ std::vector<std::u32string> WrapText(std::u32string_view text, int width,
           lines.push_back(line.substr(0, fit));
           line.erase(0, fit);
         }
-        lineStarted = true;
+        line_started = true;
       }
       if (space == std::u32string_view::npos) break;
       at = space + 1;

@@ -18,9 +18,9 @@
 namespace qm {
 
 struct FontRequest {
-  std::string family;  // UTF-8; empty, or a family the system lacks: the default sans-serif face
-  int pixelSize = 11;  // the em height in pixels
-  bool bold = false, italic = false, underline = false, strikeOut = false;
+  std::string family;   // UTF-8; empty, or a family the system lacks: the default sans-serif face
+  int pixel_size = 11;  // the em height in pixels
+  bool bold = false, italic = false, underline = false, strike_out = false;
 };
 
 class TextFont {
@@ -61,9 +61,10 @@ class TextFont {
 
   std::unique_ptr<Library> library_;
   std::string family_;
-  bool syntheticBold_ = false, syntheticItalic_ = false, underline_ = false, strikeOut_ = false;
+  bool synthetic_bold_ = false, synthetic_italic_ = false, underline_ = false, strike_out_ = false;
   int ascent_ = 0, descent_ = 0;
-  int underlinePosition_ = 0, underlineThickness_ = 1, strikePosition_ = 0, strikeThickness_ = 1;
+  int underline_position_ = 0, underline_thickness_ = 1, strike_position_ = 0,
+      strike_thickness_ = 1;
   std::unordered_map<char32_t, Glyph> glyphs_;
 };
 

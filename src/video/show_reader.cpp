@@ -34,11 +34,11 @@ class PayloadPictures final : public SlidePictures {
 
   std::optional<TBitmap> Next() override {
     const SlideRecordHead head = ReadSlideRecordHead(*z_, remaining_);
-    if (head.dataSize > remaining_) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
-    std::vector<uint8_t> bytes(head.dataSize);
+    if (head.data_size > remaining_) throw EPayloadDamaged(msg::kDamageRecordPastEnd);
+    std::vector<uint8_t> bytes(head.data_size);
     z_->ReadBuffer(bytes.data(), bytes.size());
-    remaining_ -= head.dataSize;
-    return DecodeSlidePicture(head.fileName, std::move(bytes));
+    remaining_ -= head.data_size;
+    return DecodeSlidePicture(head.file_name, std::move(bytes));
   }
 
  private:
@@ -64,7 +64,7 @@ Show ReadShow(const std::string& path, bool* no_payload) {
   Show show;
   show.header = summary.header;
   for (SlideRecordHead& head : summary.slides)
-    show.slides.push_back({std::move(head.fileName), std::move(head.caption)});
+    show.slides.push_back({std::move(head.file_name), std::move(head.caption)});
   return show;
 }
 

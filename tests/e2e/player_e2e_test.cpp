@@ -70,12 +70,12 @@ bool ShowsText(const test::Shot& shot, const std::string& text, uint32_t backgro
                      std::max(box.Bottom, y + 1));
     if (IsRectEmpty(box)) return false;
     const int w = box.Right - box.Left, h = box.Bottom - box.Top;
-    for (int y = 0; y + h <= shot.height(); ++y)
-      for (int x = 0; x + w <= shot.width(); ++x) {
+    for (int y = 0; y + h <= shot.Height(); ++y)
+      for (int x = 0; x + w <= shot.Width(); ++x) {
         bool same = true;
         for (int v = 0; same && v < h; ++v)
           for (int u = 0; same && u < w; ++u)
-            same = shot.pixel(x + u, y + v) == at(box.Left + u, box.Top + v);
+            same = shot.Pixel(x + u, y + v) == at(box.Left + u, box.Top + v);
         if (!same) continue;
         if (centre != nullptr) *centre = {x + w / 2, y + h / 2};
         return true;
@@ -133,10 +133,10 @@ class PlayerE2E : public ::testing::Test {
     GalleryHeader h;
     h.interval = interval;
     h.loop = loop;
-    h.backgroundColor = kBackgroundStored;
-    h.captionPosition = position;
-    h.fontName = "DejaVu Sans";
-    h.fontSize = 14;
+    h.background_color = kBackgroundStored;
+    h.caption_position = position;
+    h.font_name = "DejaVu Sans";
+    h.font_size = 14;
     h.style = 0;
     return h;
   }
@@ -147,7 +147,7 @@ class PlayerE2E : public ::testing::Test {
     return test::WaitFor(
         [&] {
           const test::Shot shot = (session ? *session : x_).Screenshot();
-          return !shot.isNull() && shot.pixel(x, y) == colour;
+          return !shot.IsNull() && shot.Pixel(x, y) == colour;
         },
         timeout);
   }
@@ -158,7 +158,7 @@ class PlayerE2E : public ::testing::Test {
     return test::WaitFor(
         [&] {
           const test::Shot shot = x_.Screenshot();
-          return !shot.isNull() && shot.pixel(x, y) != colour;
+          return !shot.IsNull() && shot.Pixel(x, y) != colour;
         },
         watch);
   }
@@ -171,16 +171,16 @@ class PlayerE2E : public ::testing::Test {
 // Rows of the strip at the bottom (or top) edge, counted while column `x` shows `strip`.
 int StripHeight(const test::Shot& shot, uint32_t strip, bool bottom, int x) {
   int h = 0;
-  while (h < shot.height() && shot.pixel(x, bottom ? shot.height() - 1 - h : h) == strip) ++h;
+  while (h < shot.Height() && shot.Pixel(x, bottom ? shot.Height() - 1 - h : h) == strip) ++h;
   return h;
 }
 
 // Horizontal extent of the pixels within rows [y0, y1) that are not `strip`.
 std::pair<int, int> TextColumns(const test::Shot& shot, uint32_t strip, int y0, int y1) {
-  int lo = shot.width(), hi = -1;
+  int lo = shot.Width(), hi = -1;
   for (int y = y0; y < y1; ++y)
-    for (int x = 0; x < shot.width(); ++x)
-      if (shot.pixel(x, y) != strip) lo = std::min(lo, x), hi = std::max(hi, x);
+    for (int x = 0; x < shot.Width(); ++x)
+      if (shot.Pixel(x, y) != strip) lo = std::min(lo, x), hi = std::max(hi, x);
   return {lo, hi};
 }
 
@@ -195,15 +195,15 @@ TEST_F(PlayerE2E, ThreeSlidesShowInOrderCentredThenTheShowEnds) {
     ASSERT_TRUE(test::WaitFor(
         [&] {
           shot = x_.Screenshot();
-          return !shot.isNull() && shot.pixel(kSW / 2, kSH / 2) == colour &&
-                 shot.pixel(left, top) == colour &&
-                 shot.pixel(left + kPicW - 1, top + kPicH - 1) == colour;
+          return !shot.IsNull() && shot.Pixel(kSW / 2, kSH / 2) == colour &&
+                 shot.Pixel(left, top) == colour &&
+                 shot.Pixel(left + kPicW - 1, top + kPicH - 1) == colour;
         },
         30s))
         << std::hex << colour;
-    EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
-    EXPECT_EQ(shot.pixel(left, top + kPicH), kBackground);
-    EXPECT_EQ(shot.pixel(2, 2), kBackground) << "no caption strip for position 7";
+    EXPECT_EQ(shot.Pixel(left - 1, top), kBackground);
+    EXPECT_EQ(shot.Pixel(left, top + kPicH), kBackground);
+    EXPECT_EQ(shot.Pixel(2, 2), kBackground) << "no caption strip for position 7";
   }
   // The last slide stays one interval, then the program ends by itself.
   EXPECT_EQ(process_->WaitExit(20s), std::optional<int>(0));
@@ -243,7 +243,7 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     ASSERT_TRUE(test::WaitFor(
         [&] {
           shot = x_.Screenshot();
-          return !shot.isNull() && ((shot.pixel(kSW / 2, kSH / 2) >> 16) & 0xFF) > 200 &&
+          return !shot.IsNull() && ((shot.Pixel(kSW / 2, kSH / 2) >> 16) & 0xFF) > 200 &&
                  StripHeight(shot, 0xFFFFFFFF, c.bottom, kSW - 1) > 10;
         },
         30s));
@@ -251,13 +251,13 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
     EXPECT_GT(h, 10);
     EXPECT_LT(h, 40) << "one line only";
     // Picture area: bottom strip (0, 0, SW, SH - h); top strip (0, h, SW, SH).
-    const int areaTop = c.bottom ? 0 : h;
-    const int areaHeight = c.bottom ? kSH - h : kSH;
-    const int top = areaTop + (areaHeight - kPicH) / 2;
-    EXPECT_EQ(shot.pixel(kSW / 2, top), kRed);
-    EXPECT_NE(shot.pixel(kSW / 2, top - 1), kRed);
-    EXPECT_EQ(shot.pixel(kSW / 2, top + kPicH - 1), kRed);
-    EXPECT_NE(shot.pixel(kSW / 2, top + kPicH), kRed);
+    const int area_top = c.bottom ? 0 : h;
+    const int area_height = c.bottom ? kSH - h : kSH;
+    const int top = area_top + (area_height - kPicH) / 2;
+    EXPECT_EQ(shot.Pixel(kSW / 2, top), kRed);
+    EXPECT_NE(shot.Pixel(kSW / 2, top - 1), kRed);
+    EXPECT_EQ(shot.Pixel(kSW / 2, top + kPicH - 1), kRed);
+    EXPECT_NE(shot.Pixel(kSW / 2, top + kPicH), kRed);
     const int y0 = c.bottom ? kSH - h : 0;
     const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, y0, y0 + h);
     ASSERT_GE(hi, lo) << "caption text visible";
@@ -273,15 +273,15 @@ TEST_F(PlayerE2E, CaptionPositionsLayTheStripAndPictureArea) {
 
 TEST_F(PlayerE2E, WhiteCaptionTextGetsABlackStrip) {
   GalleryHeader h = Header(0, 0, 3);
-  h.fontColor = 0x00FFFFFF;
+  h.font_color = 0x00FFFFFF;
   Start(h, {{"g.bmp", SolidBmp(kGreen), "Weiss auf Schwarz"}});
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kGreen));
   const test::Shot shot = x_.Screenshot();
-  EXPECT_EQ(shot.pixel(2, kSH - 2), 0xFF000000);
-  const int stripH = StripHeight(shot, 0xFF000000, true, 2);
+  EXPECT_EQ(shot.Pixel(2, kSH - 2), 0xFF000000);
+  const int strip_h = StripHeight(shot, 0xFF000000, true, 2);
   bool white = false;
   for (int x = 0; x < kSW; ++x)
-    for (int y = kSH - stripH; y < kSH; ++y) white |= shot.pixel(x, y) == 0xFFFFFFFF;
+    for (int y = kSH - strip_h; y < kSH; ++y) white |= shot.Pixel(x, y) == 0xFFFFFFFF;
   EXPECT_TRUE(white);
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(3s), std::optional<int>(0));
@@ -305,18 +305,18 @@ TEST_F(PlayerE2E, DamagedSlideInTheMiddleShowsTheErrorBoxAndHalts) {
 TEST_F(PlayerE2E, DamagedFirstSlideShowsTheFatalBoxWithItsTextAndEndsOnOk) {
   const Bytes damaged(100, 0x11);
   test::WriteFile(dir_ + "/expected.jpg", damaged);
-  std::string message, className;
+  std::string message, class_name;
   try {
     LoadSlidePicture(dir_ + "/expected.jpg");
   } catch (const Exception& e) {
     message = e.what();
-    className = e.ClassName();
+    class_name = e.ClassName();
   }
   ASSERT_FALSE(message.empty());
   Start(Header(1, 0), {{"kaputt.jpg", damaged, ""}});
   ASSERT_TRUE(x_.WaitForWindow("Anwendungsfehler"));
   // Line one names the class and the module (the address varies), line two is the message.
-  const std::string first = "Exception " + className + " in Modul show bei ";
+  const std::string first = "Exception " + class_name + " in Modul show bei ";
   TPoint ok{};
   ASSERT_TRUE(test::WaitFor(
       [&] {
@@ -347,7 +347,7 @@ TEST_F(PlayerE2E, EveryEndOfTheShowRemovesTheRunsFilesAndNothingElse) {
     const char* name;
     int32_t loop;
     std::function<void()> end;
-    int exitCode;
+    int exit_code;
   } cases[] = {
       {"last slide", 0, [] {}, 0},
       {"Escape", 1, [&] { ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape")); }, 0},
@@ -369,7 +369,7 @@ TEST_F(PlayerE2E, EveryEndOfTheShowRemovesTheRunsFilesAndNothingElse) {
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
     EXPECT_EQ(entries(), 1 + 2 + 2 * 2);
     c.end();
-    EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(c.exitCode));
+    EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(c.exit_code));
     EXPECT_EQ(entries(), 1);
     EXPECT_TRUE(std::filesystem::exists(tmp + "/~tm1.tmp"));
   }
@@ -378,13 +378,13 @@ TEST_F(PlayerE2E, EveryEndOfTheShowRemovesTheRunsFilesAndNothingElse) {
 // Without XDG_RUNTIME_DIR the framework picks a runtime folder of its own, and for a temporary
 // directory it cannot use that was /runtime-<user>: outside any temporary directory.
 TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirectory) {
-  auto runtimeFoldersAtTheRoot = [] {
+  auto runtime_folders_at_the_root = [] {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator("/"))
       if (e.path().filename().string().rfind("runtime-", 0) == 0) names.push_back(e.path());
     return names;
   };
-  const std::vector<std::string> before = runtimeFoldersAtTheRoot();
+  const std::vector<std::string> before = runtime_folders_at_the_root();
   test::WriteFile(dir_ + "/bare", test::ReadFile(std::string(QM_BIN_DIR) + "/quenmora-player"));
   chmod((dir_ + "/bare").c_str(), 0755);
   process_ =
@@ -392,7 +392,7 @@ TEST_F(PlayerE2E, WithoutARuntimeFolderNothingIsWrittenOutsideTheTemporaryDirect
                                       dir_ + "/missing", test::ProcessOptions{false, {}, ""});
   ASSERT_TRUE(x_.KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
-  EXPECT_EQ(runtimeFoldersAtTheRoot(), before);
+  EXPECT_EQ(runtime_folders_at_the_root(), before);
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/missing"));
 }
 
@@ -406,20 +406,20 @@ TEST_F(PlayerE2E, EmptyGalleryEndsAtOnce) {
 TEST_F(PlayerE2E, ScreensOfEveryKindAreDrawnOnOrRefusedWithAReason) {
   struct Row {
     int depth;
-    std::vector<std::string> serverArgs;
+    std::vector<std::string> server_args;
     bool drawn;
   } rows[] = {{16, {}, true}, {24, {"-extension", "MIT-SHM"}, true}, {8, {}, false}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.depth);
-    test::XSession x(kSW, kSH, {r.depth, false, r.serverArgs});
+    test::XSession x(kSW, kSH, {r.depth, false, r.server_args});
     ASSERT_TRUE(x.Ok());
     const std::string errors = dir_ + "/stderr";
     Start(Header(0, 0, 7), {{"r.bmp", SolidBmp(kRed), ""}}, &x, {true, {}, errors});
     if (r.drawn) {
       EXPECT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x));
       const test::Shot shot = x.Screenshot();
-      EXPECT_EQ(shot.pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed);
-      EXPECT_NE(shot.pixel((kSW - kPicW) / 2 - 1, (kSH - kPicH) / 2), kRed);
+      EXPECT_EQ(shot.Pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed);
+      EXPECT_NE(shot.Pixel((kSW - kPicW) / 2 - 1, (kSH - kPicH) / 2), kRed);
       ASSERT_TRUE(x.KeyTo("Quenmora", "Escape"));
       EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
     } else {
@@ -438,9 +438,9 @@ TEST_F(PlayerE2E, UnderAWindowManagerTheShowTakesTheFocusAndEscapeEndsIt) {
   ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed, 30s, &x))
       << "running: " << process_->Running() << ", said: " << Said(dir_ + "/stderr");
   const test::Shot shot = x.Screenshot();
-  EXPECT_EQ(shot.pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed) << "centred on the screen";
-  EXPECT_EQ(shot.pixel(0, 0), kBackground) << "no frame";
-  EXPECT_EQ(shot.pixel(kSW - 1, kSH - 1), kBackground);
+  EXPECT_EQ(shot.Pixel((kSW - kPicW) / 2, (kSH - kPicH) / 2), kRed) << "centred on the screen";
+  EXPECT_EQ(shot.Pixel(0, 0), kBackground) << "no frame";
+  EXPECT_EQ(shot.Pixel(kSW - 1, kSH - 1), kBackground);
   ASSERT_TRUE(x.Key("Escape"));
   EXPECT_EQ(process_->WaitExit(5s), std::optional<int>(0));
 }
@@ -470,7 +470,7 @@ TEST_F(PlayerE2E, WithoutAnyFontTheShowRunsWithoutCaptionText) {
   ASSERT_TRUE(test::WaitFor(
       [&] {
         shot = x_.Screenshot();
-        return !shot.isNull() && shot.pixel(kSW / 2, kSH / 2 - 20) == kRed &&
+        return !shot.IsNull() && shot.Pixel(kSW / 2, kSH / 2 - 20) == kRed &&
                StripHeight(shot, 0xFFFFFFFF, true, kSW / 2) > 5;
       },
       30s));
@@ -523,15 +523,15 @@ TEST_F(PlayerE2E, MinimalRootHoldsOnlyThePlayerItsLibrariesAndOneFont) {
   ASSERT_TRUE(test::WaitFor(
       [&] {
         shot = x_.Screenshot();
-        return !shot.isNull() && shot.pixel(kSW / 2, (kSH - 20) / 2) == kRed &&
+        return !shot.IsNull() && shot.Pixel(kSW / 2, (kSH - 20) / 2) == kRed &&
                StripHeight(shot, 0xFFFFFFFF, true, kSW - 1) > 10;
       },
       30s));
   const int h = StripHeight(shot, 0xFFFFFFFF, true, kSW - 1);
   const int top = (kSH - h - kPicH) / 2, left = (kSW - kPicW) / 2;
-  EXPECT_EQ(shot.pixel(left, top), kRed);
-  EXPECT_EQ(shot.pixel(left - 1, top), kBackground);
-  EXPECT_EQ(shot.pixel(left + kPicW - 1, top + kPicH - 1), kRed);
+  EXPECT_EQ(shot.Pixel(left, top), kRed);
+  EXPECT_EQ(shot.Pixel(left - 1, top), kBackground);
+  EXPECT_EQ(shot.Pixel(left + kPicW - 1, top + kPicH - 1), kRed);
   const auto [lo, hi] = TextColumns(shot, 0xFFFFFFFF, kSH - h, kSH);
   EXPECT_NEAR((lo + hi) / 2, kSW / 2, 12) << "the caption, centred, in the root's one font";
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));

@@ -56,7 +56,7 @@ class ShowE2E : public ::testing::Test {
   void Show(std::vector<std::string> args) {
     args.insert(args.begin(), {std::string(QM_BIN_DIR) + "/quenmora", "show"});
     test::ProcessOptions options;
-    options.stderrPath = dir_ + "/said";
+    options.stderr_path = dir_ + "/said";
     process_ = std::make_unique<test::Process>(x_, args, dir_ + "/tmp", options);
   }
   std::string Said() const {
@@ -65,11 +65,11 @@ class ShowE2E : public ::testing::Test {
   }
 
   bool CentreShows(uint32_t colour) {
-    return test::WaitFor([&] { return x_.Screenshot().pixel(kSW / 2, kSH / 2) == colour; }, 30s);
+    return test::WaitFor([&] { return x_.Screenshot().Pixel(kSW / 2, kSH / 2) == colour; }, 30s);
   }
   // Whether the screen holds `colour` at its centre for the whole of `span`.
   bool CentreHolds(uint32_t colour, std::chrono::milliseconds span) {
-    return !test::WaitFor([&] { return x_.Screenshot().pixel(kSW / 2, kSH / 2) != colour; }, span);
+    return !test::WaitFor([&] { return x_.Screenshot().Pixel(kSW / 2, kSH / 2) != colour; }, span);
   }
 
   test::XSession x_{kSW, kSH};
@@ -99,8 +99,8 @@ TEST_F(ShowE2E, KeysMoveThroughAFolderInNaturalOrder) {
         shot = x_.Screenshot();
         int green = 0, background = 0;
         for (int x = left; x < left + kPicW; ++x) {
-          green += shot.pixel(x, top + kPicH / 2) == kGreen;
-          background += shot.pixel(x, top + kPicH / 2) == kBlack;
+          green += shot.Pixel(x, top + kPicH / 2) == kGreen;
+          background += shot.Pixel(x, top + kPicH / 2) == kBlack;
         }
         return green > 0 && background > 0 && green + background == kPicW;
       },
@@ -156,21 +156,21 @@ TEST_F(ShowE2E, PhotosAreTurnedUprightAndFittedToTheScreen) {
   const int left = (kSW - 360) / 2, right = left + 360, mark = kMark * kSH / 1600;
   // Once the transition has ended, all of it at once.
   test::Shot shot;
-  const auto shownUpright = [&] {
-    return Near(shot.pixel(left + mark / 2, mark / 2), kRed, 40) &&
-           Near(shot.pixel(right - mark / 2, kSH - mark / 2), kGreen, 40) &&
-           !Near(shot.pixel(right - mark / 2, mark / 2), kRed, 40) &&
-           shot.pixel(left - 2, kSH / 2) == kBlack && shot.pixel(left + 2, kSH / 2) != kBlack &&
-           shot.pixel(right - 2, kSH / 2) != kBlack && shot.pixel(right + 1, kSH / 2) == kBlack;
+  const auto shown_upright = [&] {
+    return Near(shot.Pixel(left + mark / 2, mark / 2), kRed, 40) &&
+           Near(shot.Pixel(right - mark / 2, kSH - mark / 2), kGreen, 40) &&
+           !Near(shot.Pixel(right - mark / 2, mark / 2), kRed, 40) &&
+           shot.Pixel(left - 2, kSH / 2) == kBlack && shot.Pixel(left + 2, kSH / 2) != kBlack &&
+           shot.Pixel(right - 2, kSH / 2) != kBlack && shot.Pixel(right + 1, kSH / 2) == kBlack;
   };
   EXPECT_TRUE(test::WaitFor(
       [&] {
         shot = x_.Screenshot();
-        return shownUpright();
+        return shown_upright();
       },
       30s))
-      << std::hex << shot.pixel(left + mark / 2, mark / 2) << " "
-      << shot.pixel(right - mark / 2, kSH - mark / 2) << " " << shot.pixel(left + 2, kSH / 2);
+      << std::hex << shot.Pixel(left + mark / 2, mark / 2) << " "
+      << shot.Pixel(right - mark / 2, kSH - mark / 2) << " " << shot.Pixel(left + 2, kSH / 2);
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Escape"));
   EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
 }
@@ -186,8 +186,8 @@ TEST_F(ShowE2E, APresentationPlaysAndEscapeLeavesNoFiles) {
   GalleryHeader header;
   header.interval = 1;
   header.loop = 1;
-  header.backgroundColor = 0x00FF0000;  // blue
-  header.captionPosition = 7;
+  header.background_color = 0x00FF0000;  // blue
+  header.caption_position = 7;
   header.count = 2;
   {
     FileStream out(dir_ + "/show", FileStream::Mode::kCreate);
@@ -195,7 +195,7 @@ TEST_F(ShowE2E, APresentationPlaysAndEscapeLeavesNoFiles) {
   }
   Show({"--interval", "600", dir_ + "/show"});
   ASSERT_TRUE(CentreShows(kRed));
-  EXPECT_EQ(x_.Screenshot().pixel(5, 5), kBlue);
+  EXPECT_EQ(x_.Screenshot().Pixel(5, 5), kBlue);
   EXPECT_FALSE(std::filesystem::is_empty(dir_ + "/tmp")) << "the slides are taken out";
   ASSERT_TRUE(x_.KeyTo("Quenmora", "Right"));
   ASSERT_TRUE(CentreShows(kGreen));

@@ -27,12 +27,12 @@ int RunCommand(const std::string& command) {
 
 // Starts a program with extra environment entries; `close_fd` (when not -1) is closed in it.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            int close_fd = -1, const std::string& stderrPath = "") {
+            int close_fd = -1, const std::string& stderr_path = "") {
   const pid_t pid = fork();
   if (pid == 0) {
     if (close_fd >= 0) close(close_fd);
-    if (!stderrPath.empty()) {
-      const int fd = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (!stderr_path.empty()) {
+      const int fd = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
       if (fd >= 0) dup2(fd, 2);
     }
     // "NAME=value" sets a variable, a bare "NAME" removes it.
@@ -105,7 +105,7 @@ XSession::XSession(int width, int height, const XSessionOptions& options) {
   std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
                                    "-screen",   "0",          size,
                                    "-nolisten", "tcp",        "-noreset"};
-  argv.insert(argv.end(), options.serverArgs.begin(), options.serverArgs.end());
+  argv.insert(argv.end(), options.server_args.begin(), options.server_args.end());
   pid_ = Spawn(argv, {}, fds[0]);
   close(fds[1]);
   const std::string number =
@@ -119,8 +119,8 @@ XSession::XSession(int width, int height, const XSessionOptions& options) {
       connection_ = nullptr;
     }
   }
-  if (Ok() && options.windowManager) {
-    windowManager_ = Spawn({"openbox"}, {"DISPLAY=" + display_});
+  if (Ok() && options.window_manager) {
+    window_manager_ = Spawn({"openbox"}, {"DISPLAY=" + display_});
     // The window manager is at work once it manages a new window: it gives it WM_STATE. (It
     // names itself on the root window earlier, while a window mapped then may still be lost.)
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
@@ -149,9 +149,9 @@ XSession::XSession(int width, int height, const XSessionOptions& options) {
 }
 
 XSession::~XSession() {
-  if (windowManager_ > 0) {
-    kill(windowManager_, SIGTERM);
-    waitpid(windowManager_, nullptr, 0);
+  if (window_manager_ > 0) {
+    kill(window_manager_, SIGTERM);
+    waitpid(window_manager_, nullptr, 0);
   }
   if (connection_ != nullptr) xcb_disconnect(connection_);
   if (pid_ > 0) {
@@ -160,8 +160,8 @@ XSession::~XSession() {
   }
 }
 
-uint32_t Shot::pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width() || y >= height()) return 0;
+uint32_t Shot::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
   const uint8_t* p = bitmap_.ScanLine(y) + 3 * x;
   return 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
 }
@@ -256,11 +256,11 @@ bool XSession::WindowExists(const std::string& title) const {
 Process::Process(const XSession& x, const std::vector<std::string>& argv, const std::string& tmpdir,
                  const ProcessOptions& options) {
   std::vector<std::string> env = {"DISPLAY=" + x.Display(), "TMPDIR=" + tmpdir,
-                                  options.runtimeFolder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
-                                                        : std::string("XDG_RUNTIME_DIR"),
+                                  options.runtime_folder ? "XDG_RUNTIME_DIR=" + tmpdir + "-runtime"
+                                                         : std::string("XDG_RUNTIME_DIR"),
                                   "ASAN_OPTIONS=detect_leaks=0"};
   env.insert(env.end(), options.env.begin(), options.env.end());
-  pid_ = Spawn(argv, env, -1, options.stderrPath);
+  pid_ = Spawn(argv, env, -1, options.stderr_path);
 }
 
 Process::~Process() {

@@ -23,10 +23,10 @@ class Shot {
  public:
   Shot() = default;
   explicit Shot(TBitmap bitmap) : bitmap_(std::move(bitmap)) {}
-  bool isNull() const { return bitmap_.Empty(); }
-  int width() const { return bitmap_.Width(); }
-  int height() const { return bitmap_.Height(); }
-  uint32_t pixel(int x, int y) const;
+  bool IsNull() const { return bitmap_.Empty(); }
+  int Width() const { return bitmap_.Width(); }
+  int Height() const { return bitmap_.Height(); }
+  uint32_t Pixel(int x, int y) const;
 
  private:
   TBitmap bitmap_;
@@ -35,9 +35,9 @@ class Shot {
 struct XSessionOptions {
   int depth = 24;
   // Runs Debian's EWMH window manager, openbox, on the display.
-  bool windowManager = false;
+  bool window_manager = false;
   // Further arguments for the server, e.g. {"-extension", "MIT-SHM"}.
-  std::vector<std::string> serverArgs;
+  std::vector<std::string> server_args;
 };
 
 class XSession {
@@ -73,14 +73,14 @@ class XSession {
  private:
   std::string display_;
   pid_t pid_ = -1;
-  pid_t windowManager_ = -1;
+  pid_t window_manager_ = -1;
   xcb_connection_t* connection_ = nullptr;
 };
 
 struct ProcessOptions {
-  bool runtimeFolder = true;
+  bool runtime_folder = true;
   std::vector<std::string> env;  // further "NAME=value" entries
-  std::string stderrPath;        // where standard error goes, when not empty
+  std::string stderr_path;       // where standard error goes, when not empty
 };
 
 // A program run in the session, with its own private temporary directory and, unless

@@ -20,12 +20,12 @@ using test::Bytes;
 constexpr uint8_t kSof2[] = {0xFF, 0xC2}, kHuge[] = {0x4E, 0x20, 0x4E, 0x20};  // 20000, 20000
 
 TEST(DecodeBudget, AQuarterOfPhysicalMemoryAtMostOneGibibyte) {
-  constexpr uint64_t GiB = uint64_t{1} << 30;
-  EXPECT_EQ(DecodeBudgetFor(2 * GiB), GiB / 2);
-  EXPECT_EQ(DecodeBudgetFor(4 * GiB), GiB);
-  EXPECT_EQ(DecodeBudgetFor(64 * GiB), GiB);
-  EXPECT_EQ(DecodeBudgetFor(0), GiB) << "memory unknown";
-  EXPECT_LE(DecodeBudget(), GiB);
+  constexpr uint64_t kGiB = uint64_t{1} << 30;
+  EXPECT_EQ(DecodeBudgetFor(2 * kGiB), kGiB / 2);
+  EXPECT_EQ(DecodeBudgetFor(4 * kGiB), kGiB);
+  EXPECT_EQ(DecodeBudgetFor(64 * kGiB), kGiB);
+  EXPECT_EQ(DecodeBudgetFor(0), kGiB) << "memory unknown";
+  EXPECT_LE(DecodeBudget(), kGiB);
 }
 
 // A progressive JPEG of 16 x 16 pixels whose frame header declares 20000 x 20000.

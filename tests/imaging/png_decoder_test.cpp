@@ -357,31 +357,31 @@ TEST(PngGamma, ZeroKeepsTheTableAndAWrongLengthCountsAsOne) {
 
 class PngChunks : public testing::Test {
  protected:
-  PngImage img = test::RandomPngImage(40, 30, 2, 8, 77);
-  Bytes compressed = img.Compressed();
-  Bytes expected = ExpectedRgb(img, {});
+  PngImage img_ = test::RandomPngImage(40, 30, 2, 8, 77);
+  Bytes compressed_ = img_.Compressed();
+  Bytes expected_ = ExpectedRgb(img_, {});
 };
 
 TEST_F(PngChunks, ImageDataSplitOverChunksWithEmptyOnesDecodes) {
-  std::vector<PngChunk> chunks = {test::IhdrChunk(img)};
-  for (const PngChunk& c : test::IdatChunks(compressed, 5)) {
+  std::vector<PngChunk> chunks = {test::IhdrChunk(img_)};
+  for (const PngChunk& c : test::IdatChunks(compressed_, 5)) {
     chunks.push_back(c);
     chunks.push_back({"IDAT", {}});  // empty chunks inside the run are passed over
   }
   chunks.push_back({"IEND", {}});
-  EXPECT_EQ(test::BitmapRgb(Decode(test::AssemblePng(chunks))), expected);
+  EXPECT_EQ(test::BitmapRgb(Decode(test::AssemblePng(chunks))), expected_);
 }
 
 TEST_F(PngChunks, OnlyTheFirstRunOfImageDataCounts) {
   // The second run holds garbage with a wrong checksum: it is skipped unread.
   TPNGObject png;
-  const TBitmap bmp = Decode(test::AssemblePng({test::IhdrChunk(img),
-                                                {"IDAT", compressed},
+  const TBitmap bmp = Decode(test::AssemblePng({test::IhdrChunk(img_),
+                                                {"IDAT", compressed_},
                                                 {"tEXt", {'a', 0, 'b'}},
                                                 {"IDAT", {1, 2, 3}, true},
                                                 {"IEND", {}}}),
                              &png);
-  EXPECT_EQ(test::BitmapRgb(bmp), expected);
+  EXPECT_EQ(test::BitmapRgb(bmp), expected_);
   int idat = 0;
   for (const auto& c : png.Chunks()) idat += c->Name() == "IDAT";
   EXPECT_EQ(idat, 1);
@@ -389,12 +389,12 @@ TEST_F(PngChunks, OnlyTheFirstRunOfImageDataCounts) {
 
 TEST_F(PngChunks, ChrmIsDroppedUncheckedAndAncillaryChunksAreKept) {
   TPNGObject png;
-  Decode(test::AssemblePng({test::IhdrChunk(img),
+  Decode(test::AssemblePng({test::IhdrChunk(img_),
                             {"cHRM", Bytes(32, 1), true},
                             {"prVt", {4, 5, 6}},
                             {"tEXt", {'K', 'e', 'y', 0, 'v', 'a', 'l'}},
                             {"tIME", {0x07, 0xE6, 12, 24, 18, 30, 59}},
-                            {"IDAT", compressed},
+                            {"IDAT", compressed_},
                             {"IEND", {}}}),
          &png);
   std::vector<std::string> names;
@@ -425,7 +425,7 @@ TEST_F(PngChunks, CompressedTextInflatesOrStaysEmpty) {
     const Bytes& data = *file;
     TPNGObject png;
     Decode(test::AssemblePng(
-               {test::IhdrChunk(img), {"zTXt", data}, {"IDAT", compressed}, {"IEND", {}}}),
+               {test::IhdrChunk(img_), {"zTXt", data}, {"IDAT", compressed_}, {"IEND", {}}}),
            &png);
     const auto* text = png.Find<TChunkzTXt>();
     ASSERT_NE(text, nullptr);
@@ -435,44 +435,44 @@ TEST_F(PngChunks, CompressedTextInflatesOrStaysEmpty) {
 
 TEST_F(PngChunks, DataThatEndsEarlyLeavesRowsZero) {
   // The compressed stream holds only the first 10 rows.
-  PngImage part = img;
+  PngImage part = img_;
   part.height = 10;
   part.samples.resize(40 * 10 * 3);
   const Bytes file =
-      test::AssemblePng({test::IhdrChunk(img), {"IDAT", part.Compressed()}, {"IEND", {}}});
+      test::AssemblePng({test::IhdrChunk(img_), {"IDAT", part.Compressed()}, {"IEND", {}}});
   const Bytes rgb = test::BitmapRgb(Decode(file));
   const std::size_t split = 40 * 10 * 3;
-  EXPECT_TRUE(std::equal(rgb.begin(), rgb.begin() + split, expected.begin()));
+  EXPECT_TRUE(std::equal(rgb.begin(), rgb.begin() + split, expected_.begin()));
   EXPECT_TRUE(std::all_of(rgb.begin() + split, rgb.end(), [](uint8_t v) { return v == 0; }));
 }
 
 TEST_F(PngChunks, DataAfterTheCompressedStreamIsCheckedAndIgnored) {
-  Bytes padded = compressed;
+  Bytes padded = compressed_;
   padded.insert(padded.end(), {9, 9, 9, 9});
   EXPECT_EQ(test::BitmapRgb(
-                Decode(test::AssemblePng({test::IhdrChunk(img), {"IDAT", padded}, {"IEND", {}}}))),
-            expected);
+                Decode(test::AssemblePng({test::IhdrChunk(img_), {"IDAT", padded}, {"IEND", {}}}))),
+            expected_);
   EXPECT_THROW(
-      Decode(test::AssemblePng({test::IhdrChunk(img), {"IDAT", padded, true}, {"IEND", {}}})),
+      Decode(test::AssemblePng({test::IhdrChunk(img_), {"IDAT", padded, true}, {"IEND", {}}})),
       EPngInvalidCRC);
 }
 
 TEST_F(PngChunks, AStreamAskingForAPresetDictionaryEndsTheData) {
   // Such a stream cannot go on; the decoder must stop rather than ask again and again.
   const Bytes dictionary_stream = {0x78, 0xBB, 0, 0, 0, 1, 0x4B, 0x04, 0x00};
-  const Bytes rgb = test::BitmapRgb(
-      Decode(test::AssemblePng({test::IhdrChunk(img), {"IDAT", dictionary_stream}, {"IEND", {}}})));
+  const Bytes rgb = test::BitmapRgb(Decode(
+      test::AssemblePng({test::IhdrChunk(img_), {"IDAT", dictionary_stream}, {"IEND", {}}})));
   EXPECT_TRUE(std::all_of(rgb.begin(), rgb.end(), [](uint8_t v) { return v == 0; }));
 }
 
 TEST_F(PngChunks, ALaterHeaderIsCheckedButKeepsTheFirstImage) {
   const TBitmap bmp = Decode(test::AssemblePng(
-      {test::IhdrChunk(img), {"IDAT", compressed}, test::IhdrChunk(7, 7, 8, 0), {"IEND", {}}}));
+      {test::IhdrChunk(img_), {"IDAT", compressed_}, test::IhdrChunk(7, 7, 8, 0), {"IEND", {}}}));
   EXPECT_EQ(bmp.Width(), 40);
-  EXPECT_EQ(test::BitmapRgb(bmp), expected);
-  EXPECT_THROW(Decode(test::AssemblePng({test::IhdrChunk(img),
+  EXPECT_EQ(test::BitmapRgb(bmp), expected_);
+  EXPECT_THROW(Decode(test::AssemblePng({test::IhdrChunk(img_),
                                          test::IhdrChunk(70000, 1, 8, 0),
-                                         {"IDAT", compressed},
+                                         {"IDAT", compressed_},
                                          {"IEND", {}}})),
                EPNGSizeExceeds);
 }

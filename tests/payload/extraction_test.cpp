@@ -65,13 +65,13 @@ class ExtractionTest : public ::testing::Test {
 GalleryHeader SampleHeader() {
   GalleryHeader h;
   h.interval = 7;
-  h.backgroundColor = 0x00332211;
+  h.background_color = 0x00332211;
   h.loop = 1;
-  h.captionPosition = 3;
-  h.fontName = "Arial";
-  h.fontColor = 0x00FFFFFF;
-  h.fontSize = 18;
-  h.fontStyle = 0x15;
+  h.caption_position = 3;
+  h.font_name = "Arial";
+  h.font_color = 0x00FFFFFF;
+  h.font_size = 18;
+  h.font_style = 0x15;
   h.style = 42;
   return h;
 }
@@ -84,16 +84,16 @@ TEST_F(ExtractionTest, ManySlidesExtractInOrderWithExactBytes) {
   slides.push_back({"big.png", "", test::Pattern(300000, 99)});  // spans several copy buffers
   ASSERT_TRUE(Run(test::SimplePresentation(SampleHeader(), slides)));
 
-  EXPECT_EQ(state_.payloadStart, 1000u);
-  EXPECT_EQ(state_.slideCount, 26);
-  EXPECT_EQ(state_.loopFlag, 1);
-  EXPECT_EQ(state_.styleValue, 42);
-  EXPECT_EQ(state_.slidePosition, 0);
+  EXPECT_EQ(state_.payload_start, 1000u);
+  EXPECT_EQ(state_.slide_count, 26);
+  EXPECT_EQ(state_.loop_flag, 1);
+  EXPECT_EQ(state_.style_value, 42);
+  EXPECT_EQ(state_.slide_position, 0);
   ASSERT_EQ(state_.slides.size(), slides.size());
   for (std::size_t k = 0; k < slides.size(); ++k) {
     const std::string& path = state_.slides[k].path;
     EXPECT_EQ(path.rfind(tmp_.Path() + "/~tm", 0), 0u) << path;
-    EXPECT_TRUE(path.ends_with(".tmp" + slides[k].fileName)) << path;
+    EXPECT_TRUE(path.ends_with(".tmp" + slides[k].file_name)) << path;
     EXPECT_EQ(state_.slides[k].caption, slides[k].caption);
     EXPECT_EQ(test::ReadFile(path), slides[k].data) << k;
   }
@@ -115,14 +115,14 @@ TEST_F(ExtractionTest, HeaderIsAppliedInFieldOrder) {
 TEST_F(ExtractionTest, StyleFieldAndIntervalEdgeValues) {
   struct Case {
     int32_t style;
-    const char* lastCall;
+    const char* last_call;
   } cases[] = {{999, "area 3"}, {266, "style 10"}, {200, "style 200"}, {0, "style 0"}};
   for (const Case& c : cases) {
     GalleryHeader h = SampleHeader();
     h.style = c.style;
     ASSERT_TRUE(Run(test::SimplePresentation(h, {})));
-    EXPECT_EQ(sink_.calls.back(), c.lastCall) << c.style;
-    EXPECT_EQ(state_.styleValue, c.style);
+    EXPECT_EQ(sink_.calls.back(), c.last_call) << c.style;
+    EXPECT_EQ(state_.style_value, c.style);
   }
   EXPECT_EQ(TimerPeriodForInterval(0), 0u);
   EXPECT_EQ(TimerPeriodForInterval(-5), 0u);
@@ -139,7 +139,7 @@ TEST_F(ExtractionTest, CountZeroOrNegativeGivesEmptyListButAppliesHeader) {
     ASSERT_TRUE(Run(test::Presentation(Bytes(10, 1), test::Deflate(inflated),
                                        static_cast<uint32_t>(inflated.size()))));
     EXPECT_TRUE(state_.slides.empty());
-    EXPECT_EQ(state_.slideCount, count);
+    EXPECT_EQ(state_.slide_count, count);
     EXPECT_EQ(sink_.calls.size(), 7u);
   }
 }
@@ -201,39 +201,41 @@ TEST_F(ExtractionTest, DamagedPayloadsFail) {
   std::vector<Case> cases;
   cases.push_back({"file shorter than the trailer", {1, 2, 3}, msg::kDamageNoTrailer});
   cases.push_back({"bare player", player, msg::kDamageTrailerOutside});
-  Bytes pastEnd = good;
-  StoreLittleEndian32(pastEnd.data() + pastEnd.size() - 4, static_cast<uint32_t>(good.size() + 10));
-  cases.push_back({"trailer past the end", pastEnd, msg::kDamageTrailerOutside});
-  Bytes noBlock = good;
-  StoreLittleEndian32(noBlock.data() + noBlock.size() - 4, static_cast<uint32_t>(good.size() - 8));
-  cases.push_back({"trailer leaves no block", noBlock, msg::kDamageTrailerOutside});
+  Bytes past_end = good;
+  StoreLittleEndian32(past_end.data() + past_end.size() - 4,
+                      static_cast<uint32_t>(good.size() + 10));
+  cases.push_back({"trailer past the end", past_end, msg::kDamageTrailerOutside});
+  Bytes no_block = good;
+  StoreLittleEndian32(no_block.data() + no_block.size() - 4,
+                      static_cast<uint32_t>(good.size() - 8));
+  cases.push_back({"trailer leaves no block", no_block, msg::kDamageTrailerOutside});
   Bytes corrupt = good;
   corrupt[player.size() + stream.size() / 2] ^= 0xFF;
   cases.push_back({"corrupt deflate data", corrupt, nullptr});
   Bytes adler = good;
   adler[player.size() + stream.size() - 1] ^= 0x01;
   cases.push_back({"Adler-32 mismatch", adler, msg::kDamageBadStream});
-  Bytes badHeader = good;
-  badHeader[player.size()] = 0x77;
-  cases.push_back({"bad zlib header", badHeader, msg::kDamageBadStream});
+  Bytes bad_header = good;
+  bad_header[player.size()] = 0x77;
+  cases.push_back({"bad zlib header", bad_header, msg::kDamageBadStream});
   cases.push_back({"inflated size larger than the data", test::Presentation(player, stream, n + 1),
                    msg::kDamageInflatedShort});
   cases.push_back({"inflated size smaller than the data", test::Presentation(player, stream, n - 1),
                    msg::kDamageInflatedLong});
   cases.push_back(
       {"inflated size 0", test::Presentation(player, stream, 0), msg::kDamageInflatedZero});
-  Bytes truncatedStream(stream.begin(), stream.end() - 10);
-  cases.push_back({"stream cut short", test::Presentation(player, truncatedStream, n),
+  Bytes truncated_stream(stream.begin(), stream.end() - 10);
+  cases.push_back({"stream cut short", test::Presentation(player, truncated_stream, n),
                    msg::kDamageStreamTruncated});
-  const Bytes shortHeader(inflated.begin(), inflated.begin() + 100);
-  cases.push_back({"header cut short", test::Presentation(player, test::Deflate(shortHeader), 100),
+  const Bytes short_header(inflated.begin(), inflated.begin() + 100);
+  cases.push_back({"header cut short", test::Presentation(player, test::Deflate(short_header), 100),
                    msg::kDamageShortHeader});
-  GalleryHeader tooMany = h;
-  tooMany.count = 3;
-  const Bytes tooManyBytes = test::InflatedPayload(tooMany, two);
+  GalleryHeader too_many = h;
+  too_many.count = 3;
+  const Bytes too_many_bytes = test::InflatedPayload(too_many, two);
   cases.push_back({"count larger than the records",
-                   test::Presentation(player, test::Deflate(tooManyBytes),
-                                      static_cast<uint32_t>(tooManyBytes.size())),
+                   test::Presentation(player, test::Deflate(too_many_bytes),
+                                      static_cast<uint32_t>(too_many_bytes.size())),
                    msg::kDamageRecordPastEnd});
   Bytes cut(inflated.begin(), inflated.end() - 1);
   cases.push_back(
@@ -313,7 +315,7 @@ TEST_F(ExtractionTest, AHugeSizeFieldLeavesNoDiskReservedBehind) {
   const Bytes inflated = test::InflatedPayload(h, {{"a.jpg", "", test::Pattern(200000, 7)}});
   ASSERT_FALSE(Run(test::Presentation({1}, test::Deflate(inflated), 0xFFFFFFF0u)));
   struct stat st {};
-  ASSERT_EQ(stat(state_.inflatedCopyPath.c_str(), &st), 0);
+  ASSERT_EQ(stat(state_.inflated_copy_path.c_str(), &st), 0);
   EXPECT_LE(static_cast<std::size_t>(st.st_size), inflated.size());
   EXPECT_LE(st.st_blocks * 512, st.st_size + 128 * 1024)
       << "blocks reserved for the claimed size were kept";
@@ -351,21 +353,21 @@ TEST_F(ExtractionTest, PresentationsTheToolWritesExtractExactly) {
   const std::string in = exe_ + ".in-";
   std::vector<PackSlide> pack;
   for (const TestSlide& s : slides) {
-    test::WriteFile(in + s.fileName, s.data);
-    pack.push_back({in + s.fileName, s.fileName, s.caption});
+    test::WriteFile(in + s.file_name, s.data);
+    pack.push_back({in + s.file_name, s.file_name, s.caption});
   }
   test::WriteFile(in + "player", Bytes(1000, 0x90));
   {
     FileStream out(exe_, FileStream::Mode::kCreate);
     WritePresentation(in + "player", SampleHeader(), pack, out);
   }
-  for (const TestSlide& s : slides) std::filesystem::remove(in + s.fileName);
+  for (const TestSlide& s : slides) std::filesystem::remove(in + s.file_name);
   std::filesystem::remove(in + "player");
   state_ = PlayerState{};
   ASSERT_TRUE(RunStartupExtraction(exe_, state_, sink_));
   ASSERT_EQ(state_.slides.size(), slides.size());
   for (std::size_t k = 0; k < slides.size(); ++k)
-    EXPECT_EQ(test::ReadFile(state_.slides[k].path), slides[k].data) << slides[k].fileName;
+    EXPECT_EQ(test::ReadFile(state_.slides[k].path), slides[k].data) << slides[k].file_name;
 }
 
 }  // namespace

@@ -15,13 +15,13 @@ TEST(PayloadFormat, HeaderFieldsSitAtTheirOffsets) {
   GalleryHeader h;
   h.count = -2;
   h.interval = 0x01020304;
-  h.backgroundColor = 0x00A0B0C0;
+  h.background_color = 0x00A0B0C0;
   h.loop = 5;
-  h.captionPosition = -1;
-  h.fontName = "Verdana";
-  h.fontColor = 0x00FFFFFF;
-  h.fontSize = 24;
-  h.fontStyle = 0xF3;
+  h.caption_position = -1;
+  h.font_name = "Verdana";
+  h.font_color = 0x00FFFFFF;
+  h.font_size = 24;
+  h.font_style = 0xF3;
   h.style = 999;
   h.reserved = 0x5A;
   uint8_t b[kGalleryHeaderSize];
@@ -41,9 +41,9 @@ TEST(PayloadFormat, HeaderFieldsSitAtTheirOffsets) {
 
   const GalleryHeader back = DecodeGalleryHeader(b);
   EXPECT_EQ(back.count, -2);
-  EXPECT_EQ(back.captionPosition, -1);
-  EXPECT_EQ(back.fontName, "Verdana");
-  EXPECT_EQ(back.fontStyle, 0xF3);
+  EXPECT_EQ(back.caption_position, -1);
+  EXPECT_EQ(back.font_name, "Verdana");
+  EXPECT_EQ(back.font_style, 0xF3);
   EXPECT_EQ(back.style, 999);
   EXPECT_EQ(back.reserved, 0x5A);
 }

@@ -18,7 +18,7 @@ Bytes InflatedPayload(const GalleryHeader& header, const std::vector<TestSlide>&
   EncodeGalleryHeader(header, *reinterpret_cast<uint8_t(*)[kGalleryHeaderSize]>(out.data()));
   for (const TestSlide& s : slides) {
     uint8_t head[kSlideRecordHeadSize];
-    EncodeSlideRecordHead({static_cast<uint32_t>(s.data.size()), s.fileName, s.caption}, head);
+    EncodeSlideRecordHead({static_cast<uint32_t>(s.data.size()), s.file_name, s.caption}, head);
     out.insert(out.end(), head, head + sizeof head);
     out.insert(out.end(), s.data.begin(), s.data.end());
   }
@@ -34,11 +34,11 @@ Bytes Deflate(const Bytes& data, int level) {
   return out;
 }
 
-Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflatedSize) {
+Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflated_size) {
   Bytes out = player;
   out.insert(out.end(), stream.begin(), stream.end());
   uint8_t tail[8];
-  StoreLittleEndian32(tail, inflatedSize);
+  StoreLittleEndian32(tail, inflated_size);
   StoreLittleEndian32(tail + 4, static_cast<uint32_t>(player.size()));
   out.insert(out.end(), tail, tail + 8);
   return out;
@@ -62,8 +62,8 @@ Bytes Pattern(std::size_t size, uint32_t seed) {
 
 PrivateTempDir::PrivateTempDir() {
   const char* base = std::getenv("TMPDIR");
-  hadTmpdir_ = base != nullptr;
-  if (base) oldTmpdir_ = base;
+  had_tmpdir_ = base != nullptr;
+  if (base) old_tmpdir_ = base;
   std::string templ = std::string(base && *base ? base : "/tmp") + "/qmtest.XXXXXX";
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
   path_ = templ;
@@ -71,8 +71,8 @@ PrivateTempDir::PrivateTempDir() {
 }
 
 PrivateTempDir::~PrivateTempDir() {
-  if (hadTmpdir_)
-    setenv("TMPDIR", oldTmpdir_.c_str(), 1);
+  if (had_tmpdir_)
+    setenv("TMPDIR", old_tmpdir_.c_str(), 1);
   else
     unsetenv("TMPDIR");
   std::error_code ec;

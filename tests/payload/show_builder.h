@@ -13,8 +13,8 @@
 namespace qm::test {
 
 struct TestSlide {
-  std::string fileName;  // Windows-1252
-  std::string caption;   // Windows-1252
+  std::string file_name;  // Windows-1252
+  std::string caption;    // Windows-1252
   Bytes data;
 };
 
@@ -25,7 +25,7 @@ Bytes InflatedPayload(const GalleryHeader& header, const std::vector<TestSlide>&
 Bytes Deflate(const Bytes& data, int level = 9);
 
 // player + stream + N (u32) + P (u32).
-Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflatedSize);
+Bytes Presentation(const Bytes& player, const Bytes& stream, uint32_t inflated_size);
 
 // A presentation with a plain payload of `slides` (header.count from the list).
 Bytes SimplePresentation(GalleryHeader header, const std::vector<TestSlide>& slides,
@@ -44,8 +44,8 @@ class PrivateTempDir {
 
  private:
   std::string path_;
-  std::string oldTmpdir_;
-  bool hadTmpdir_ = false;
+  std::string old_tmpdir_;
+  bool had_tmpdir_ = false;
 };
 
 }  // namespace qm::test

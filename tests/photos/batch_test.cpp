@@ -23,7 +23,7 @@ TEST(Batch, OutcomesComeInOrderAndTakingCanStop) {
   }
   PrepareOptions options;
   options.fit = Size{60, 60};
-  for (const int stopAt : {12, 5}) {
+  for (const int stop_at : {12, 5}) {
     std::vector<std::size_t> order;
     PrepareInOrder(paths, options, 3, [&](std::size_t k, Outcome&& o) {
       order.push_back(k);
@@ -31,9 +31,9 @@ TEST(Batch, OutcomesComeInOrderAndTakingCanStop) {
       if (o.ok) {
         EXPECT_EQ(o.prepared.size.width, std::min(60, 40 + 8 * static_cast<int>(k)));
       }
-      return static_cast<int>(k) + 1 < stopAt;
+      return static_cast<int>(k) + 1 < stop_at;
     });
-    ASSERT_EQ(order.size(), static_cast<std::size_t>(stopAt));
+    ASSERT_EQ(order.size(), static_cast<std::size_t>(stop_at));
     for (std::size_t k = 0; k < order.size(); ++k) EXPECT_EQ(order[k], k);
   }
   std::filesystem::remove_all(dir);

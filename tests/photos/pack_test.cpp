@@ -202,9 +202,9 @@ TEST_F(PackTest, VideoOfPicturesIsTheVideoOfWhatPackMakes) {
   EXPECT_NE(made.out.find("quenmora video: skipping " + dir_ + "/in/notes.txt"), std::string::npos)
       << made.out;
   ASSERT_EQ(video("show.mp4", dir_ + "/show").status, 0);
-  const Bytes fromPictures = test::ReadFile(dir_ + "/pictures.mp4");
-  EXPECT_GT(fromPictures.size(), 1000u);
-  EXPECT_TRUE(fromPictures == test::ReadFile(dir_ + "/show.mp4"));
+  const Bytes from_pictures = test::ReadFile(dir_ + "/pictures.mp4");
+  EXPECT_GT(from_pictures.size(), 1000u);
+  EXPECT_TRUE(from_pictures == test::ReadFile(dir_ + "/show.mp4"));
   // One picture with a caption is a show of pictures too, not a presentation.
   const test::RunResult one = video("one.mp4", "--interval 1 '" + dir_ + "/in/o6.jpg=Eins'");
   EXPECT_EQ(one.status, 0) << one.out;

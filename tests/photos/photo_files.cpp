@@ -49,17 +49,17 @@ Bytes ExifBlock(int orientation, const std::string& description, bool big) {
   Put32(b, 8, big);
   const int count = (orientation >= 1 && orientation <= 8) + !description.empty();
   Put16(b, static_cast<unsigned>(count), big);
-  const uint32_t textAt = 8 + 2 + 12 * count + 4;
-  const bool inEntry = description.size() + 1 <= 4;  // short texts sit in the entry itself
+  const uint32_t text_at = 8 + 2 + 12 * count + 4;
+  const bool in_entry = description.size() + 1 <= 4;  // short texts sit in the entry itself
   if (!description.empty()) {
     Put16(b, 0x010E, big), Put16(b, 2, big);
     Put32(b, static_cast<uint32_t>(description.size() + 1), big);
-    if (inEntry) {
+    if (in_entry) {
       Bytes text(description.begin(), description.end());
       text.resize(4, 0);
       b.insert(b.end(), text.begin(), text.end());
     } else {
-      Put32(b, textAt, big);
+      Put32(b, text_at, big);
     }
   }
   if (orientation >= 1 && orientation <= 8) {
@@ -67,7 +67,7 @@ Bytes ExifBlock(int orientation, const std::string& description, bool big) {
     Put16(b, static_cast<unsigned>(orientation), big), Put16(b, 0, big);
   }
   Put32(b, 0, big);
-  if (!description.empty() && !inEntry) {
+  if (!description.empty() && !in_entry) {
     b.insert(b.end(), description.begin(), description.end());
     b.push_back(0);
   }
@@ -75,7 +75,7 @@ Bytes ExifBlock(int orientation, const std::string& description, bool big) {
 }
 
 Bytes Jpeg(const TBitmap& pixels, int quality, const Bytes& exif,
-           const std::string& xmpDescription) {
+           const std::string& xmp_description) {
   tjhandle h = tjInitCompress();
   unsigned char* out = nullptr;
   unsigned long size = 0;
@@ -91,11 +91,11 @@ Bytes Jpeg(const TBitmap& pixels, int quality, const Bytes& exif,
     payload.insert(payload.end(), exif.begin(), exif.end());
     Segment(head, 0xE1, payload);
   }
-  if (!xmpDescription.empty()) {
+  if (!xmp_description.empty()) {
     const std::string packet = std::string("http://ns.adobe.com/xap/1.0/") + '\0' +
                                "<x:xmpmeta><rdf:RDF><rdf:Description><dc:description><rdf:Alt>"
                                "<rdf:li xml:lang=\"x-default\">" +
-                               xmpDescription +
+                               xmp_description +
                                "</rdf:li></rdf:Alt></dc:description>"
                                "</rdf:Description></rdf:RDF></x:xmpmeta>";
     Segment(head, 0xE1, Bytes(packet.begin(), packet.end()));
@@ -158,9 +158,9 @@ int CornerOf(const TBitmap& picture, bool red, int mark) {
     int x0, y0;
     CornerOrigin(corner, picture.Width(), picture.Height(), mark, x0, y0);
     const uint8_t* p = picture.ScanLine(y0 + mark / 2) + (x0 + mark / 2) * 3;
-    const bool isRed = p[2] > 180 && p[1] < 80 && p[0] < 80;
-    const bool isGreen = p[1] > 180 && p[2] < 80 && p[0] < 80;
-    if (red ? isRed : isGreen) return corner;
+    const bool is_red = p[2] > 180 && p[1] < 80 && p[0] < 80;
+    const bool is_green = p[1] > 180 && p[2] < 80 && p[0] < 80;
+    if (red ? is_red : is_green) return corner;
   }
   return -1;
 }
@@ -298,9 +298,9 @@ Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha) {
   return {};
 }
 
-TBitmap DecodeSlide(const std::string& fileName, const Bytes& data) {
+TBitmap DecodeSlide(const std::string& file_name, const Bytes& data) {
   TBitmap b;
-  switch (SlideDecoderFor(fileName)) {
+  switch (SlideDecoderFor(file_name)) {
     case TSlideDecoder::sdJPEG: {
       TJPEGImage jpeg;
       jpeg.LoadFromBytes(data);
@@ -317,7 +317,7 @@ TBitmap DecodeSlide(const std::string& fileName, const Bytes& data) {
       b = DecodeBitmap(data);
       break;
     case TSlideDecoder::sdNone:
-      throw std::runtime_error("no decoder for " + fileName);
+      throw std::runtime_error("no decoder for " + file_name);
   }
   b.ConvertTo(PixelFormat::pf24bit);
   return b;

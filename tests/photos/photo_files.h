@@ -16,12 +16,12 @@ using Bytes = std::vector<uint8_t>;
 
 // An EXIF block (TIFF structure, without the "Exif\0\0" prefix) with an Orientation tag (when
 // 1..8) and an ImageDescription (when not empty), in either byte order.
-Bytes ExifBlock(int orientation, const std::string& description = "", bool bigEndian = false);
+Bytes ExifBlock(int orientation, const std::string& description = "", bool big_endian = false);
 
 // A JPEG of a 24-bit bitmap at `quality` (4:4:4), with an EXIF segment and an XMP packet
 // holding `xmpDescription` when they are given.
 Bytes Jpeg(const TBitmap& pixels, int quality = 95, const Bytes& exif = {},
-           const std::string& xmpDescription = "");
+           const std::string& xmp_description = "");
 
 // A smooth colourful picture (a photograph's stand-in) and a drawing of 6 flat colours.
 TBitmap Photo(int width, int height);
@@ -41,6 +41,6 @@ enum class Encoding { kTiff, kGif, kWebpLossy, kWebpLossless, kHeic, kAvif };
 Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha = false);
 
 // Decoded as the player decodes a slide: by the file name's extension.
-TBitmap DecodeSlide(const std::string& fileName, const Bytes& data);
+TBitmap DecodeSlide(const std::string& file_name, const Bytes& data);
 
 }  // namespace qm::test

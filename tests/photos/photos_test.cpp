@@ -25,8 +25,8 @@ TEST(Exif, ReadsOrientationAndDescriptionInBothByteOrders) {
     int orientation;
     const char* description;
     bool big;
-    int wantOrientation;
-    const char* wantDescription;
+    int want_orientation;
+    const char* want_description;
   } rows[] = {
       {6, "Harbour at dawn", false, 6, "Harbour at dawn"},
       {8, "Harbour at dawn", true, 8, "Harbour at dawn"},
@@ -39,8 +39,8 @@ TEST(Exif, ReadsOrientationAndDescriptionInBothByteOrders) {
   for (const Row& r : rows) {
     Metadata m;
     ReadExif(Span(test::ExifBlock(r.orientation, r.description, r.big)), m);
-    EXPECT_EQ(m.orientation, r.wantOrientation) << r.description;
-    EXPECT_EQ(m.description, r.wantDescription) << r.description;
+    EXPECT_EQ(m.orientation, r.want_orientation) << r.description;
+    EXPECT_EQ(m.description, r.want_description) << r.description;
   }
 }
 
@@ -53,10 +53,10 @@ TEST(Exif, DamagedBlocksReadNothingFromPastTheirEnd) {
     EXPECT_EQ(m.orientation, cut >= 8 + 2 + 24 ? 6 : 1) << cut;
     EXPECT_TRUE(m.description.empty() || cut == whole.size()) << cut;
   }
-  Bytes badOffset = whole;
-  badOffset[4 + 3] = 0xF0;  // IFD 0 far past the end
+  Bytes bad_offset = whole;
+  bad_offset[4 + 3] = 0xF0;  // IFD 0 far past the end
   Metadata m;
-  ReadExif(Span(badOffset), m);
+  ReadExif(Span(bad_offset), m);
   EXPECT_EQ(m.orientation, 1);
 }
 
@@ -91,10 +91,10 @@ TEST(Metadata, RepeatedItemsAndEntriesAreReadInLinearTime) {
   const std::size_t n = 150000;
   const std::string ampersands(1 << 20, '&');
   Bytes exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 0xFF, 0xFF};
-  const uint32_t textAt = 10 + 0xFFFF * 12;
+  const uint32_t text_at = 10 + 0xFFFF * 12;
   for (int k = 0; k < 0xFFFF; ++k)
-    exif.insert(exif.end(), {0x0E, 0x01, 2, 0, 0xFC, 0xFF, 3, 0, uint8_t(textAt),
-                             uint8_t(textAt >> 8), uint8_t(textAt >> 16), 0});
+    exif.insert(exif.end(), {0x0E, 0x01, 2, 0, 0xFC, 0xFF, 3, 0, uint8_t(text_at),
+                             uint8_t(text_at >> 8), uint8_t(text_at >> 16), 0});
   exif.resize(exif.size() + (1 << 18), 'a');
   const char* scale = std::getenv("QUENMORA_TEST_TIMEOUT_SCALE");
   const auto limit =
@@ -147,7 +147,7 @@ TEST(Formats, DecodeToTheReferencePixels) {
     Encoding encoding;
     bool drawing;
     const char* extension;
-    double minPsnr;
+    double min_psnr;
   } rows[] = {
       {"TIFF drawing", Encoding::kTiff, true, ".png", 100},
       {"TIFF photograph", Encoding::kTiff, false, ".jpg", 38},
@@ -163,10 +163,10 @@ TEST(Formats, DecodeToTheReferencePixels) {
     PrepareOptions options;
     options.fit.reset();
     const Prepared out = PreparePicture(Span(file), options);
-    ASSERT_FALSE(out.keptAsIs) << r.name;
+    ASSERT_FALSE(out.kept_as_is) << r.name;
     EXPECT_STREQ(out.extension, r.extension) << r.name;
     const TBitmap shown = test::DecodeSlide(std::string("x") + r.extension, out.data);
-    EXPECT_GE(test::Psnr(shown, reference), r.minPsnr) << r.name;
+    EXPECT_GE(test::Psnr(shown, reference), r.min_psnr) << r.name;
   }
 }
 
@@ -177,10 +177,10 @@ TEST(Formats, TransparentPixelsShowTheBackgroundAndMakeAPng) {
   const Prepared out = PreparePicture(Span(webp), options);
   ASSERT_STREQ(out.extension, ".png");
   const TBitmap shown = test::DecodeSlide("x.png", out.data);
-  const uint8_t* seeThrough = shown.ScanLine(10) + 50 * 3;
-  EXPECT_EQ(seeThrough[0], 0x33);  // blue
-  EXPECT_EQ(seeThrough[1], 0x66);
-  EXPECT_EQ(seeThrough[2], 0x99);
+  const uint8_t* see_through = shown.ScanLine(10) + 50 * 3;
+  EXPECT_EQ(see_through[0], 0x33);  // blue
+  EXPECT_EQ(see_through[1], 0x66);
+  EXPECT_EQ(see_through[2], 0x99);
   EXPECT_EQ(std::memcmp(shown.ScanLine(10) + 3, test::Photo(64, 32).ScanLine(10) + 3, 3), 0);
 }
 
@@ -195,9 +195,9 @@ TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
     for (std::size_t i = 16; i < b.size() / 4; i += 5) b[i] ^= 0x5A;
     return b;
   };
-  Bytes hugePng = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
-                   13,   'I',  'H', 'D', 'R',  0,    0,    0x4E, 0x20, 0, 0,
-                   0x4E, 0x20, 8,   2,   0,    0,    0,    0,    0,    0, 0};
+  Bytes huge_png = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
+                    13,   'I',  'H', 'D', 'R',  0,    0,    0x4E, 0x20, 0, 0,
+                    0x4E, 0x20, 8,   2,   0,    0,    0,    0,    0,    0, 0};
   const Bytes heic = test::Encode(Encoding::kHeic, test::Photo(64, 64));
   const Bytes webp = test::Encode(Encoding::kWebpLossy, test::Photo(64, 64));
   struct Row {
@@ -213,10 +213,10 @@ TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
       {"TIFF header only", {'I', 'I', 42, 0, 8, 0, 0, 0}, "TIFF"},
       {"text", {'h', 'e', 'l', 'l', 'o'}, "not a picture"},
       {"empty", {}, "empty"},
-      {"20000x20000 PNG", hugePng, "more than the limit of 1024 MiB"},
+      {"20000x20000 PNG", huge_png, "more than the limit of 1024 MiB"},
   };
   PrepareOptions options;
-  options.memoryLimit = uint64_t{1} << 30;
+  options.memory_limit = uint64_t{1} << 30;
   for (const Row& r : rows) {
     try {
       PreparePicture(Span(r.file), options);
@@ -229,7 +229,7 @@ TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
 }
 
 // Linear-light Lanczos-3 computed directly in double precision, one output pixel at a time.
-double ReferenceSample(const TBitmap& src, double scaleX, double scaleY, int x, int y, int c) {
+double ReferenceSample(const TBitmap& src, double scale_x, double scale_y, int x, int y, int c) {
   const auto lanczos = [](double t) {
     t = std::abs(t);
     if (t < 1e-12) return 1.0;
@@ -241,13 +241,13 @@ double ReferenceSample(const TBitmap& src, double scaleX, double scaleY, int x, 
     const double s = v / 255.0;
     return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
   };
-  const double cx = (x + 0.5) * scaleX, cy = (y + 0.5) * scaleY;
+  const double cx = (x + 0.5) * scale_x, cy = (y + 0.5) * scale_y;
   double sum = 0, weights = 0;
-  for (int sy = std::max(0, int(cy - 3 * scaleY) - 1);
-       sy < std::min(src.Height(), int(cy + 3 * scaleY) + 2); ++sy)
-    for (int sx = std::max(0, int(cx - 3 * scaleX) - 1);
-         sx < std::min(src.Width(), int(cx + 3 * scaleX) + 2); ++sx) {
-      const double w = lanczos((sx + 0.5 - cx) / scaleX) * lanczos((sy + 0.5 - cy) / scaleY);
+  for (int sy = std::max(0, int(cy - 3 * scale_y) - 1);
+       sy < std::min(src.Height(), int(cy + 3 * scale_y) + 2); ++sy)
+    for (int sx = std::max(0, int(cx - 3 * scale_x) - 1);
+         sx < std::min(src.Width(), int(cx + 3 * scale_x) + 2); ++sx) {
+      const double w = lanczos((sx + 0.5 - cx) / scale_x) * lanczos((sy + 0.5 - cy) / scale_y);
       sum += w * linear(src.ScanLine(sy)[sx * 3 + c]);
       weights += w;
     }

@@ -40,14 +40,15 @@ void RecordingEffect(TBitmap& screen, const TBitmap& picture, const TRect& r, ui
 
 class FrameRoutine : public ::testing::Test {
  protected:
-  void SetUp() override { g_calls = &calls; }
+  void SetUp() override { g_calls = &calls_; }
   void TearDown() override { g_calls = nullptr; }
-  TransitionBitmaps Bitmaps() { return {&display, &picture, &old_contents, 8, 6}; }
+  TransitionBitmaps Bitmaps() { return {&display_, &picture_, &old_contents_, 8, 6}; }
 
-  std::vector<Call> calls;
-  TBitmap display = Solid(8, 6, 0), picture = Solid(8, 6, kNew), old_contents = Solid(8, 6, kOld);
+  std::vector<Call> calls_;
+  TBitmap display_ = Solid(8, 6, 0), picture_ = Solid(8, 6, kNew),
+          old_contents_ = Solid(8, 6, kOld);
   static constexpr TEffectFamily kRecording{"recording", RecordingEffect};
-  std::array<TEffect, 3> table{{{1, "one", {&kRecording}}, {2, "two", {}}, {3, "three", {}}}};
+  std::array<TEffect, 3> table_{{{1, "one", {&kRecording}}, {2, "two", {}}, {3, "three", {}}}};
 };
 
 struct RecordingEvents : FrameEvents {
@@ -71,39 +72,40 @@ struct RecordingEvents : FrameEvents {
 };
 
 TEST_F(FrameRoutine, EffectGetsTheWholeRectangleStepAndProgressOverTheOldContents) {
-  display = Solid(8, 6, kNew);  // whatever the last frame left
-  ComposeFrame(Bitmaps(), 1, 7, 42, nullptr, table);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].r, Rect(0, 0, 8, 6));
-  EXPECT_EQ(calls[0].step, 7u);
-  EXPECT_EQ(calls[0].progress, 42);
-  EXPECT_EQ(calls[0].screen_on_entry, kOld);
-  EXPECT_EQ(PixelAt(display, 0, 0), kMark);
-  EXPECT_EQ(PixelAt(display, 7, 5), kOld);
+  display_ = Solid(8, 6, kNew);  // whatever the last frame left
+  ComposeFrame(Bitmaps(), 1, 7, 42, nullptr, table_);
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(calls_[0].r, Rect(0, 0, 8, 6));
+  EXPECT_EQ(calls_[0].step, 7u);
+  EXPECT_EQ(calls_[0].progress, 42);
+  EXPECT_EQ(calls_[0].screen_on_entry, kOld);
+  EXPECT_EQ(PixelAt(display_, 0, 0), kMark);
+  EXPECT_EQ(PixelAt(display_, 7, 5), kOld);
 }
 
 TEST_F(FrameRoutine, EndsDrawThemselvesAndNeverCallTheEffect) {
-  ComposeFrame(Bitmaps(), 1, 4, 100, nullptr, table);
-  EXPECT_TRUE(AllPixels(display, kNew));
-  ComposeFrame(Bitmaps(), 1, 4, 0, nullptr, table);
-  EXPECT_TRUE(AllPixels(display, kOld));
-  EXPECT_TRUE(calls.empty());
+  ComposeFrame(Bitmaps(), 1, 4, 100, nullptr, table_);
+  EXPECT_TRUE(AllPixels(display_, kNew));
+  ComposeFrame(Bitmaps(), 1, 4, 0, nullptr, table_);
+  EXPECT_TRUE(AllPixels(display_, kOld));
+  EXPECT_TRUE(calls_.empty());
 }
 
 TEST_F(FrameRoutine, NullProcedureAndUnknownStyleShowTheOldContents) {
   for (int style : {2, 3, 4, 151, -1}) {
-    display = Solid(8, 6, kNew);
-    ComposeFrame(Bitmaps(), style, 4, 50, nullptr, table);
-    EXPECT_TRUE(AllPixels(display, kOld)) << style;
+    display_ = Solid(8, 6, kNew);
+    ComposeFrame(Bitmaps(), style, 4, 50, nullptr, table_);
+    EXPECT_TRUE(AllPixels(display_, kOld)) << style;
   }
 }
 
 // Every style of the real table animates: some frame before the last shows something of the
 // new picture.
 TEST(EffectTable, EveryStyleShowsTheNewPictureBeforeTheLastFrame) {
-  constexpr int w = 40, h = 30;
-  TBitmap display = Solid(w, h, 0), picture = Solid(w, h, kNew), old_contents = Solid(w, h, kOld);
-  const TransitionBitmaps bitmaps{&display, &picture, &old_contents, w, h};
+  constexpr int kW = 40, kH = 30;
+  TBitmap display = Solid(kW, kH, 0), picture = Solid(kW, kH, kNew),
+          old_contents = Solid(kW, kH, kOld);
+  const TransitionBitmaps bitmaps{&display, &picture, &old_contents, kW, kH};
   for (int style = 1; style <= kEffectCount; ++style) {
     EXPECT_TRUE(kEffectTable[style - 1].Drawn()) << style;
     bool shown = false;
@@ -117,17 +119,17 @@ TEST(EffectTable, EveryStyleShowsTheNewPictureBeforeTheLastFrame) {
 
 TEST_F(FrameRoutine, EventOrderAndCustomStyle) {
   RecordingEvents events;
-  ComposeFrame(Bitmaps(), 0, 4, 50, &events, table);
+  ComposeFrame(Bitmaps(), 0, 4, 50, &events, table_);
   EXPECT_EQ(events.log, (std::vector<std::string>{"before", "custom", "invalidate 8x6", "after"}));
   EXPECT_EQ(events.screen_before, kOld);
   EXPECT_EQ(events.screen_after, kNew);
   events.log.clear();
-  ComposeFrame(Bitmaps(), 0, 4, 100, &events, table);
+  ComposeFrame(Bitmaps(), 0, 4, 100, &events, table_);
   EXPECT_EQ(events.log, (std::vector<std::string>{"before", "invalidate 8x6", "after"}));
   // Style 0 without anyone to draw: the old contents.
-  ComposeFrame(Bitmaps(), 0, 4, 50, nullptr, table);
-  EXPECT_TRUE(AllPixels(display, kOld));
-  EXPECT_TRUE(calls.empty());
+  ComposeFrame(Bitmaps(), 0, 4, 50, nullptr, table_);
+  EXPECT_TRUE(AllPixels(display_, kOld));
+  EXPECT_TRUE(calls_.empty());
 }
 
 TEST_F(FrameRoutine, ComposingFramesAllocatesNothing) {

@@ -110,7 +110,7 @@ TEST(ScreenFormat, ConvertsIntoEveryDrawnFormat) {
       {{16, 16, 32, 0xF800, 0x07E0, 0x001F, true}, {0xFC, 0x02, 0xFF, 0xFF}},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.format.bitsPerPixel * 10 + r.format.msbFirst);
+    SCOPED_TRACE(r.format.bits_per_pixel * 10 + r.format.msb_first);
     std::string why;
     EXPECT_TRUE(Drawable(true, r.format, &why)) << why;
     std::vector<uint8_t> out(r.bytes.size());
@@ -123,7 +123,7 @@ TEST(ScreenFormat, ConvertsIntoEveryDrawnFormat) {
 
 TEST(ScreenFormat, OtherVisualsAreRefusedWithAReason) {
   struct Row {
-    bool trueColor;
+    bool true_color;
     ScreenFormat format;
   } rows[] = {
       {false, {8, 8, 32, 0, 0, 0, false}},                   // PseudoColor
@@ -133,7 +133,7 @@ TEST(ScreenFormat, OtherVisualsAreRefusedWithAReason) {
   };
   for (const Row& r : rows) {
     std::string why;
-    EXPECT_FALSE(Drawable(r.trueColor, r.format, &why));
+    EXPECT_FALSE(Drawable(r.true_color, r.format, &why));
     EXPECT_NE(why.find(std::to_string(r.format.depth) + " Bit"), std::string::npos) << why;
   }
 }

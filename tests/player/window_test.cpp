@@ -37,10 +37,10 @@ class WindowTest : public ::testing::Test {
 GalleryHeader BaseHeader(int32_t position) {
   GalleryHeader h;
   h.interval = 4;
-  h.backgroundColor = 0x00112233;
-  h.captionPosition = position;
-  h.fontName = "DejaVu Sans";
-  h.fontSize = 14;
+  h.background_color = 0x00112233;
+  h.caption_position = position;
+  h.font_name = "DejaVu Sans";
+  h.font_size = 14;
   h.style = 266;
   return h;
 }
@@ -53,7 +53,7 @@ TEST_F(WindowTest, GeometryForEveryCaptionPosition) {
     ASSERT_FALSE(w->StartupFailed());
     const int h = w->lblDesc.LineHeight();
     EXPECT_GT(h, 10);
-    const TRect area = w->picShowBounds, strip = w->lblDesc.bounds;
+    const TRect area = w->pic_show_bounds, strip = w->lblDesc.bounds;
     const TRect panel = w->panControl;
     if (p >= 0 && p <= 5) {
       EXPECT_EQ(strip.Bottom - strip.Top, h);
@@ -84,28 +84,28 @@ TEST_F(WindowTest, GeometryForEveryCaptionPosition) {
 
 TEST_F(WindowTest, CaptionFontAndStripColours) {
   GalleryHeader h = BaseHeader(3);
-  h.fontName = std::string(40, 'Q');
-  h.fontColor = 0x00FFFFFF;
-  h.fontStyle = 0xF0 | kFontBold | kFontStrikeOut;
+  h.font_name = std::string(40, 'Q');
+  h.font_color = 0x00FFFFFF;
+  h.font_style = 0xF0 | kFontBold | kFontStrikeOut;
   auto w = Open(h);
   const FontRequest& font = w->lblDesc.font;
   EXPECT_EQ(font.family, std::string(31, 'Q')) << "names are cut to 31 characters";
-  EXPECT_TRUE(font.bold && font.strikeOut && !font.italic && !font.underline);
-  EXPECT_EQ(font.pixelSize, 19) << "14 points at 96 dots per inch";
+  EXPECT_TRUE(font.bold && font.strike_out && !font.italic && !font.underline);
+  EXPECT_EQ(font.pixel_size, 19) << "14 points at 96 dots per inch";
   ASSERT_TRUE(w->lblDesc.face);
   EXPECT_NE(w->lblDesc.face->Family(), font.family) << "an unknown family: the default face";
   EXPECT_EQ(w->lblDesc.color, 0u);
-  EXPECT_EQ(w->lblDesc.fontColor, 0x00FFFFFFu);
+  EXPECT_EQ(w->lblDesc.font_color, 0x00FFFFFFu);
 
-  h.fontColor = 0x00FFFFFE;  // near-white keeps the white strip
-  h.fontName.clear();
-  h.fontSize = -30;  // a height in pixels
-  h.fontStyle = kFontItalic | kFontUnderline;
+  h.font_color = 0x00FFFFFE;  // near-white keeps the white strip
+  h.font_name.clear();
+  h.font_size = -30;  // a height in pixels
+  h.font_style = kFontItalic | kFontUnderline;
   w = Open(h);
   EXPECT_EQ(w->lblDesc.color, 0x00FFFFFFu);
-  EXPECT_EQ(w->lblDesc.fontColor, 0x00FFFFFEu);
+  EXPECT_EQ(w->lblDesc.font_color, 0x00FFFFFEu);
   EXPECT_EQ(w->lblDesc.font.family, "MS Sans Serif") << "an empty name keeps the default";
-  EXPECT_EQ(w->lblDesc.font.pixelSize, 30);
+  EXPECT_EQ(w->lblDesc.font.pixel_size, 30);
   EXPECT_TRUE(w->lblDesc.font.italic && w->lblDesc.font.underline);
 }
 
@@ -132,15 +132,15 @@ TEST_F(WindowTest, HeaderSettingsReachTimerAndTransitionControl) {
 // strip's colour; the picture centred in the area above; the window's colour nowhere.
 TEST_F(WindowTest, ScreenShowsOneCaptionLineAndThePictureAbove) {
   GalleryHeader h = BaseHeader(3);
-  h.fontColor = 0x000000FF;  // red text on white
-  const std::string longCaption = std::string(40, 'M') + " " + std::string(40, 'M');
-  auto w = Open(h, {{"a.bmp", longCaption, test::SolidBmp(30, 20, 0, 0, 255)}});
+  h.font_color = 0x000000FF;  // red text on white
+  const std::string long_caption = std::string(40, 'M') + " " + std::string(40, 'M');
+  auto w = Open(h, {{"a.bmp", long_caption, test::SolidBmp(30, 20, 0, 0, 255)}});
   w->Show();
   w->Timer1Timer();
   const int line = w->lblDesc.LineHeight();
   EXPECT_EQ(w->lblDesc.lines.size(), 2u);
   EXPECT_EQ(w->lblDesc.bounds, Rect(0, 480 - 2 * line, 640, 480)) << "the strip grew upwards";
-  const TRect area = w->picShowBounds;
+  const TRect area = w->pic_show_bounds;
   EXPECT_EQ(area, Rect(0, 0, 640, 480 - line)) << "the picture area never moves";
   const int top = (area.Bottom - 20) / 2, left = (640 - 30) / 2;
   EXPECT_EQ(window_.Pixel(left, top), 0x0000FFu);
@@ -168,7 +168,7 @@ TEST_F(WindowTest, TicksShowSlidesInOrderKeepPicturesForUnknownExtensionsAndEnd)
   EXPECT_FALSE(w->PicShow1.Busy()) << "the tick waits for the end of the transition";
   EXPECT_EQ(w->PicShow1.Picture().Width(), 30);
   EXPECT_EQ(w->lblDesc.lines, std::vector<std::u32string>{U"Grüße"});
-  EXPECT_EQ(w->State().slidePosition, 1);
+  EXPECT_EQ(w->State().slide_position, 1);
   styles.push_back(w->PicShow1.Style());
   w->Timer1Timer();
   EXPECT_EQ(w->PicShow1.Picture().Width(), 30) << "a .gif is not decoded";
@@ -196,7 +196,7 @@ TEST_F(WindowTest, DecodingErrorStopsTheTickBeforeAnyChange) {
   EXPECT_TRUE(window_.boxes.empty()) << "the damaged slide, decoded ahead, waits for its tick";
   EXPECT_THROW(w->Timer1Timer(), Exception);
   EXPECT_EQ(w->lblDesc.caption, "eins");
-  EXPECT_EQ(w->State().slidePosition, 1);
+  EXPECT_EQ(w->State().slide_position, 1);
   EXPECT_FALSE(w->Timer1.enabled) << "the show halts";
   EXPECT_EQ(w->PicShow1.Picture().Width(), 10);
   // From the timer, the default handler's box says it.

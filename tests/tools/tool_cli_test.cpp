@@ -102,22 +102,22 @@ TEST_F(ToolTest, PackWritesTheExactLayoutAndInfoReadsItBack) {
   const PayloadSummary s = ReadPayloadSummary(dir_ + "/show");
   EXPECT_EQ(s.header.count, 3);
   EXPECT_EQ(s.header.interval, 3);
-  EXPECT_EQ(s.header.backgroundColor, 0x00302010u);
+  EXPECT_EQ(s.header.background_color, 0x00302010u);
   EXPECT_EQ(s.header.loop, 1);
-  EXPECT_EQ(s.header.captionPosition, 4);
-  EXPECT_EQ(s.header.fontName, "Liberation Sans");
-  EXPECT_EQ(s.header.fontColor, 0x00FFFFFFu);
-  EXPECT_EQ(s.header.fontSize, 20);
-  EXPECT_EQ(s.header.fontStyle, 5);
+  EXPECT_EQ(s.header.caption_position, 4);
+  EXPECT_EQ(s.header.font_name, "Liberation Sans");
+  EXPECT_EQ(s.header.font_color, 0x00FFFFFFu);
+  EXPECT_EQ(s.header.font_size, 20);
+  EXPECT_EQ(s.header.font_style, 5);
   EXPECT_EQ(s.header.style, 42);
   ASSERT_EQ(s.slides.size(), 3u);
   EXPECT_EQ(s.slides[0].caption,
             "Gr\xfc\xdf"
             "e aus K\xf6ln");
-  EXPECT_EQ(s.slides[1].fileName, "B.PNG");
-  EXPECT_EQ(s.slides[1].dataSize, 3000u);
-  EXPECT_EQ(s.slides[2].dataSize, 0u);
-  EXPECT_EQ(s.inflatedSize, 290u + 3 * 516 + 5000);
+  EXPECT_EQ(s.slides[1].file_name, "B.PNG");
+  EXPECT_EQ(s.slides[1].data_size, 3000u);
+  EXPECT_EQ(s.slides[2].data_size, 0u);
+  EXPECT_EQ(s.inflated_size, 290u + 3 * 516 + 5000);
 
   const RunResult info = Quenmora("info " + dir_ + "/show");
   ASSERT_EQ(info.status, 0) << info.out;
@@ -420,7 +420,7 @@ TEST_F(ToolTest, WriteFailuresNameTheirCause) {
 // The PNG is encoded row by row as it is written: decoding needs little memory beyond the
 // decoded bitmap (0.7 MB here), never the picture's RGB rows (17 MB) or their compressed copy.
 TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
-  auto peakKilobytes = [&](int32_t size) {
+  auto peak_kilobytes = [&](int32_t size) {
     const std::string in = dir_ + "/tiny.bmp", out = dir_ + "/out.png";
     // A 1-bit BMP of 70 bytes that declares size x size pixels: the rows its data does not
     // reach stay black.
@@ -432,8 +432,8 @@ TEST_F(ToolTest, DecodeNeedsLittleMemoryBeyondTheBitmap) {
     EXPECT_EQ(status, std::optional<int>(0)) << size;
     return usage.ru_maxrss;
   };
-  const long baseline = peakKilobytes(1);
-  const long large = peakKilobytes(2400);
+  const long baseline = peak_kilobytes(1);
+  const long large = peak_kilobytes(2400);
   EXPECT_LT(large - baseline, 12 * 1024) << "kilobytes beyond decoding one pixel";
   const test::Bytes png = test::ReadFile(dir_ + "/out.png");
   ASSERT_GT(png.size(), 24u);
@@ -534,7 +534,7 @@ TEST_F(ToolTest, MessagesAreEnglishAndBadOptionsGetOneLine) {
     std::string args;
     int status;
     std::string message;
-    bool memoryLimit = false;  // 400 MB of address space
+    bool memory_limit = false;  // 400 MB of address space
   } cases[] = {
       {Pack("--interval soon " + d + "a.jpg"), 2,
        "--interval needs a whole number of seconds\n"
@@ -553,10 +553,10 @@ TEST_F(ToolTest, MessagesAreEnglishAndBadOptionsGetOneLine) {
        "quenmora render: not enough memory", true},
   };
   for (const Case& c : cases) {
-    if (kSanitized && c.memoryLimit) continue;  // the sanitizers reserve more address space
+    if (kSanitized && c.memory_limit) continue;  // the sanitizers reserve more address space
     const std::string command = std::string(QM_BIN_DIR) + "/quenmora " + c.args;
     const RunResult r =
-        Shell(c.memoryLimit ? "ulimit -v 400000; exec " + command : Bounded(command));
+        Shell(c.memory_limit ? "ulimit -v 400000; exec " + command : Bounded(command));
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
     for (const char* other : {"usage:", "Datei", "Arbeitsspeicher", "Fehler"})

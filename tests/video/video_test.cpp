@@ -230,11 +230,11 @@ TEST(VideoCaptions, TheStripIsThePlayersInEveryPlace) {
     SCOPED_TRACE(p);
     GalleryHeader h;
     h.interval = 1;
-    h.backgroundColor = 0x00403020;
-    h.captionPosition = p;
-    h.fontName = "DejaVu Sans";
-    h.fontSize = 14;
-    h.fontColor = 0x000000C0;
+    h.background_color = 0x00403020;
+    h.caption_position = p;
+    h.font_name = "DejaVu Sans";
+    h.font_size = 14;
+    h.font_color = 0x000000C0;
     h.style = 51;
     const std::string show = d + "/show" + std::to_string(p), video = show + ".mp4";
     test::WriteFile(show, test::SimplePresentation(h, {{"a.bmp",

@@ -34,7 +34,7 @@ constexpr char kPrefix[] = QM_WINE_PREFIX;
 // Wine's programs run in this run's prefix, quietly.
 test::ProcessOptions WineOptions() {
   test::ProcessOptions options;
-  options.runtimeFolder = false;
+  options.runtime_folder = false;
   options.env = {"WINEPREFIX=" + std::string(kPrefix), "WINEDEBUG=-all"};
   return options;
 }
@@ -46,7 +46,7 @@ Bytes SolidBmp(uint32_t colour) {
 // Rows of the strip at the bottom (or top) edge, counted while column `x` shows `strip`.
 int StripHeight(const test::Shot& shot, uint32_t strip, bool bottom, int x) {
   int h = 0;
-  while (h < shot.height() && shot.pixel(x, bottom ? shot.height() - 1 - h : h) == strip) ++h;
+  while (h < shot.Height() && shot.Pixel(x, bottom ? shot.Height() - 1 - h : h) == strip) ++h;
   return h;
 }
 
@@ -87,7 +87,7 @@ class WinePlayer : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.out;
   }
   void Run(const std::string& program) {
-    tempFilesBefore_ = PlayerTempFiles();
+    temp_files_before_ = PlayerTempFiles();
     process_ = std::make_unique<test::Process>(*x_, std::vector<std::string>{"wine", program},
                                                dir_.Path(), WineOptions());
   }
@@ -95,7 +95,7 @@ class WinePlayer : public ::testing::Test {
     return test::WaitFor(
         [&] {
           const test::Shot shot = x_->Screenshot();
-          return !shot.isNull() && shot.pixel(x, y) == colour;
+          return !shot.IsNull() && shot.Pixel(x, y) == colour;
         },
         timeout);
   }
@@ -103,14 +103,14 @@ class WinePlayer : public ::testing::Test {
   bool Escape() {
     if (!x_->KeyTo("Quenmora", "Escape") || process_->WaitExit(10s) != std::optional<int>(0))
       return false;
-    EXPECT_EQ(PlayerTempFiles(), tempFilesBefore_);
+    EXPECT_EQ(PlayerTempFiles(), temp_files_before_);
     return true;
   }
 
   static test::XSession* x_;
   test::PrivateTempDir dir_;
   std::unique_ptr<test::Process> process_;
-  std::set<std::string> tempFilesBefore_;  // the player's files in the prefix before the run
+  std::set<std::string> temp_files_before_;  // the player's files in the prefix before the run
 };
 
 test::XSession* WinePlayer::x_ = nullptr;
@@ -135,16 +135,16 @@ TEST_F(WinePlayer, FirstSlideAndStripInEachPositionClassThenEscape) {
       EXPECT_GT(h, 10);
       EXPECT_LT(h, 40);
     } else {
-      EXPECT_EQ(shot.pixel(kSW - 1, kSH - 1), kBackground);
-      EXPECT_EQ(shot.pixel(0, 0), kBackground);
+      EXPECT_EQ(shot.Pixel(kSW - 1, kSH - 1), kBackground);
+      EXPECT_EQ(shot.Pixel(0, 0), kBackground);
     }
     // Picture area: (0, 0, SW, SH - h) below a bottom strip, (0, h, SW, SH) under a top one.
-    const int areaTop = c.strip < 0 ? h : 0, areaHeight = c.strip > 0 ? kSH - h : kSH;
-    const int left = (kSW - kPicW) / 2, top = areaTop + (areaHeight - kPicH) / 2;
+    const int area_top = c.strip < 0 ? h : 0, area_height = c.strip > 0 ? kSH - h : kSH;
+    const int left = (kSW - kPicW) / 2, top = area_top + (area_height - kPicH) / 2;
     for (int y = top - 1; y <= top + kPicH; ++y)
       for (int x = left - 1; x <= left + kPicW; ++x) {
         const bool inside = x >= left && x < left + kPicW && y >= top && y < top + kPicH;
-        ASSERT_EQ(shot.pixel(x, y), inside ? kRed : kBackground) << x << "," << y;
+        ASSERT_EQ(shot.Pixel(x, y), inside ? kRed : kBackground) << x << "," << y;
       }
     ASSERT_TRUE(Escape());
   }
@@ -176,7 +176,7 @@ TEST_F(WinePlayer, DamagedPayloadShowsTheStartupBox) {
   ASSERT_TRUE(x_->KeyTo("Fehler", "Return"));
   EXPECT_EQ(process_->WaitExit(10s), std::optional<int>(0));
   EXPECT_FALSE(x_->WindowExists("Quenmora"));
-  EXPECT_EQ(PlayerTempFiles(), tempFilesBefore_);
+  EXPECT_EQ(PlayerTempFiles(), temp_files_before_);
 }
 
 // A damaged slide in the middle: the decoder's box titled with the application's title; after
@@ -187,8 +187,8 @@ TEST_F(WinePlayer, DamagedSlideShowsTheDecoderBoxAndHalts) {
   test::WriteFile(dir_.Path() + "/kaputt.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'});
   GalleryHeader header;
   header.interval = 1;
-  header.captionPosition = 7;
-  header.fontSize = 14;
+  header.caption_position = 7;
+  header.font_size = 14;
   {
     FileStream out(dir_.Path() + "/show.exe", FileStream::Mode::kCreate);
     WritePresentation(
@@ -232,10 +232,10 @@ TEST_F(WinePlayer, EveryEndOfTheShowRemovesTheTemporaryFiles) {
          {{"r.bmp", SolidBmp(kRed)}, {"g.bmp", SolidBmp(kGreen)}});
     Run(dir_.Path() + "/show.exe");
     ASSERT_TRUE(WaitForPixel(kSW / 2, kSH / 2, kRed));
-    EXPECT_EQ(PlayerTempFiles().size(), tempFilesBefore_.size() + 2 + 2 * 2);
+    EXPECT_EQ(PlayerTempFiles().size(), temp_files_before_.size() + 2 + 2 * 2);
     c.end();
     EXPECT_EQ(process_->WaitExit(20s), std::optional<int>(0));
-    EXPECT_EQ(PlayerTempFiles(), tempFilesBefore_);
+    EXPECT_EQ(PlayerTempFiles(), temp_files_before_);
   }
 }
 

@@ -50,16 +50,16 @@ std::unique_ptr<TextFont> TextFont::Open(const FontRequest& request) {
   // GDI answers a name it does not know with another face without a word: when the face it
   // chose is not the family asked for, the system's dialog face takes over.
   // A memory device context with the font for `face` selected; its face name as GDI chose it.
-  auto openFace = [&request](const std::wstring& face, std::wstring& chosen) {
+  auto open_face = [&request](const std::wstring& face, std::wstring& chosen) {
     auto lib = std::make_unique<Library>();
     lib->dc = CreateCompatibleDC(nullptr);
     if (lib->dc == nullptr) return std::unique_ptr<Library>();
     LOGFONTW logfont{};
-    logfont.lfHeight = -std::clamp(request.pixelSize, 1, 2000);  // the em height
+    logfont.lfHeight = -std::clamp(request.pixel_size, 1, 2000);  // the em height
     logfont.lfWeight = request.bold ? FW_BOLD : FW_NORMAL;
     logfont.lfItalic = request.italic;
     logfont.lfUnderline = request.underline;
-    logfont.lfStrikeOut = request.strikeOut;
+    logfont.lfStrikeOut = request.strike_out;
     logfont.lfCharSet = DEFAULT_CHARSET;
     logfont.lfQuality = ANTIALIASED_QUALITY;
     wcsncpy(logfont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
@@ -76,11 +76,11 @@ std::unique_ptr<TextFont> TextFont::Open(const FontRequest& request) {
   std::unique_ptr<Library> lib;
   if (!request.family.empty()) {
     const std::wstring family = WideFromUtf8(request.family);
-    lib = openFace(family, chosen);
+    lib = open_face(family, chosen);
     if (lib && CompareStringOrdinal(chosen.c_str(), -1, family.c_str(), -1, TRUE) != CSTR_EQUAL)
       lib.reset();
   }
-  if (!lib) lib = openFace(DefaultFace(), chosen);
+  if (!lib) lib = open_face(DefaultFace(), chosen);
   if (!lib) return nullptr;
   std::unique_ptr<TextFont> font(new TextFont);
   font->family_ = Utf8FromWide(chosen.c_str());

@@ -65,7 +65,7 @@ class Win32PlayerWindow final : public PlayerWindow {
 
   HWND hwnd_ = nullptr;
   HANDLE wake_ = nullptr;
-  bool timerPeriodSet_ = false;
+  bool timer_period_set_ = false;
   int width_ = 0, height_ = 0, dpi_ = 96;
   std::deque<WindowEvent> pending_;
 };
@@ -73,11 +73,11 @@ class Win32PlayerWindow final : public PlayerWindow {
 Win32PlayerWindow::~Win32PlayerWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (wake_ != nullptr) CloseHandle(wake_);
-  if (timerPeriodSet_) timeEndPeriod(1);
+  if (timer_period_set_) timeEndPeriod(1);
 }
 
 bool Win32PlayerWindow::Create(std::string* error) {
-  timerPeriodSet_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  timer_period_set_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};

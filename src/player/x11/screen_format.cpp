@@ -23,28 +23,29 @@ bool Contiguous(uint32_t mask) {
 }  // namespace
 
 std::size_t ScreenFormat::RowBytes(int width) const {
-  const std::size_t pad = scanlinePad >= 8 ? static_cast<std::size_t>(scanlinePad) : 8;
-  const std::size_t bits = static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel);
+  const std::size_t pad = scanline_pad >= 8 ? static_cast<std::size_t>(scanline_pad) : 8;
+  const std::size_t bits =
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(bits_per_pixel);
   return (bits + pad - 1) / pad * pad / 8;
 }
 
 bool ScreenFormat::Native() const {
-  return bitsPerPixel == 32 && !msbFirst && redMask == 0xFF0000 && greenMask == 0xFF00 &&
-         blueMask == 0xFF;
+  return bits_per_pixel == 32 && !msb_first && red_mask == 0xFF0000 && green_mask == 0xFF00 &&
+         blue_mask == 0xFF;
 }
 
-bool Drawable(bool trueColor, const ScreenFormat& format, std::string* why) {
-  const bool sizeOk = (format.depth == 16 && format.bitsPerPixel == 16) ||
-                      ((format.depth == 24 || format.depth == 32) &&
-                       (format.bitsPerPixel == 24 || format.bitsPerPixel == 32));
-  const bool masksOk = Contiguous(format.redMask) && Contiguous(format.greenMask) &&
-                       Contiguous(format.blueMask) && (format.redMask & format.greenMask) == 0 &&
-                       (format.redMask & format.blueMask) == 0 &&
-                       (format.greenMask & format.blueMask) == 0;
-  if (trueColor && sizeOk && masksOk) return true;
+bool Drawable(bool true_color, const ScreenFormat& format, std::string* why) {
+  const bool size_ok = (format.depth == 16 && format.bits_per_pixel == 16) ||
+                       ((format.depth == 24 || format.depth == 32) &&
+                        (format.bits_per_pixel == 24 || format.bits_per_pixel == 32));
+  const bool masks_ok =
+      Contiguous(format.red_mask) && Contiguous(format.green_mask) &&
+      Contiguous(format.blue_mask) && (format.red_mask & format.green_mask) == 0 &&
+      (format.red_mask & format.blue_mask) == 0 && (format.green_mask & format.blue_mask) == 0;
+  if (true_color && size_ok && masks_ok) return true;
   if (why != nullptr) {
     *why = "Die Farbtiefe des Bildschirms (" + std::to_string(format.depth) + " Bit" +
-           (trueColor ? "" : ", keine Echtfarben") +
+           (true_color ? "" : ", keine Echtfarben") +
            ") wird nicht unterstützt. Die Präsentation braucht einen Bildschirm mit 16, 24 "
            "oder 32 Bit Farbtiefe.";
   }
@@ -56,12 +57,12 @@ void ConvertRow(const uint8_t* from, int count, uint8_t* to, const ScreenFormat&
     std::memcpy(to, from, static_cast<std::size_t>(count) * 4);
     return;
   }
-  const int bytes = format.bitsPerPixel / 8;
+  const int bytes = format.bits_per_pixel / 8;
   for (int i = 0; i < count; ++i, from += 4, to += bytes) {
-    const uint32_t pixel = Place(from[2], format.redMask) | Place(from[1], format.greenMask) |
-                           Place(from[0], format.blueMask);
+    const uint32_t pixel = Place(from[2], format.red_mask) | Place(from[1], format.green_mask) |
+                           Place(from[0], format.blue_mask);
     for (int b = 0; b < bytes; ++b) {
-      const int shift = 8 * (format.msbFirst ? bytes - 1 - b : b);
+      const int shift = 8 * (format.msb_first ? bytes - 1 - b : b);
       to[b] = static_cast<uint8_t>(pixel >> shift);
     }
   }

@@ -11,10 +11,10 @@ namespace qm {
 
 struct ScreenFormat {
   int depth = 0;
-  int bitsPerPixel = 0;  // 16, 24 or 32
-  int scanlinePad = 32;  // bits each row is padded to
-  uint32_t redMask = 0, greenMask = 0, blueMask = 0;
-  bool msbFirst = false;  // the server's image byte order
+  int bits_per_pixel = 0;  // 16, 24 or 32
+  int scanline_pad = 32;   // bits each row is padded to
+  uint32_t red_mask = 0, green_mask = 0, blue_mask = 0;
+  bool msb_first = false;  // the server's image byte order
 
   // Bytes of one row of `width` pixels, padded as the server expects.
   std::size_t RowBytes(int width) const;
@@ -25,7 +25,7 @@ struct ScreenFormat {
 
 // Whether the player draws on a visual of this class, depth, pixel size and masks; when not,
 // `why` gets the reason for the user.
-bool Drawable(bool trueColor, const ScreenFormat& format, std::string* why);
+bool Drawable(bool true_color, const ScreenFormat& format, std::string* why);
 
 // Converts `count` pixels of 32 bits (blue, green, red, unused) at `from` into the server's
 // format at `to`. Each channel keeps its top bits.

@@ -42,34 +42,34 @@ int ResourceDotsPerInch(xcb_connection_t* c, xcb_window_t root) {
 }  // namespace
 
 XDisplay::XDisplay() {
-  int screenNumber = 0;
-  connection_ = xcb_connect(nullptr, &screenNumber);
+  int screen_number = 0;
+  connection_ = xcb_connect(nullptr, &screen_number);
   if (xcb_connection_has_error(connection_) != 0) {
     xcb_disconnect(connection_);
     connection_ = nullptr;
     return;
   }
   const xcb_setup_t* setup = xcb_get_setup(connection_);
-  for (auto it = xcb_setup_roots_iterator(setup); it.rem > 0; xcb_screen_next(&it), --screenNumber)
-    if (screenNumber == 0) screen_ = it.data;
+  for (auto it = xcb_setup_roots_iterator(setup); it.rem > 0; xcb_screen_next(&it), --screen_number)
+    if (screen_number == 0) screen_ = it.data;
   if (screen_ == nullptr) screen_ = xcb_setup_roots_iterator(setup).data;
 
   format_.depth = screen_->root_depth;
-  format_.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+  format_.msb_first = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
   for (auto d = xcb_screen_allowed_depths_iterator(screen_); d.rem > 0; xcb_depth_next(&d)) {
     for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
       if (v.data->visual_id != screen_->root_visual) continue;
-      trueColor_ = v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR;
-      format_.redMask = v.data->red_mask;
-      format_.greenMask = v.data->green_mask;
-      format_.blueMask = v.data->blue_mask;
+      true_color_ = v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR;
+      format_.red_mask = v.data->red_mask;
+      format_.green_mask = v.data->green_mask;
+      format_.blue_mask = v.data->blue_mask;
     }
   }
   const xcb_format_t* formats = xcb_setup_pixmap_formats(setup);
   for (int i = 0; i < xcb_setup_pixmap_formats_length(setup); ++i) {
     if (formats[i].depth != format_.depth) continue;
-    format_.bitsPerPixel = formats[i].bits_per_pixel;
-    format_.scanlinePad = formats[i].scanline_pad;
+    format_.bits_per_pixel = formats[i].bits_per_pixel;
+    format_.scanline_pad = formats[i].scanline_pad;
   }
 
   monitor_ = {0, 0, screen_->width_in_pixels, screen_->height_in_pixels};
@@ -80,15 +80,15 @@ XDisplay::XDisplay() {
         std::lround(screen_->width_in_pixels * 25.4 / screen_->width_in_millimeters));
   if (dpi_ < 48 || dpi_ > 480) dpi_ = 96;
 
-  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   protocols_ = Atom("WM_PROTOCOLS");
-  deleteWindow_ = Atom("WM_DELETE_WINDOW");
+  delete_window_ = Atom("WM_DELETE_WINDOW");
   LoadKeyboardMapping();
 }
 
 XDisplay::~XDisplay() {
   pending_.clear();
-  if (wakeFd_ >= 0) close(wakeFd_);
+  if (wake_fd_ >= 0) close(wake_fd_);
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
@@ -131,7 +131,7 @@ void XDisplay::PrepareTopLevel(xcb_window_t window, const std::string& title,
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       sizeof kClass, kClass);
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols_, XCB_ATOM_ATOM, 32, 1,
-                      &deleteWindow_);
+                      &delete_window_);
   // WM_HINTS: the window takes keyboard input (window managers that follow the hint never
   // focus a window without it) and starts in the normal state.
   const uint32_t hints[9] = {1 | 2, 1, 1, 0, 0, 0, 0, 0, 0};
@@ -164,29 +164,29 @@ void XDisplay::Activate(xcb_window_t window) {
 
 bool XDisplay::IsDeleteRequest(const xcb_client_message_event_t& message) {
   return message.type == protocols_ && message.format == 32 &&
-         message.data.data32[0] == deleteWindow_;
+         message.data.data32[0] == delete_window_;
 }
 
 void XDisplay::LoadKeyboardMapping() {
   const xcb_setup_t* setup = xcb_get_setup(connection_);
-  minKeycode_ = setup->min_keycode;
+  min_keycode_ = setup->min_keycode;
   const int count = setup->max_keycode - setup->min_keycode + 1;
   auto reply = Own(xcb_get_keyboard_mapping_reply(
       connection_,
       xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<uint8_t>(count)),
       nullptr));
   keysyms_.clear();
-  symbolsPerKeycode_ = 0;
+  symbols_per_keycode_ = 0;
   if (!reply) return;
-  symbolsPerKeycode_ = reply->keysyms_per_keycode;
+  symbols_per_keycode_ = reply->keysyms_per_keycode;
   const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply.get());
   keysyms_.assign(syms, syms + xcb_get_keyboard_mapping_keysyms_length(reply.get()));
 }
 
 uint32_t XDisplay::KeySymbol(xcb_keycode_t keycode) {
-  if (symbolsPerKeycode_ <= 0 || keycode < minKeycode_) return 0;
-  const std::size_t at = static_cast<std::size_t>(keycode - minKeycode_) *
-                         static_cast<std::size_t>(symbolsPerKeycode_);
+  if (symbols_per_keycode_ <= 0 || keycode < min_keycode_) return 0;
+  const std::size_t at = static_cast<std::size_t>(keycode - min_keycode_) *
+                         static_cast<std::size_t>(symbols_per_keycode_);
   return at < keysyms_.size() ? keysyms_[at] : 0;
 }
 
@@ -196,7 +196,7 @@ void XDisplay::PushBack(XReply<xcb_generic_event_t> event) {
 
 void XDisplay::Wake() {
   const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+  [[maybe_unused]] const ssize_t n = write(wake_fd_, &one, sizeof one);
 }
 
 XReply<xcb_generic_event_t> XDisplay::NextEvent(int64_t deadline_ns, bool* woken) {
@@ -218,7 +218,7 @@ XReply<xcb_generic_event_t> XDisplay::NextEvent(int64_t deadline_ns, bool* woken
       return event;
     }
     if (xcb_flush(connection_) <= 0) return nullptr;
-    pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {wake_fd_, POLLIN, 0}};
     timespec limit{};
     if (deadline_ns >= 0) {
       const int64_t left = std::max<int64_t>(0, deadline_ns - MonotonicNanoseconds());
@@ -233,7 +233,7 @@ XReply<xcb_generic_event_t> XDisplay::NextEvent(int64_t deadline_ns, bool* woken
     }
     if (fds[1].revents & POLLIN) {
       uint64_t count = 0;
-      [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
+      [[maybe_unused]] const ssize_t n = read(wake_fd_, &count, sizeof count);
       *woken = true;
       return nullptr;
     }

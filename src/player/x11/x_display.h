@@ -42,7 +42,7 @@ class XDisplay {
   const xcb_screen_t& Screen() const { return *screen_; }
   xcb_visualid_t Visual() const { return screen_->root_visual; }
   const ScreenFormat& Format() const { return format_; }
-  bool TrueColor() const { return trueColor_; }
+  bool TrueColor() const { return true_color_; }
   // The primary monitor (RandR), else the whole screen.
   const xcb_rectangle_t& Monitor() const { return monitor_; }
   int DotsPerInch() const { return dpi_; }
@@ -77,13 +77,13 @@ class XDisplay {
   xcb_connection_t* connection_ = nullptr;
   xcb_screen_t* screen_ = nullptr;
   ScreenFormat format_;
-  bool trueColor_ = false;
+  bool true_color_ = false;
   xcb_rectangle_t monitor_{};
   int dpi_ = 96;
-  int wakeFd_ = -1;
-  xcb_atom_t protocols_ = XCB_ATOM_NONE, deleteWindow_ = XCB_ATOM_NONE;
-  xcb_keycode_t minKeycode_ = 0;
-  int symbolsPerKeycode_ = 0;
+  int wake_fd_ = -1;
+  xcb_atom_t protocols_ = XCB_ATOM_NONE, delete_window_ = XCB_ATOM_NONE;
+  xcb_keycode_t min_keycode_ = 0;
+  int symbols_per_keycode_ = 0;
   std::vector<uint32_t> keysyms_;
   std::deque<XReply<xcb_generic_event_t>> pending_;
 };

@@ -19,17 +19,17 @@ XImageWriter::XImageWriter(XDisplay& x, xcb_drawable_t drawable, xcb_gcontext_t 
       gc_(gc),
       width_(width),
       height_(height),
-      rowBytes_(x.Format().RowBytes(width)) {
+      row_bytes_(x.Format().RowBytes(width)) {
   if (!shared || width <= 0 || height <= 0) return;
   const xcb_query_extension_reply_t* shm = xcb_get_extension_data(x.Connection(), &xcb_shm_id);
   if (shm == nullptr || !shm->present) return;
   XReply<xcb_shm_query_version_reply_t> version(
       xcb_shm_query_version_reply(x.Connection(), xcb_shm_query_version(x.Connection()), nullptr));
   if (!version) return;
-  const std::size_t size = rowBytes_ * static_cast<std::size_t>(height);
-  const bool fdPassing =
+  const std::size_t size = row_bytes_ * static_cast<std::size_t>(height);
+  const bool fd_passing =
       version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2);
-  if ((fdPassing && AttachMemfd(size)) || AttachSysV(size)) memorySize_ = size;
+  if ((fd_passing && AttachMemfd(size)) || AttachSysV(size)) memory_size_ = size;
 }
 
 XImageWriter::~XImageWriter() {
@@ -38,11 +38,11 @@ XImageWriter::~XImageWriter() {
     xcb_shm_detach(x_.Connection(), segment_);
     xcb_flush(x_.Connection());
   }
-  if (memory_ != nullptr && memorySize_ != 0) {
-    if (sysV_)
+  if (memory_ != nullptr && memory_size_ != 0) {
+    if (sys_v_)
       shmdt(memory_);
     else
-      munmap(memory_, memorySize_);
+      munmap(memory_, memory_size_);
   }
 }
 
@@ -90,14 +90,14 @@ bool XImageWriter::AttachSysV(std::size_t size) {
   }
   segment_ = segment;
   memory_ = static_cast<uint8_t*>(memory);
-  sysV_ = true;
+  sys_v_ = true;
   return true;
 }
 
 void XImageWriter::WaitForServer() {
-  if (!readPending_) return;
-  readPending_ = false;
-  std::free(xcb_get_input_focus_reply(x_.Connection(), readCookie_, nullptr));
+  if (!read_pending_) return;
+  read_pending_ = false;
+  std::free(xcb_get_input_focus_reply(x_.Connection(), read_cookie_, nullptr));
 }
 
 void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
@@ -110,14 +110,14 @@ void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
   const int dx = source.Left + x, dy = source.Top + y;
   xcb_connection_t* c = x_.Connection();
   const ScreenFormat& format = x_.Format();
-  const std::size_t pixelBytes = static_cast<std::size_t>(format.bitsPerPixel / 8);
+  const std::size_t pixel_bytes = static_cast<std::size_t>(format.bits_per_pixel / 8);
   if (segment_ != 0) {
     WaitForServer();
     for (int row = 0; row < h; ++row)
       ConvertRow(pixels.ScanLine(source.Top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4,
                  w,
-                 memory_ + static_cast<std::size_t>(dy + row) * rowBytes_ +
-                     static_cast<std::size_t>(dx) * pixelBytes,
+                 memory_ + static_cast<std::size_t>(dy + row) * row_bytes_ +
+                     static_cast<std::size_t>(dx) * pixel_bytes,
                  format);
     xcb_shm_put_image(
         c, drawable_, gc_, static_cast<uint16_t>(width_), static_cast<uint16_t>(height_),
@@ -125,29 +125,29 @@ void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
         static_cast<uint16_t>(h), static_cast<int16_t>(dx), static_cast<int16_t>(dy),
         static_cast<uint8_t>(format.depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
     // The reply to this request tells that the server has read the image.
-    readCookie_ = xcb_get_input_focus(c);
-    readPending_ = true;
+    read_cookie_ = xcb_get_input_focus(c);
+    read_pending_ = true;
     xcb_flush(c);
     return;
   }
   // Bands of whole rows, each one request within the server's maximum request length.
-  const std::size_t bandRow = format.RowBytes(w);
-  const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4;
+  const std::size_t band_row = format.RowBytes(w);
+  const std::size_t max_bytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4;
   constexpr std::size_t kRequestHeader = 24;
-  const int rows = static_cast<int>(
-      std::clamp<std::size_t>((maxBytes > kRequestHeader ? maxBytes - kRequestHeader : 0) / bandRow,
-                              1, static_cast<std::size_t>(h)));
-  band_.resize(bandRow * static_cast<std::size_t>(rows));
+  const int rows = static_cast<int>(std::clamp<std::size_t>(
+      (max_bytes > kRequestHeader ? max_bytes - kRequestHeader : 0) / band_row, 1,
+      static_cast<std::size_t>(h)));
+  band_.resize(band_row * static_cast<std::size_t>(rows));
   for (int top = 0; top < h; top += rows) {
     const int n = std::min(rows, h - top);
     for (int row = 0; row < n; ++row)
       ConvertRow(
           pixels.ScanLine(source.Top + top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4, w,
-          band_.data() + static_cast<std::size_t>(row) * bandRow, format);
+          band_.data() + static_cast<std::size_t>(row) * band_row, format);
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable_, gc_, static_cast<uint16_t>(w),
                   static_cast<uint16_t>(n), static_cast<int16_t>(dx),
                   static_cast<int16_t>(dy + top), 0, static_cast<uint8_t>(format.depth),
-                  static_cast<uint32_t>(bandRow * static_cast<std::size_t>(n)), band_.data());
+                  static_cast<uint32_t>(band_row * static_cast<std::size_t>(n)), band_.data());
   }
   xcb_flush(c);
 }

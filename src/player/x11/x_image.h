@@ -38,13 +38,13 @@ class XImageWriter {
   xcb_drawable_t drawable_;
   xcb_gcontext_t gc_;
   int width_, height_;
-  std::size_t rowBytes_;
+  std::size_t row_bytes_;
   xcb_shm_seg_t segment_ = 0;
   uint8_t* memory_ = nullptr;
-  std::size_t memorySize_ = 0;
-  bool sysV_ = false;
-  bool readPending_ = false;
-  xcb_get_input_focus_cookie_t readCookie_{};
+  std::size_t memory_size_ = 0;
+  bool sys_v_ = false;
+  bool read_pending_ = false;
+  xcb_get_input_focus_cookie_t read_cookie_{};
   std::vector<uint8_t> band_;
 };
 

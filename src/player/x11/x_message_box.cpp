@@ -49,28 +49,28 @@ struct BoxLayout {
   int scale100 = 100;  // the screen's resolution against 96 dots per inch, in percent
   int S(int pixels) const { return pixels * scale100 / 100; }
   std::vector<std::u32string> lines;
-  int width = 0, height = 0, icon = 0, textLeft = 0, textTop = 0;
+  int width = 0, height = 0, icon = 0, text_left = 0, text_top = 0;
   TRect button;
 };
 
-BoxLayout Lay(TextFont& font, const std::string& text, int dpi, int maxWidth) {
+BoxLayout Lay(TextFont& font, const std::string& text, int dpi, int max_width) {
   BoxLayout l;
   l.scale100 = std::max(100, dpi * 100 / 96);
   l.icon = l.S(32);
   const int margin = l.S(16);
-  const int wrapWidth = std::max(l.S(200), maxWidth - l.icon - 3 * margin);
-  l.lines = WrapText(Utf8ToUtf32(text), wrapWidth, [&](char32_t c) { return font.Advance(c); });
-  int textWidth = 0;
-  for (const auto& line : l.lines) textWidth = std::max(textWidth, font.TextWidth(line));
-  const int textHeight = static_cast<int>(l.lines.size()) * font.LineHeight();
-  l.textLeft = margin + l.icon + margin;
-  const int body = std::max(l.icon, textHeight);
-  l.textTop = margin + (body - textHeight) / 2;
-  const int buttonW = l.S(75), buttonH = std::max(l.S(23), font.LineHeight() + l.S(8));
-  l.width = std::max(l.textLeft + textWidth + margin, buttonW + 2 * margin);
-  l.height = margin + body + margin + buttonH + l.S(12);
-  const int bx = (l.width - buttonW) / 2, by = margin + body + margin;
-  l.button = Rect(bx, by, bx + buttonW, by + buttonH);
+  const int wrap_width = std::max(l.S(200), max_width - l.icon - 3 * margin);
+  l.lines = WrapText(Utf8ToUtf32(text), wrap_width, [&](char32_t c) { return font.Advance(c); });
+  int text_width = 0;
+  for (const auto& line : l.lines) text_width = std::max(text_width, font.TextWidth(line));
+  const int text_height = static_cast<int>(l.lines.size()) * font.LineHeight();
+  l.text_left = margin + l.icon + margin;
+  const int body = std::max(l.icon, text_height);
+  l.text_top = margin + (body - text_height) / 2;
+  const int button_w = l.S(75), button_h = std::max(l.S(23), font.LineHeight() + l.S(8));
+  l.width = std::max(l.text_left + text_width + margin, button_w + 2 * margin);
+  l.height = margin + body + margin + button_h + l.S(12);
+  const int bx = (l.width - button_w) / 2, by = margin + body + margin;
+  l.button = Rect(bx, by, bx + button_w, by + button_h);
   return l;
 }
 
@@ -79,7 +79,7 @@ void Paint(TBitmap& b, TextFont& font, const BoxLayout& l) {
   DrawErrorIcon(b, l.S(16), l.S(16), l.icon);
   const TRect all = Rect(0, 0, b.Width(), b.Height());
   for (std::size_t i = 0; i < l.lines.size(); ++i)
-    font.Draw(b, l.textLeft, l.textTop + static_cast<int>(i) * font.LineHeight() + font.Ascent(),
+    font.Draw(b, l.text_left, l.text_top + static_cast<int>(i) * font.LineHeight() + font.Ascent(),
               l.lines[i], kText, all);
   const int border = std::max(1, l.S(1));
   Fill(b, l.button, kButtonBorder);
@@ -146,8 +146,8 @@ void RunMessageBox(XDisplay& x, xcb_window_t owner, const std::string& title,
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, box, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
   const xcb_gcontext_t gc = xcb_generate_id(c);
-  const uint32_t gcValues[] = {0};
-  xcb_create_gc(c, gc, box, XCB_GC_GRAPHICS_EXPOSURES, gcValues);
+  const uint32_t gc_values[] = {0};
+  xcb_create_gc(c, gc, box, XCB_GC_GRAPHICS_EXPOSURES, gc_values);
   XImageWriter writer(x, box, gc, layout.width, layout.height, false);
   xcb_map_window(c, box);
   xcb_flush(c);

@@ -65,16 +65,16 @@ XPlayerWindow::XPlayerWindow(std::unique_ptr<XDisplay> display) : x_(std::move(d
   // No frame (window managers that read the Motif hints), and the place and size the window
   // asks for: the monitor, also where no window manager makes it full screen.
   const uint32_t motif[5] = {2, 0, 0, 0, 0};
-  const xcb_atom_t motifAtom = x_->Atom("_MOTIF_WM_HINTS");
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, motifAtom, motifAtom, 32, 5, motif);
-  uint32_t sizeHints[18] = {1 | 2 | 4 | 8, static_cast<uint32_t>(monitor.x),
-                            static_cast<uint32_t>(monitor.y), monitor.width, monitor.height};
+  const xcb_atom_t motif_atom = x_->Atom("_MOTIF_WM_HINTS");
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, motif_atom, motif_atom, 32, 5, motif);
+  uint32_t size_hints[18] = {1 | 2 | 4 | 8, static_cast<uint32_t>(monitor.x),
+                             static_cast<uint32_t>(monitor.y), monitor.width, monitor.height};
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NORMAL_HINTS,
-                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
+                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, size_hints);
 
   gc_ = xcb_generate_id(c);
-  const uint32_t gcValues[] = {0};
-  xcb_create_gc(c, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, gcValues);
+  const uint32_t gc_values[] = {0};
+  xcb_create_gc(c, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, gc_values);
   image_ = std::make_unique<XImageWriter>(*x_, window_, gc_, monitor.width, monitor.height, true);
 }
 

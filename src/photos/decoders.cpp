@@ -611,14 +611,14 @@ void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit) {
                      " MiB for one picture");
 }
 
-Fraction JpegDecodeFraction(Size full, Size at_least, uint64_t maxPixels) {
+Fraction JpegDecodeFraction(Size full, Size at_least, uint64_t max_pixels) {
   static constexpr Fraction kFractions[] = {{1, 8}, {1, 4}, {3, 8}, {1, 2}, {1, 1}};
   const auto scaled = [](int side, Fraction f) { return (side * f.num + f.denom - 1) / f.denom; };
   for (const int margin : {2, 1})
     for (const Fraction f : kFractions) {
       const Size s{scaled(full.width, f), scaled(full.height, f)};
       if (s.width >= margin * at_least.width && s.height >= margin * at_least.height &&
-          (static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.height) <= maxPixels ||
+          (static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.height) <= max_pixels ||
            margin == 1))
         return f;
     }

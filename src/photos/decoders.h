@@ -37,7 +37,7 @@ bool HasPictureExtension(const std::string& name);
 // 1 GiB, whichever is smaller.
 uint64_t DefaultMemoryLimit();
 
-// Raises PictureError naming the limit when `size` at `bytesPerPixel` exceeds `limit`.
+// Raises PictureError naming the limit when `size` at `bytes_per_pixel` exceeds `limit`.
 void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit);
 
 struct DecodeRequest {
@@ -57,7 +57,7 @@ struct Decoded {
 };
 
 // The scale a JPEG of `full` size is decoded at (its DCT blocks read at 1/8, 1/4, 3/8 or 1/2
-// of their size, or whole) when the picture needs only `atLeast` pixels: the smallest that
+// of their size, or whole) when the picture needs only `at_least` pixels: the smallest that
 // leaves twice that on each side within `maxPixels`, else the smallest that leaves that much.
 // Scaling the blocks mixes the pixels of each block on its own and in gamma-encoded values,
 // which loses fine detail where the decoded picture comes close to the asked size; with twice
@@ -66,7 +66,7 @@ struct Fraction {
   int num = 1, denom = 1;
   friend bool operator==(const Fraction&, const Fraction&) = default;
 };
-Fraction JpegDecodeFraction(Size full, Size atLeast, uint64_t maxPixels);
+Fraction JpegDecodeFraction(Size full, Size at_least, uint64_t max_pixels);
 
 // The stored size without decoding the pixels; PictureError for a damaged header.
 Size JpegSize(const JpegLayout& layout);

@@ -391,16 +391,16 @@ void TfrmMain::BeginSlide(std::optional<TBitmap> picture, std::optional<int> sty
   // A transition on the animation thread brings the whole bare picture area to the screen with
   // its first frame, moments after this, and the caption below redraws the strip: drawing them
   // here as well would put a whole window's copy between the tick and that frame.
-  const bool firstFrameDraws =
+  const bool first_frame_draws =
       PicShow1.Threaded() && !PicShow1.Manual() && PicShow1.Picture().HasGraphic();
-  if (!firstFrameDraws) DrawAll();
+  if (!first_frame_draws) DrawAll();
   try {
     PicShow1.Execute();
   } catch (...) {
     DrawAll();
     throw;
   }
-  if (firstFrameDraws && PicShow1.Busy()) paintPending_ = false;
+  if (first_frame_draws && PicShow1.Busy()) paint_pending_ = false;
   SetCaption(caption);
 }
 

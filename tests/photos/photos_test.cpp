@@ -287,8 +287,8 @@ TEST(Downscale, MatchesADirectComputationInLinearLight) {
 TEST(Downscale, DecodingScaleLeavesTwiceTheAskedSize) {
   const uint64_t plenty = uint64_t{1} << 40;
   struct Row {
-    Size full, atLeast;
-    uint64_t maxPixels;
+    Size full, at_least;
+    uint64_t max_pixels;
     Fraction want;
   } rows[] = {
       {{4000, 3000}, {1440, 1080}, plenty, {1, 1}},  // 1/2 would leave 1.4 times
@@ -300,7 +300,7 @@ TEST(Downscale, DecodingScaleLeavesTwiceTheAskedSize) {
       {{30000, 30000}, {8000, 8000}, 300'000'000, {3, 8}},  // whole: over the limit
   };
   for (const Row& r : rows)
-    EXPECT_EQ(JpegDecodeFraction(r.full, r.atLeast, r.maxPixels), r.want) << r.full.width;
+    EXPECT_EQ(JpegDecodeFraction(r.full, r.at_least, r.max_pixels), r.want) << r.full.width;
 }
 
 // A grainy photograph scaled while it is decoded (at 1/2, 1/4 or 1/8, then exactly) comes out

@@ -364,12 +364,12 @@ TEST_F(PicShowTest, OverDrawStartsFromTheScreenOrTheBareBackground) {
 // starts from the screen after Clear, with no paint between, still finds the picture shown.
 TEST_F(PicShowTest, OverDrawAfterClearStartsFromWhatTheScreenStillShows) {
   RunToPicture();
-  ASSERT_EQ(host.Size(), Size(40, 30));
-  (void)host.Grab();
-  show->SetOverDraw(true);
-  show->Clear();
-  show->Execute();
-  EXPECT_EQ(start_screen, kNew);
+  ASSERT_EQ(host_.Size(), Size(40, 30));
+  (void)host_.Grab();
+  show_->SetOverDraw(true);
+  show_->Clear();
+  show_->Execute();
+  EXPECT_EQ(start_screen_, kNew);
 }
 
 TEST_F(PicShowTest, FadeAndPivotStylesRunInThirtyTwoBits) {
@@ -505,18 +505,18 @@ TEST_F(PicShowTest, ClearDropsThePictureOnlyWhenIdle) {
 // The display Clear dropped and the picture the new one replaced serve the next transition of
 // their size as its display and old contents: the run takes no fresh memory.
 TEST_F(PicShowTest, ATransitionAfterClearTakesNoFreshMemory) {
-  show->OnStart = nullptr;
-  show->OnBeforeNewFrame = nullptr;
-  show->OnAfterNewFrame = nullptr;
+  show_->OnStart = nullptr;
+  show_->OnBeforeNewFrame = nullptr;
+  show_->OnAfterNewFrame = nullptr;
   RunToPicture();
   const TBitmap other = Solid(40, 30, kOther);
-  show->SetPicture(&other);
-  show->Clear();
+  show_->SetPicture(&other);
+  show_->Clear();
   const std::size_t before = PixelStore::LiveBytes();
   PixelStore::ResetPeak();
   RunToPicture();
   EXPECT_EQ(PixelStore::PeakBytes(), before);
-  EXPECT_TRUE(AllPixels(show->DisplayBitmap(), kOther));
+  EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kOther));
 }
 
 // --- Threaded runs ---

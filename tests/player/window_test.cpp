@@ -235,7 +235,7 @@ TEST_F(WindowTest, ASmallerSlideLeavesNothingOfTheLargerOneAroundIt) {
   ASSERT_EQ(window_.Pixel(5, 5), 0xFF0000u);
   w->Timer1Timer();
   EXPECT_EQ(window_.Pixel(5, 5), 0x332211u);
-  const TRect area = w->picShowBounds;
+  const TRect area = w->pic_show_bounds;
   EXPECT_EQ(window_.Pixel(area.Right / 2, area.Bottom / 2), 0x0000FFu);
 }
 

@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -214,6 +218,14 @@ std::unique_ptr<FileStream> OpenSpool(const std::string& output) {
 std::string PreparePictures(const std::vector<std::string>& pictures, const PictureOptions& o,
                             FileStream& spool, std::vector<PreparedPicture>& prepared,
                             std::vector<std::size_t>& kept) {
+#if defined(__GLIBC__)
+  // A decoded photograph takes tens of megabytes. The C library would map each such block
+  // afresh and give it back when freed, so every picture would pay again for the system to
+  // hand out and clear its pages (a sixth of the work for 12-megapixel JPEGs); kept in the
+  // heap, one picture's memory serves the next on the same thread.
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
   const int jobs = o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
   ProgressLine progress;
   uint64_t written = 0;

@@ -7,10 +7,6 @@
 #include <optional>
 #include <thread>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "photos/picture_files.h"
 #include "platform/exception.h"
 
@@ -65,14 +61,6 @@ Outcome PrepareOne(const std::string& path, const PrepareOptions& options) {
 
 void PrepareInOrder(const std::vector<std::string>& paths, const PrepareOptions& options, int jobs,
                     const std::function<bool(std::size_t, Outcome&&)>& take) {
-#if defined(__GLIBC__)
-  // A decoded photograph takes tens of megabytes. The C library would map each such block
-  // afresh and give it back when freed, so every picture would pay again for the system to
-  // hand out and clear its pages (a sixth of the work for 12-megapixel JPEGs); kept in the
-  // heap, one picture's memory serves the next on the same thread.
-  mallopt(M_MMAP_THRESHOLD, 256 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
-#endif
   const std::size_t count = paths.size();
   const std::size_t window = 2 * static_cast<std::size_t>(std::max(jobs, 1));
   std::vector<std::optional<Outcome>> ready(count);

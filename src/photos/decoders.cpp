@@ -16,6 +16,7 @@
 
 #include "imaging/bmp_reader.h"
 #include "imaging/png_image.h"
+#include "photos/heif_canvases.h"
 #include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "platform/native_files.h"
@@ -510,8 +511,13 @@ Decoded DecodeHeif(ByteSpan bytes, const DecodeRequest& request) {
   const Size size{heif_image_handle_get_width(handle.get()),
                   heif_image_handle_get_height(handle.get())};
   const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
-  // The library holds its decoded planes beside the interleaved pixels handed out.
-  RequireWithinLimit(size, alpha ? 12 : 9, request.memory_limit);
+  // The library holds its decoded planes beside the interleaved pixels handed out. A grid or
+  // overlay is laid out on a canvas of the size its own data gives, which the size reported
+  // above need not match: each is checked before the library allocates it.
+  const uint64_t bytes_per_pixel = alpha ? 12 : 9;
+  RequireWithinLimit(size, bytes_per_pixel, request.memory_limit);
+  for (const CanvasSize canvas : HeifCanvases(bytes))
+    RequireWithinLimit(canvas.width, canvas.height, bytes_per_pixel, request.memory_limit);
   Decoded result;
   HeifMetadata(handle.get(), result.metadata);
   heif_image* raw_image = nullptr;
@@ -602,13 +608,20 @@ uint64_t DefaultMemoryLimit() {
 }
 
 void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit) {
-  const uint64_t need =
-      static_cast<uint64_t>(size.width) * static_cast<uint64_t>(size.height) * bytes_per_pixel;
-  if (need <= limit) return;
-  throw PictureError(std::to_string(size.width) + "x" + std::to_string(size.height) +
-                     " pixels take " + std::to_string((need + kMiB - 1) / kMiB) +
-                     " MiB to decode, more than the limit of " + std::to_string(limit / kMiB) +
-                     " MiB for one picture");
+  RequireWithinLimit(static_cast<uint32_t>(size.width), static_cast<uint32_t>(size.height),
+                     bytes_per_pixel, limit);
+}
+
+void RequireWithinLimit(uint32_t width, uint32_t height, uint64_t bytes_per_pixel, uint64_t limit) {
+  // The pixels fit in 64 bits; the bytes need not (a canvas's sides come from a file's 32-bit
+  // fields), so they are counted in MiB, rounded up.
+  const uint64_t pixels = uint64_t{width} * height;
+  if (pixels <= limit / bytes_per_pixel) return;
+  const uint64_t mib =
+      pixels / kMiB * bytes_per_pixel + (pixels % kMiB * bytes_per_pixel + kMiB - 1) / kMiB;
+  throw PictureError(std::to_string(width) + "x" + std::to_string(height) + " pixels take " +
+                     std::to_string(mib) + " MiB to decode, more than the limit of " +
+                     std::to_string(limit / kMiB) + " MiB for one picture");
 }
 
 Fraction JpegDecodeFraction(Size full, Size at_least, uint64_t max_pixels) {

@@ -39,6 +39,7 @@ uint64_t DefaultMemoryLimit();
 
 // Raises PictureError naming the limit when `size` at `bytes_per_pixel` exceeds `limit`.
 void RequireWithinLimit(Size size, uint64_t bytes_per_pixel, uint64_t limit);
+void RequireWithinLimit(uint32_t width, uint32_t height, uint64_t bytes_per_pixel, uint64_t limit);
 
 struct DecodeRequest {
   // The screen the picture will be fitted into, upright; nothing when it keeps its size. The

@@ -278,6 +278,88 @@ Bytes EncodeHeif(const TBitmap& pixels, heif_compression_format format) {
   return out;
 }
 
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// An ISO-BMFF box: its length, its type, then `payload`.
+Bytes Box(const char* type, const Bytes& payload) {
+  Bytes b;
+  Put32(b, static_cast<uint32_t>(payload.size() + 8), true);
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), payload.begin(), payload.end());
+  return b;
+}
+
+// The payload of the first box of `type` in a HEIC written by libheif, searched for by its name.
+Bytes Find(const Bytes& file, const char* type) {
+  const auto at = std::search(file.begin(), file.end(), type, type + 4);
+  if (at == file.end()) throw std::runtime_error(std::string("no box ") + type);
+  const Bytes::const_iterator start = at - 4;
+  const uint32_t size = start[0] << 24 | start[1] << 16 | start[2] << 8 | start[3];
+  return Bytes(at + 4, start + size);
+}
+
+// A grid HEIC as phones write them: 2x2 tiles of 96x64 pixels, each coded on its own, laid out
+// on a canvas cropped to the picture's size (at most 192x128). Beyond the picture the tiles
+// repeat its edge.
+Bytes EncodeHeicGrid(const TBitmap& pixels) {
+  constexpr int kTileWidth = 96, kTileHeight = 64;
+  Bytes iinf = {0, 0, 0, 0, 0, 5}, iloc = {1, 0, 0, 0, 0x44, 0, 0, 5};
+  Bytes iref = Box("dimg", {0, 5, 0, 4, 0, 1, 0, 2, 0, 3, 0, 4}), ipco, ipma = {0, 0, 0, 0};
+  Bytes mdat;
+  Put32(ipma, 5, true);
+  std::vector<std::pair<uint32_t, uint32_t>> tiles;  // where each tile's data is in mdat
+  for (uint8_t item = 1; item <= 4; ++item) {
+    TBitmap tile;
+    tile.SetSize(kTileWidth, kTileHeight, PixelFormat::pf24bit);
+    for (int y = 0; y < kTileHeight; ++y)
+      for (int x = 0; x < kTileWidth; ++x)
+        std::memcpy(
+            tile.ScanLine(y) + x * 3,
+            pixels.ScanLine(std::min(y + (item - 1) / 2 * kTileHeight, pixels.Height() - 1)) +
+                std::min(x + (item - 1) % 2 * kTileWidth, pixels.Width() - 1) * 3,
+            3);
+    const Bytes coded = EncodeHeif(tile, heif_compression_HEVC);
+    // Hidden items coded in HEVC, each with its own decoder configuration and the tile size.
+    iinf = iinf + Box("infe", {2, 0, 0, 1, 0, item, 0, 0, 'h', 'v', 'c', '1', 0});
+    ipco = ipco + Box("hvcC", Find(coded, "hvcC"));
+    ipma = ipma + Bytes{0, item, 2, static_cast<uint8_t>(0x80 | item), 5};
+    const Bytes data = Find(coded, "mdat");
+    tiles.emplace_back(static_cast<uint32_t>(mdat.size()), static_cast<uint32_t>(data.size()));
+    mdat = mdat + data;
+  }
+  iinf = iinf + Box("infe", {2, 0, 0, 0, 0, 5, 0, 0, 'g', 'r', 'i', 'd', 0});
+  ipco = ipco + Box("ispe", {0, 0, 0, 0, 0, 0, 0, kTileWidth, 0, 0, 0, kTileHeight});
+  Bytes grid = {0, 0, 1, 1}, ispe = {0, 0, 0, 0};
+  for (int side : {pixels.Width(), pixels.Height()})
+    Put16(grid, side, true), Put32(ispe, side, true);
+  ipco = ipco + Box("ispe", ispe);
+  ipma = ipma + Bytes{0, 5, 1, 6};
+  const Bytes ftyp =
+      Box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+  const auto meta = [&](uint32_t mdat_start) {
+    Bytes locations = iloc;
+    for (uint8_t item = 1; item <= 4; ++item) {
+      locations = locations + Bytes{0, item, 0, 0, 0, 0, 0, 1};
+      Put32(locations, mdat_start + tiles[item - 1].first, true);
+      Put32(locations, tiles[item - 1].second, true);
+    }
+    // The grid's description is kept in the meta box's own data.
+    locations = locations + Bytes{0, 5, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 8};
+    return Box("meta", Bytes{0, 0, 0, 0} +
+                           Box("hdlr", {0, 0, 0, 0, 0, 0, 0, 0, 'p', 'i', 'c', 't', 0,
+                                        0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0}) +
+                           Box("pitm", {0, 0, 0, 0, 0, 5}) + Box("iinf", iinf) +
+                           Box("iref", Bytes{0, 0, 0, 0} + iref) +
+                           Box("iprp", Box("ipco", ipco) + Box("ipma", ipma)) + Box("idat", grid) +
+                           Box("iloc", locations));
+  };
+  const std::size_t mdat_start = ftyp.size() + meta(0).size() + 8;
+  return ftyp + meta(static_cast<uint32_t>(mdat_start)) + Box("mdat", mdat);
+}
+
 }  // namespace
 
 Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha) {
@@ -294,6 +376,8 @@ Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha) {
       return EncodeHeif(pixels, heif_compression_HEVC);
     case Encoding::kAvif:
       return EncodeHeif(pixels, heif_compression_AV1);
+    case Encoding::kHeicGrid:
+      return EncodeHeicGrid(pixels);
   }
   return {};
 }

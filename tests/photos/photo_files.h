@@ -35,7 +35,7 @@ TBitmap MarkedCorners(int width, int height, int red, int green, int mark);
 // middle of each corner square; -1 when there is no such mark.
 int CornerOf(const TBitmap& picture, bool red, int mark);
 
-enum class Encoding { kTiff, kGif, kWebpLossy, kWebpLossless, kHeic, kAvif };
+enum class Encoding { kTiff, kGif, kWebpLossy, kWebpLossless, kHeic, kAvif, kHeicGrid };
 // `pixels` in the format; the WebP gets an alpha channel when `alpha` (left half opaque,
 // right half see-through).
 Bytes Encode(Encoding encoding, const TBitmap& pixels, bool alpha = false);

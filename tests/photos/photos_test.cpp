@@ -10,6 +10,7 @@
 
 #include "photos/prepare.h"
 #include "tests/photos/photo_files.h"
+#include "tests/support/test_files.h"
 
 namespace qm::photos {
 namespace {
@@ -156,6 +157,7 @@ TEST(Formats, DecodeToTheReferencePixels) {
       {"WebP lossy", Encoding::kWebpLossy, false, ".jpg", 32},
       {"HEIC", Encoding::kHeic, false, ".jpg", 30},
       {"AVIF", Encoding::kAvif, false, ".jpg", 30},
+      {"HEIC grid of tiles", Encoding::kHeicGrid, false, ".jpg", 30},
   };
   for (const Row& r : rows) {
     const TBitmap reference = r.drawing ? test::Drawing(160, 120) : test::Photo(160, 120);
@@ -214,6 +216,12 @@ TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
       {"text", {'h', 'e', 'l', 'l', 'o'}, "not a picture"},
       {"empty", {}, "empty"},
       {"20000x20000 PNG", huge_png, "more than the limit of 1024 MiB"},
+      // A grid whose tile is an overlay with a canvas of its own, far larger than the sizes the
+      // file gives for both.
+      {"HEIF overlay canvas",
+       test::ReadFile(QM_FUZZ_CORPUS_DIR
+                      "/heif_photo_fuzzer/regress-overlay-canvas-beyond-memory-limit"),
+       "45888x62753 pixels take 24716 MiB to decode, more than the limit of 1024 MiB"},
   };
   PrepareOptions options;
   options.memory_limit = uint64_t{1} << 30;

@@ -5,6 +5,7 @@
 
 #include "effects/effect_contract.h"
 #include "effects/region_builders.h"
+#include "effects/region_compose.h"
 
 namespace qm {
 
@@ -16,10 +17,10 @@ enum TBarSnap : int32_t { kNoSnap = 0, kSnapByStep = 1 };
 enum TBarAxis : int32_t { kRows = 0, kColumns = 1 };
 
 // Bars along rows of kind A and along columns of kind B, of length C and snap D.
-void BarRevealEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                     int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kBars = DrawnByCopies("bars", BarRevealEffect);
-inline constexpr TEffectFamily kCrissCross = DrawnByCopies("criss-cross", BarRevealEffect);
+std::optional<TRegion> BarRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                 const TEffectParams& Params);
+inline constexpr TEffectFamily kBars = DrawnThroughRegion<&BarRegion>("bars");
+inline constexpr TEffectFamily kCrissCross = DrawnThroughRegion<&BarRegion>("criss-cross");
 
 // Bars of one axis only.
 constexpr TEffectRecipe Bars(TBarAxis Axis, TBarKind Kind, TBarLength Length, TBarSnap Snap) {
@@ -34,10 +35,10 @@ constexpr TEffectRecipe CrissCross(TBarKind RowKind, TBarKind ColumnKind, TBarLe
 
 // Where a criss-cross pattern of kinds A (rows) and B (columns) meets one of kinds C and D, both
 // of twice the progress extent with the snap.
-void CrissCrossMeetEffect(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                          int32_t Progress, const TEffectParams& Params);
+std::optional<TRegion> CrissCrossMeetRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                            const TEffectParams& Params);
 inline constexpr TEffectFamily kCrissCrossMeet =
-    DrawnByCopies("criss-cross meet", CrissCrossMeetEffect);
+    DrawnThroughRegion<&CrissCrossMeetRegion>("criss-cross meet");
 
 constexpr TEffectRecipe CrissCrossMeet(TBarKind RowKind1, TBarKind ColumnKind1, TBarKind RowKind2,
                                        TBarKind ColumnKind2) {

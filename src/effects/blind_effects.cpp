@@ -13,8 +13,6 @@
 //   148 "Rectangles apear from bottom and disapear to up"   vertical bands + strips as 141
 #include "effects/blind_effects.h"
 
-#include <utility>
-
 namespace qm {
 
 namespace {
@@ -65,8 +63,8 @@ void UniteUnevenStrips(TRegion& region, TStripAxis axis, TStripStart start, int3
 
 }  // namespace
 
-void DrawBlinds(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                int32_t Progress, const TEffectParams& Params) {
+std::optional<TRegion> BlindRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                   const TEffectParams& Params) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
   const auto axis = static_cast<TStripAxis>(Params.A);
   const auto start = static_cast<TStripStart>(Params.C);
@@ -78,11 +76,11 @@ void DrawBlinds(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_
     const int32_t pitch = EvenPitch(sides.along, m.StepSpan);
     UniteStrips(region, axis, start, 0, pitch * Progress / 100, pitch, sides);
   }
-  ClipAndDraw(Screen, Picture, std::move(region));
+  return region;
 }
 
-void DrawRectangularShred(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                          int32_t Progress, const TEffectParams&) {
+std::optional<TRegion> RectangularShredRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                              const TEffectParams&) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
   // A span of 0 would divide by 0 in both uses: 1 instead.
   int32_t k = m.StepSpan == 0 ? 1 : m.StepSpan;
@@ -96,11 +94,11 @@ void DrawRectangularShred(TBitmap& Screen, const TBitmap& Picture, const TRect& 
       for (int32_t i = k; i >= 0; --i)
         region.UniteRect(i * cell_w - half_w, j * cell_h - half_h, i * cell_w + half_w,
                          j * cell_h + half_h);
-  ClipAndDraw(Screen, Picture, std::move(region));
+  return region;
 }
 
-void DrawRectangleBands(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                        int32_t Progress, const TEffectParams& Params) {
+std::optional<TRegion> RectangleBandsRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                            const TEffectParams& Params) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
   const auto strips = static_cast<TStripAxis>(Params.A);
   const auto start = static_cast<TStripStart>(Params.C);
@@ -115,7 +113,7 @@ void DrawRectangleBands(TBitmap& Screen, const TBitmap& Picture, const TRect& R,
   UniteStrips(region, bands, TStripStart::kNear, pitch / 2 - half, pitch / 2 + half, pitch,
               band_sides);
   UniteUnevenStrips(region, strips, start, Progress, SidesOf(strips, m));
-  ClipAndDraw(Screen, Picture, std::move(region));
+  return region;
 }
 
 }  // namespace qm

@@ -1,8 +1,9 @@
-// Styles 136-142 and 145-148: blinds, the rectangular shred and the rectangle bands. All draw
+// Styles 136-142 and 145-148: blinds, the rectangular shred and the rectangle bands. All show
 // the new picture through a region of evenly spaced rectangles that grow with the progress.
 #pragma once
 
 #include "effects/effect_contract.h"
+#include "effects/region_compose.h"
 
 namespace qm {
 
@@ -18,9 +19,9 @@ enum class TStripStart : int32_t { kNear = 0, kFar = 1 };
 
 // Styles 136-141: strips of pitch B, each B * Progress div 100 long, from one edge across the
 // picture. A: the axis, B: the pitch, C: the start.
-void DrawBlinds(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kBlinds = DrawnByCopies("blinds", &DrawBlinds);
+std::optional<TRegion> BlindRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                   const TEffectParams& Params);
+inline constexpr TEffectFamily kBlinds = DrawnThroughRegion<&BlindRegion>("blinds");
 
 constexpr TEffectRecipe Blinds(TStripAxis axis, TStripPitch pitch, TStripStart start) {
   return {&kBlinds, TEffectParams{static_cast<int32_t>(axis), static_cast<int32_t>(pitch),
@@ -29,10 +30,10 @@ constexpr TEffectRecipe Blinds(TStripAxis axis, TStripPitch pitch, TStripStart s
 
 // Style 142: rectangles centred on a grid of about StepSpan / 2 cells each way, growing from
 // the grid points with the progress extents until they nearly meet.
-void DrawRectangularShred(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                          int32_t Progress, const TEffectParams& Params);
+std::optional<TRegion> RectangularShredRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                              const TEffectParams& Params);
 inline constexpr TEffectFamily kRectangularShred =
-    DrawnByCopies("rectangular shred", &DrawRectangularShred);
+    DrawnThroughRegion<&RectangularShredRegion>("rectangular shred");
 
 constexpr TEffectRecipe RectangularShred() {
   return {&kRectangularShred, TEffectParams{}};
@@ -41,10 +42,10 @@ constexpr TEffectRecipe RectangularShred() {
 // Styles 145-148: bands across the picture on a fixed grid, thickening with the progress,
 // together with the uneven blinds' strips. A: the axis of the strips (the bands run across
 // it), C: where the strips start.
-void DrawRectangleBands(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-                        int32_t Progress, const TEffectParams& Params);
+std::optional<TRegion> RectangleBandsRegion(const TRect& R, uint32_t Step, int32_t Progress,
+                                            const TEffectParams& Params);
 inline constexpr TEffectFamily kRectangleBands =
-    DrawnByCopies("rectangle bands", &DrawRectangleBands);
+    DrawnThroughRegion<&RectangleBandsRegion>("rectangle bands");
 
 constexpr TEffectRecipe RectangleBands(TStripAxis strips, TStripStart start) {
   return {&kRectangleBands,

@@ -78,7 +78,8 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
   const int cols = std::min(Source.Width(), Dest.Width());
   if (rows <= 0 || cols <= 0) return;
   for (int y = 0; y < rows; ++y)
-    blend::BlendRow(Dest.ScanLine(y), Source.ScanLine(y), static_cast<std::size_t>(cols), percent);
+    blend::BlendRow(Dest.ScanLine(y), Dest.ScanLine(y), Source.ScanLine(y),
+                    static_cast<std::size_t>(cols), percent);
 }
 
 namespace {
@@ -204,13 +205,10 @@ void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, i
 
 void ComposeFade(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect&,
                  uint32_t, int32_t Progress, const TEffectParams&) {
-  // Row by row, so that the old row just copied is still in the cache when it is mixed.
-  const std::size_t bytes = 4 * static_cast<std::size_t>(Screen.Width());
-  for (int y = 0; y < Screen.Height(); ++y) {
-    std::memcpy(Screen.ScanLine(y), Old.ScanLine(y), bytes);
-    blend::BlendRow(Screen.ScanLine(y), Picture.ScanLine(y),
+  // Each row mixed from the old contents and the new picture straight onto the screen.
+  for (int y = 0; y < Screen.Height(); ++y)
+    blend::BlendRow(Screen.ScanLine(y), Old.ScanLine(y), Picture.ScanLine(y),
                     static_cast<std::size_t>(Screen.Width()), std::clamp(Progress, 0, 100));
-  }
 }
 
 namespace {

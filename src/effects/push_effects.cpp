@@ -60,8 +60,17 @@ void MoveOldContents(TBitmap& Screen, TPushAxis axis, bool towards_far, const TR
 
 }  // namespace
 
-void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
-              int32_t Progress, const TEffectParams& Params) {
+namespace {
+
+// Where one frame's pieces go: the old contents from `old_from` onto `old_to`, and the new
+// picture from `new_from` onto `new_to`. The two destinations split the screen between them.
+struct TPushFrame {
+  TPushAxis axis;
+  bool towards_far;
+  TRect old_to, old_from, new_to, new_from;
+};
+
+TPushFrame PushFrame(const TRect& R, uint32_t Step, int32_t Progress, const TEffectParams& Params) {
   const TProgressMetrics m = CalcProgressMetrics(R, Step, Progress);
   const auto axis = static_cast<TPushAxis>(Params.A);
   const bool towards_far = Params.B == static_cast<int32_t>(TPushTowards::kFar);
@@ -79,8 +88,25 @@ void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t 
   const TRect new_to = towards_far ? Span(axis, 0, p, across) : Span(axis, size - p, size, across);
   const TRect new_from =
       towards_far ? Span(axis, size - p, size, across) : Span(axis, 0, p, across);
-  MoveOldContents(Screen, axis, towards_far, old_to, old_from);
-  StretchCopyRect(Screen, new_to, Picture, new_from);
+  return {axis, towards_far, old_to, old_from, new_to, new_from};
+}
+
+}  // namespace
+
+void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
+              int32_t Progress, const TEffectParams& Params) {
+  const TPushFrame f = PushFrame(R, Step, Progress, Params);
+  MoveOldContents(Screen, f.axis, f.towards_far, f.old_to, f.old_from);
+  StretchCopyRect(Screen, f.new_to, Picture, f.new_from);
+}
+
+void ComposePush(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect& R,
+                 uint32_t Step, int32_t Progress, const TEffectParams& Params) {
+  // The old contents are read from their own bitmap, so nothing needs to be read before it is
+  // overwritten: each part of the screen is written once, straight from where it comes from.
+  const TPushFrame f = PushFrame(R, Step, Progress, Params);
+  StretchCopyRect(Screen, f.old_to, Old, f.old_from);
+  StretchCopyRect(Screen, f.new_to, Picture, f.new_from);
 }
 
 }  // namespace qm

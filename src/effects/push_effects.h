@@ -13,7 +13,9 @@ namespace qm {
 // room left instead of sliding out.
 void DrawPush(TBitmap& Screen, const TBitmap& Picture, const TRect& R, uint32_t Step,
               int32_t Progress, const TEffectParams& Params);
-inline constexpr TEffectFamily kPush = DrawnByCopies("push", &DrawPush);
+void ComposePush(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, const TRect& R,
+                 uint32_t Step, int32_t Progress, const TEffectParams& Params);
+inline constexpr TEffectFamily kPush{"push", &DrawPush, false, true, &ComposePush};
 
 enum class TPushAxis : int32_t { kColumns = 0, kRows = 1 };
 enum class TPushTowards : int32_t { kFar = 0, kNear = 1 };  // right/down, left/up

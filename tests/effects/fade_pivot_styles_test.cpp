@@ -3,6 +3,7 @@
 // one wraps), and the styles against plain models over the grid.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -44,9 +45,17 @@ TEST(BlendKernels, EveryPathFollowsTheRuleForEveryBytePairAndPercentage) {
   ASSERT_STREQ(kernels.back().name, "portable");
   for (const auto& kernel : kernels) {
     for (int32_t percent = 0; percent <= 100; ++percent) {
-      std::vector<uint32_t> row = old_row;
+      // Mixed in place (the fade drawn over the screen) and into a row apart (composed from
+      // the old contents).
+      std::vector<uint32_t> row = old_row, apart(old_row.size(), 0x5A5A5A5A);
       kernel.function(reinterpret_cast<uint8_t*>(row.data() + 1),
+                      reinterpret_cast<const uint8_t*>(row.data() + 1),
                       reinterpret_cast<const uint8_t*>(new_row.data() + 1), kCount, percent);
+      kernel.function(reinterpret_cast<uint8_t*>(apart.data() + 1),
+                      reinterpret_cast<const uint8_t*>(old_row.data() + 1),
+                      reinterpret_cast<const uint8_t*>(new_row.data() + 1), kCount, percent);
+      EXPECT_TRUE(std::equal(row.begin() + 1, row.begin() + 1 + kCount, apart.begin() + 1))
+          << kernel.name << " percent " << percent;
       long wrong = 0;
       for (std::size_t i = 1; i <= kCount; ++i)
         wrong += row[i] != ModelBlend(old_row[i], new_row[i], percent);

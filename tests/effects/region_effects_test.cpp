@@ -12,6 +12,7 @@
 
 #include "effects/effect_table.h"
 #include "effects/region_builders.h"
+#include "effects/region_compose.h"
 #include "platform/random.h"
 #include "platform/region.h"
 #include "platform/stretch.h"
@@ -439,6 +440,38 @@ TEST(RegionStyleExamples, ShredEndsAndDraws) {
   rnd = TModelRandom{1};
   for (int i = 0; i < 40; ++i) rnd.Below(0);
   EXPECT_EQ(RandomSeed(), rnd.seed);
+}
+
+}  // namespace
+}  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+// Rows of every length up to a few vectors, with masks that change at every pixel and at none,
+// pick the same pixels through every supported kernel as through the portable one.
+TEST(SelectKernels, EveryPathPicksThePortablePixels) {
+  const auto kernels = SupportedRows(select::SelectRows());
+  ASSERT_STREQ(kernels.back().name, "portable");
+  std::vector<uint32_t> old_row(41), picture(41), mask(41);
+  TModelRandom rnd{7};
+  for (std::size_t i = 0; i < old_row.size(); ++i) {
+    old_row[i] = static_cast<uint32_t>(rnd.Below(1 << 30)) * 3u;
+    picture[i] = static_cast<uint32_t>(rnd.Below(1 << 30)) * 5u;
+  }
+  for (int pattern = 0; pattern < 4; ++pattern) {
+    for (std::size_t i = 0; i < mask.size(); ++i)
+      mask[i] = pattern == 0 ? 0u : pattern == 1 ? ~0u : (i * pattern) % 3 == 0 ? ~0u : 0u;
+    for (std::size_t count = 0; count <= 40; ++count) {
+      std::vector<uint32_t> want(41, 9);
+      kernels.back().function(want.data() + 1, old_row.data(), picture.data(), mask.data(), count);
+      for (const auto& kernel : kernels) {
+        std::vector<uint32_t> got(41, 9);
+        kernel.function(got.data() + 1, old_row.data(), picture.data(), mask.data(), count);
+        ASSERT_EQ(got, want) << kernel.name << " pattern " << pattern << " count " << count;
+      }
+    }
+  }
 }
 
 }  // namespace

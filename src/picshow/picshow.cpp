@@ -187,24 +187,76 @@ void TCustomPicShow::PictureChanged() {
 // old contents: a show of pictures of one size then takes no fresh memory at its ticks, and
 // gives none back in the middle of them.
 void TCustomPicShow::KeepForOldContents(std::shared_ptr<TBitmap> previous) {
-  if (destroying_ || busy_ || previous.use_count() != 1 ||
-      previous->Format() != PixelFormat::pf32bit)
+  if (destroying_ || busy_) return;
+  if (previous == shown_picture_ && previous.use_count() == 2) {
+    // The graphic let go is the display's image: it becomes the display's memory again, and
+    // the display's own memory, filled with the colour already, the next old contents. Not a
+    // pixel is copied or filled.
+    shown_picture_.reset();
+    TBitmap& image_home = display_.Empty() ? spare_display_ : display_;
+    std::scoped_lock lock(display_.Canvas());
+    spare_old_contents_ = std::move(image_home);
+    image_home = std::move(*previous);
+    spare_old_fill_ = shown_fill_;
     return;
+  }
+  if (previous.use_count() != 1 || previous->Format() != PixelFormat::pf32bit) return;
   spare_old_contents_ = std::move(*previous);
   spare_old_contents_.Transparent = false;
+  spare_old_fill_.reset();
+}
+
+// At the end of a transition whose last frame is the new picture as it is, the display and the
+// Picture's graphic hold the same image. When the next transition starts from the plain colour,
+// its old contents are that colour throughout: the display's memory is filled with it now, while
+// the slide is on show, and the Picture's graphic stands for the display until then. The tick
+// that starts the next transition then fills nothing.
+void TCustomPicShow::FillDisplayAhead() {
+  const TBitmap* graphic = picture_.Graphic();
+  if (destroying_ || overdraw_ || !new_picture_ || new_picture_.get() != graphic ||
+      last_progress_drawn_ != 100 || MayDrawOnTheNewPicture() || !BackgroundIsPlainColor() ||
+      graphic->Transparent || graphic->Format() != PixelFormat::pf32bit || display_.Empty() ||
+      display_.Width() != graphic->Width() || display_.Height() != graphic->Height() ||
+      display_.Format() != PixelFormat::pf32bit || display_.Canvas().ClipRegion() != nullptr)
+    return;
+  std::scoped_lock lock(display_.Canvas());
+  FillRect(display_, Rect(0, 0, display_.Width(), display_.Height()), color_);
+  shown_fill_ = color_;
+  shown_picture_ = new_picture_;
+}
+
+void TCustomPicShow::TakeBackShownPicture() {
+  if (!shown_picture_) return;
+  if (!display_.Empty()) {
+    std::scoped_lock lock(display_.Canvas());
+    Draw(display_, 0, 0, *shown_picture_);
+  }
+  shown_picture_.reset();
+}
+
+const TBitmap& TCustomPicShow::ShownDisplay() const {
+  if (display_pending_ && old_contents_) return *old_contents_;
+  if (shown_picture_ && !display_.Empty()) return *shown_picture_;
+  return display_;
+}
+
+const TBitmap& TCustomPicShow::DisplayBitmap() const {
+  return ShownDisplay();
 }
 
 // A bitmap of `w` x `h` pixels, 32 bits, its pixels undefined: `spare` when it has that size,
-// else fresh memory (the spare given back first).
-void TCustomPicShow::TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h) {
-  if (spare.Width() == w && spare.Height() == h && spare.Format() == PixelFormat::pf32bit &&
-      w > 0 && h > 0) {
+// else fresh memory (the spare given back first). True when it is the spare.
+bool TCustomPicShow::TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h) {
+  const bool fits = spare.Width() == w && spare.Height() == h &&
+                    spare.Format() == PixelFormat::pf32bit && w > 0 && h > 0;
+  if (fits) {
     target = std::move(spare);
   } else {
     spare.SetSize(0, 0, PixelFormat::pf32bit);
     target.SetSize(w, h, PixelFormat::pf32bit);
   }
   spare.SetSize(0, 0, PixelFormat::pf32bit);
+  return fits;
 }
 
 void TCustomPicShow::BgPictureChanged() {
@@ -287,15 +339,15 @@ void TCustomPicShow::HandlePaint(const TRect& area) {
 void TCustomPicShow::Paint() {
   const TRect client = ClientRect();
   EnsureOffscreenSize();
+  const TBitmap& display = ShownDisplay();
   TRect shown;
-  if (!stretch_ && placement_.Left == 0 && placement_.Top == 0 &&
-      display_.Width() == client.Right && display_.Height() == client.Bottom &&
-      display_.Format() == PixelFormat::pf32bit) {
+  if (!stretch_ && placement_.Left == 0 && placement_.Top == 0 && display.Width() == client.Right &&
+      display.Height() == client.Bottom && display.Format() == PixelFormat::pf32bit) {
     // The display is the client area's image as it is: the screen takes it without the copy
     // into the off-screen bitmap, which is brought up to date only when a transition starts
     // from what is on screen (RefreshOffscreen).
-    std::scoped_lock display_lock(display_.Canvas());
-    if (IntersectRect(shown, paint_area_, client)) host_.Present(display_, shown);
+    std::scoped_lock display_lock(display.Canvas());
+    if (IntersectRect(shown, paint_area_, client)) host_.Present(display, shown);
     offscreen_behind_ = true;
     nothing_painted_yet_ = false;
     return;
@@ -305,23 +357,22 @@ void TCustomPicShow::Paint() {
   // Where the display bitmap lands. When it covers the whole client area (a picture of the
   // screen's size, or stretched), every background pixel would be overdrawn: skip drawing it.
   TRect target;
-  if (!display_.Empty()) {
-    target = !stretch_ ? Rect(placement_.Left, placement_.Top, placement_.Left + display_.Width(),
-                              placement_.Top + display_.Height())
+  if (!display.Empty()) {
+    target = !stretch_ ? Rect(placement_.Left, placement_.Top, placement_.Left + display.Width(),
+                              placement_.Top + display.Height())
              : stretch_fine_ ? AspectFit(placement_, client)
                              : client;
   }
   const bool covered = target.Left <= client.Left && target.Top <= client.Top &&
                        target.Right >= client.Right && target.Bottom >= client.Bottom;
-  if (!covered || display_.Empty()) PaintBackground(offscreen_, client);
+  if (!covered || display.Empty()) PaintBackground(offscreen_, client);
   {
-    std::scoped_lock display_lock(display_.Canvas());
-    if (!display_.Empty()) {
+    std::scoped_lock display_lock(display.Canvas());
+    if (!display.Empty()) {
       if (!stretch_) {
-        Draw(offscreen_, target.Left, target.Top, display_);
+        Draw(offscreen_, target.Left, target.Top, display);
       } else {
-        StretchCopyRect(offscreen_, target, display_,
-                        Rect(0, 0, display_.Width(), display_.Height()));
+        StretchCopyRect(offscreen_, target, display, Rect(0, 0, display.Width(), display.Height()));
       }
     }
   }
@@ -335,9 +386,11 @@ void TCustomPicShow::Paint() {
 void TCustomPicShow::RefreshOffscreen() {
   if (!offscreen_behind_) return;
   offscreen_behind_ = false;
-  const TBitmap& shown = display_.Empty() ? spare_display_ : display_;
+  const TBitmap& shown = shown_picture_     ? *shown_picture_
+                         : display_.Empty() ? spare_display_
+                                            : display_;
   if (shown.Width() != offscreen_.Width() || shown.Height() != offscreen_.Height()) return;
-  std::scoped_lock lock(offscreen_.Canvas(), display_.Canvas());
+  std::scoped_lock lock(offscreen_.Canvas(), shown.Canvas());
   Draw(offscreen_, 0, 0, shown);
 }
 
@@ -432,6 +485,7 @@ void TCustomPicShow::Prepare() {
   new_picture_ = NewPictureBitmap();
   const bool from_background = nothing_painted_yet_ || !overdraw_;
   if (!from_background) RefreshOffscreen();  // before the display changes
+  TakeBackShownPicture();
   const int w = picture_.Width(), h = picture_.Height();
   picture_width_ = w;
   picture_height_ = h;
@@ -450,13 +504,16 @@ void TCustomPicShow::Prepare() {
   const TRect client = ClientRect();
   const TRect source = DisplayTarget({placement_, client, center_, stretch_, stretch_fine_});
 
-  old_contents_ = std::make_unique<TBitmap>();
-  TakeSpareOrNew(*old_contents_, spare_old_contents_, w, h);
-  FillRect(*old_contents_, Rect(0, 0, w, h), color_);
-  EnsureOffscreenSize();
-  // Starting from the background alone, and that background is the colour just filled in: the
-  // old contents are complete without painting the background and copying it back.
+  // Starting from the background alone, and that background is the plain colour: the old
+  // contents are complete once filled with it, without painting the background and copying it
+  // back; memory filled with it while the last slide was on show is complete already.
   const bool plain = from_background && BackgroundIsPlainColor();
+  const bool filled_ahead = spare_old_fill_ == color_;
+  spare_old_fill_.reset();
+  old_contents_ = std::make_unique<TBitmap>();
+  const bool reused = TakeSpareOrNew(*old_contents_, spare_old_contents_, w, h);
+  if (!(plain && reused && filled_ahead)) FillRect(*old_contents_, Rect(0, 0, w, h), color_);
+  EnsureOffscreenSize();
   if (!plain) {
     std::scoped_lock lock(offscreen_.Canvas());
     if (from_background) PaintBackground(offscreen_, client);
@@ -464,16 +521,15 @@ void TCustomPicShow::Prepare() {
     StretchBlt(*old_contents_, 0, 0, w, h, offscreen_, source.Left, source.Top,
                source.Right - source.Left, source.Bottom - source.Top);
   }
-  if (fresh_display) {
-    // A new display bitmap starts as the old contents, which the first frame draws anyway: a
-    // paint before it shows the screen as it was, and the new memory is touched here rather
-    // than within the first frame, which would then come late against its pace.
+  last_progress_drawn_ = -1;
+  if (fresh_display && !MayDrawOnTheNewPicture()) {
+    // The first frame writes every pixel of a new display bitmap: until it has, the old contents
+    // stand for the display, and a paint before it shows the screen as it was.
+    display_pending_ = true;
+  } else if (fresh_display) {
+    // A handler may draw on the display or the old contents: the display starts as a copy.
     std::scoped_lock lock(display_.Canvas());
-    if (plain) {
-      FillRect(display_, Rect(0, 0, w, h), color_);
-    } else {
-      Draw(display_, 0, 0, *old_contents_);
-    }
+    Draw(display_, 0, 0, *old_contents_);
   }
   progress_ = StartProgress(reverse_);
   frame_dirty_ = false;
@@ -562,6 +618,8 @@ void TCustomPicShow::RunFrame(int progress) {
   ComposeFrame(
       {&display_, new_picture_.get(), old_contents_.get(), picture_width_, picture_height_}, style_,
       step_, progress, adapter_.get());
+  last_progress_drawn_ = progress;
+  display_pending_ = false;
 }
 
 void TCustomPicShow::RepaintFrame() {
@@ -619,6 +677,7 @@ void TCustomPicShow::HandleCompletion(uint64_t thread_serial) {
 
 void TCustomPicShow::Finish() {
   busy_ = false;
+  FillDisplayAhead();
   ReleaseTransitionBitmaps();
   if (destroying_) return;
   if (!stop_requested_) DoComplete();
@@ -627,6 +686,12 @@ void TCustomPicShow::Finish() {
 
 void TCustomPicShow::ReleaseTransitionBitmaps() {
   std::lock_guard<std::recursive_mutex> lock(frame_lock_);
+  if (display_pending_ && old_contents_) {
+    // Ended before its first frame: the display keeps the image it stood for.
+    std::scoped_lock display_lock(display_.Canvas());
+    Draw(display_, 0, 0, *old_contents_);
+  }
+  display_pending_ = false;
   new_picture_.reset();
   old_contents_.reset();
 }

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -119,7 +120,7 @@ class TCustomPicShow {
   // The placement rectangle: where the display bitmap sits in the client area unstretched.
   TRect PlacementRect() const { return placement_; }
   // What the control shows as its picture (read it only while no transition runs).
-  const TBitmap& DisplayBitmap() const { return display_; }
+  const TBitmap& DisplayBitmap() const;
 
   // Events. Set them while no transition runs; the frame events run on the stepping thread.
   TNotifyEvent OnChange, OnProgress, OnComplete, OnMouseEnter, OnMouseLeave, OnStop;
@@ -171,12 +172,19 @@ class TCustomPicShow {
 
   void PictureChanged();
   void KeepForOldContents(std::shared_ptr<TBitmap> previous);
-  static void TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h);
+  static bool TakeSpareOrNew(TBitmap& target, TBitmap& spare, int w, int h);
   void BgPictureChanged();
   void AdjustSize();
   void RecomputePlacement();
   void EnsureOffscreenSize();
   void RefreshOffscreen();
+  // The bitmap holding the display's image: the old contents before a fresh display's first
+  // frame, the shared Picture graphic after a transition that ended on it, else the display.
+  const TBitmap& ShownDisplay() const;
+  // Readies the display's memory for the next transition's old contents (see shown_picture_).
+  void FillDisplayAhead();
+  // Puts the display's image back into the display's own memory.
+  void TakeBackShownPicture();
   // Asks the host for a paint of the whole client area.
   void Invalidate();
   void InvalidateIfShown();
@@ -233,6 +241,18 @@ class TCustomPicShow {
   bool destroying_ = false;
   std::unique_ptr<TBitmap> old_contents_;
   TBitmap spare_old_contents_;  // the memory of the picture Picture last let go, for the next one
+  // The colour every pixel of spare_old_contents_ has, when it was filled ahead of its use.
+  std::optional<TColor> spare_old_fill_;
+  // After a transition that ended on the new picture as it is, the display's image is the
+  // Picture's graphic itself: this shares it, and the display's own memory (or, after Clear,
+  // spare_display_) holds the colour shown_fill_ throughout, ready to be the next transition's
+  // old contents. Empty while a transition runs.
+  std::shared_ptr<TBitmap> shown_picture_;
+  TColor shown_fill_ = 0;
+  // A fresh display not composed yet: the first frame writes all of it, and until then the old
+  // contents stand for it on screen.
+  std::atomic<bool> display_pending_{false};
+  int last_progress_drawn_ = -1;  // the progress of the last frame composed in this run
   // The Picture's own graphic when nothing may draw on it, else a copy (see NewPictureBitmap).
   std::shared_ptr<TBitmap> new_picture_;
   int picture_width_ = 0, picture_height_ = 0;

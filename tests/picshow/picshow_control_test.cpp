@@ -519,6 +519,63 @@ TEST_F(PicShowTest, ATransitionAfterClearTakesNoFreshMemory) {
   EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kOther));
 }
 
+// Between runs the display's memory is made ready as the next run's old contents while the
+// Picture's graphic stands for it: every paint still shows what the display holds, whatever
+// comes next (a share of the graphic kept elsewhere, another colour, a run without Clear), and
+// the next run starts from the colour of its own moment.
+TEST_F(PicShowTest, OldContentsReadiedAheadChangeNothingShown) {
+  struct Row {
+    const char* name;
+    bool share, recolour, clear;
+  };
+  constexpr TColor kLater = 0x00112233;
+  for (const Row& row :
+       {Row{"plain", false, false, true}, Row{"shared graphic", true, false, true},
+        Row{"colour changed", false, true, true}, Row{"without Clear", false, false, false}}) {
+    SCOPED_TRACE(row.name);
+    show_ = std::make_unique<TPicShow>(host_);
+    host_.Attach(show_.get());
+    show_->SetColor(kBg);
+    show_->SetOverDraw(false);
+    show_->SetStyle(0);
+    const TBitmap picture = Solid(40, 30, kNew), other = Solid(40, 30, kOther);
+    show_->SetPicture(&picture);
+    RunToPicture();
+    EXPECT_TRUE(AllPixels(host_.Grab(), kNew));
+    EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kNew));
+    const auto kept = row.share ? show_->Picture().ShareGraphic(PixelFormat::pf32bit) : nullptr;
+    show_->SetPicture(&other);
+    EXPECT_TRUE(AllPixels(host_.Grab(), kNew));
+    EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kNew));
+    const TColor colour = row.recolour ? kLater : kBg;
+    show_->SetColor(colour);
+    if (row.clear) show_->Clear();
+    show_->SetManual(true);
+    show_->Execute();
+    // Before the first frame the screen is as it was: bare after Clear, else the last picture.
+    EXPECT_TRUE(AllPixels(host_.Grab(), row.clear ? colour : kNew));
+    show_->SetProgress(50);
+    EXPECT_TRUE(AllPixels(host_.Grab(), colour));
+    show_->SetProgress(100);
+    EXPECT_TRUE(AllPixels(host_.Grab(), kOther));
+    show_->Stop();
+    EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kOther));
+  }
+}
+
+// A run stopped before its first frame leaves the display as the old contents it started from.
+TEST_F(PicShowTest, AStopBeforeTheFirstFrameLeavesTheOldContents) {
+  show_->OnStart = nullptr;
+  show_->OnBeforeNewFrame = nullptr;
+  show_->OnAfterNewFrame = nullptr;
+  show_->SetOverDraw(false);
+  show_->SetManual(true);
+  show_->Execute();
+  show_->Stop();
+  EXPECT_TRUE(AllPixels(show_->DisplayBitmap(), kBg));
+  EXPECT_TRUE(AllPixels(host_.Grab(), kBg));
+}
+
 // --- Threaded runs ---
 
 TEST_F(PicShowTest, ThreadedRunCompletesThroughTheCompletionEvent) {

@@ -262,17 +262,20 @@ TEST(PixelKernels, EveryInstructionSetAgreesWithThePortableCode) {
       k.function(bgr.data(), got.data(), n);
       ASSERT_EQ(got, want) << k.name << " converting " << n;  // the element past n stays 7
     }
-  // Runs of every length from every alignment of the source against the target.
+  // Runs of every length from every alignment of the source and of the target; the pixels on
+  // either side of the run stay as they were.
   for (const auto& k : SupportedRows(pixel::Copy32Rows()))
     for (std::size_t shift = 0; shift < 16; ++shift)
-      for (std::size_t n = 0; n <= 140; n += n < 40 ? 1 : 25) {
-        std::vector<uint32_t> got(n + 1, 7);
-        k.function(row.data() + shift, got.data(), n);
-        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n),
-                               row.begin() + static_cast<std::ptrdiff_t>(shift)) &&
-                    got[n] == 7)
-            << k.name << " copying " << n << " from " << shift;
-      }
+      for (std::size_t at = 1; at <= 8; ++at)
+        for (std::size_t n = 0; n <= 140; n += n < 40 ? 1 : 25) {
+          std::vector<uint32_t> got(n + 16, 7);
+          k.function(row.data() + shift, got.data() + at, n);
+          const auto run = got.begin() + static_cast<std::ptrdiff_t>(at);
+          ASSERT_TRUE(std::equal(run, run + static_cast<std::ptrdiff_t>(n),
+                                 row.begin() + static_cast<std::ptrdiff_t>(shift)) &&
+                      got[at - 1] == 7 && got[at + n] == 7)
+              << k.name << " copying " << n << " from " << shift << " to " << at;
+        }
   // Column maps as stretching makes them: growing, mirrored growing, shrinking (by up to 2, up
   // to 4 and more), up to the row's end.
   const auto gathers = SupportedRows(pixel::Gather32Rows());

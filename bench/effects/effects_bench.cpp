@@ -1,7 +1,11 @@
 // Cost of a transition frame per style: ComposeFrame (the old contents, then the style's effect)
 // at full HD and 4K, Step 4, averaged over the frames at progress 25, 50 and 75, against the
 // two-copy compose (old contents copied, then the whole new picture copied, both by memcpy: the
-// physical floor of any frame) measured in the same run, before and after the styles.
+// physical floor of any frame) measured in the same run: before the first style and after each
+// style, so that every style is set against the floors timed just before and just after it. On a
+// machine busy with other work a frame's time moves with that work over a run of minutes; a
+// floor timed only at the run's start and end then made the ratios of the styles in between
+// drift with it.
 //
 //   effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...] [--progress=P,...]
 //                 [--old=PICTURE --new=PICTURE] [--cpu-time] [Google Benchmark options]
@@ -11,8 +15,9 @@
 // the demo gallery painted at each size: quenmora-demo-gallery DIR 3840x2160), scaled to each
 // size. --cpu-time times each frame by the processor time of the benchmark's thread instead of
 // the wall time: on a machine busy with other work the wall time also counts the waits for a
-// processor. After the run a table gives per style the time per frame and the ratio to the floor at
-// each size, and a summary line the median and the worst ratio with the worst style.
+// processor. After the run a table gives per style the time per frame and the ratio to the lesser
+// of the floors beside it at each size, and a summary line the median and the worst ratio with
+// the worst style.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -141,12 +146,11 @@ void BM_Style(benchmark::State& state, int style, TSize size) {
   }
 }
 
-// A benchmark's name without the suffixes the library appends ("/process_time/real_time").
+// A benchmark's name without what the library appends ("/min_warmup_time:.../process_time/
+// real_time").
 std::string BaseName(std::string name) {
-  for (const std::string suffix : {"/real_time", "/process_time"})
-    if (name.size() > suffix.size() &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-      name.resize(name.size() - suffix.size());
+  for (const char* suffix : {"/min_warmup_time", "/process_time", "/real_time"})
+    if (const std::size_t at = name.find(suffix); at != std::string::npos) name.resize(at);
   return name;
 }
 
@@ -171,24 +175,35 @@ class TCollector : public benchmark::ConsoleReporter {
   std::map<std::string, std::vector<double>> seconds;
 };
 
-std::string FloorName(const TSize& size, const char* when) {
-  return std::string("Floor/") + when + "/" + size.Label();
+// The floor timed before the first style ("before"), or just after style `when`.
+std::string FloorName(const TSize& size, const std::string& when) {
+  return "Floor/" + when + "/" + size.Label();
+}
+std::string StyleLabel(int style) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%03d", style);
+  return buf;
 }
 std::string StyleBenchName(int style, const TSize& size) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "Style/%03d/%s", style, size.Label().c_str());
-  return buf;
+  return "Style/" + StyleLabel(style) + "/" + size.Label();
 }
 
 void PrintTable(const TCollector& c, const std::vector<int>& styles) {
   std::printf("\nStep %d, progress", g_options.step);
   for (int p : g_options.progress) std::printf(" %d", p);
-  std::printf("; ratio = time per frame / two-copy floor (memcpy of old contents, then new)\n");
-  std::vector<double> floor;
+  std::printf(
+      "; ratio = time per frame / two-copy floor (memcpy of old contents, then new) timed\n"
+      "just before and after the style, the lesser; the floor lines give the least of a size\n");
+  // The floor beside each style: the lesser of the one timed before it and the one after it.
+  auto floor_beside = [&](std::size_t i, const TSize& size) {
+    const auto a = c.Best(FloorName(size, i == 0 ? "before" : StyleLabel(styles[i - 1])));
+    const auto b = c.Best(FloorName(size, StyleLabel(styles[i])));
+    return std::min(a.value_or(1e30), b.value_or(1e30));
+  };
   for (const TSize& size : g_options.sizes) {
-    const auto a = c.Best(FloorName(size, "before")), b = c.Best(FloorName(size, "after"));
-    const double f = std::min(a.value_or(1e30), b.value_or(1e30));
-    floor.push_back(f);
+    double f = c.Best(FloorName(size, "before")).value_or(1e30);
+    for (int style : styles)
+      f = std::min(f, c.Best(FloorName(size, StyleLabel(style))).value_or(1e30));
     std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
   }
   std::printf("%5s  %-48s", "style", "name");
@@ -200,7 +215,8 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     std::string size;
   } worst;
   std::vector<double> all;
-  for (int style : styles) {
+  for (std::size_t i = 0; i < styles.size(); ++i) {
+    const int style = styles[i];
     std::printf("%5d  %-48.48s", style, StyleName(style));
     for (std::size_t k = 0; k < g_options.sizes.size(); ++k) {
       const auto t = c.Best(StyleBenchName(style, g_options.sizes[k]));
@@ -208,7 +224,7 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
         std::printf("  %12s  %5s", "-", "-");
         continue;
       }
-      const double ratio = *t / floor[k];
+      const double ratio = *t / floor_beside(i, g_options.sizes[k]);
       all.push_back(ratio);
       if (ratio > worst.ratio) worst = {ratio, style, g_options.sizes[k].Label()};
       std::printf("  %12.3f  %5.2f", *t * 1e3, ratio);
@@ -308,22 +324,20 @@ int main(int argc, char** argv) {
   std::vector<int> styles;
   for (int s = g_options.first; s <= g_options.last; ++s)
     if (kEffectTable[s - 1].Drawn()) styles.push_back(s);
+  // Every floor and style runs a few frames untimed first: at full HD the pictures stay in the
+  // cache from one benchmark to the next of the same size, but not after one of another size.
+  auto timed = [](benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->MinWarmUpTime(0.01);
+  };
   for (const TSize& size : g_options.sizes)
-    benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size)
-        ->Unit(benchmark::kMillisecond)
-        ->MeasureProcessCPUTime()
-        ->UseRealTime();
+    timed(benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size));
   for (int style : styles)
-    for (const TSize& size : g_options.sizes)
-      benchmark::RegisterBenchmark(StyleBenchName(style, size).c_str(), BM_Style, style, size)
-          ->Unit(benchmark::kMillisecond)
-          ->MeasureProcessCPUTime()
-          ->UseRealTime();
-  for (const TSize& size : g_options.sizes)
-    benchmark::RegisterBenchmark(FloorName(size, "after").c_str(), BM_TwoCopyFloor, size)
-        ->Unit(benchmark::kMillisecond)
-        ->MeasureProcessCPUTime()
-        ->UseRealTime();
+    for (const TSize& size : g_options.sizes) {
+      timed(
+          benchmark::RegisterBenchmark(StyleBenchName(style, size).c_str(), BM_Style, style, size));
+      timed(benchmark::RegisterBenchmark(FloorName(size, StyleLabel(style)).c_str(),
+                                         BM_TwoCopyFloor, size));
+    }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   TCollector collector;

@@ -12,8 +12,11 @@
 # build/fuzz-artifacts/ and become regression inputs in fuzz/corpus/TARGET and unit tests.
 #
 # Environment: BUILD_DIR (default build/fuzz); FUZZ_LOG=FILE appends one row per run to FILE and
-# adds the earlier rows of each target into a total, so runs spread over time add up; MERGE=1
-# folds the work corpus's inputs that reach new code into fuzz/corpus/TARGET afterwards.
+# adds the earlier rows of each target on the same code into a total, so runs spread over time add
+# up; MERGE=1 folds the work corpus's inputs that reach new code into fuzz/corpus/TARGET afterwards.
+# A row's code is the last commit that changed a file compiled into the target (its sources and
+# the headers they include), with + when one of them has uncommitted changes: once the code under
+# a target changes, its count starts again from zero.
 # The exit status is 1 when a run had a finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +44,17 @@ mkdir -p build/fuzz-artifacts build/fuzz-logs
 # Targets that write files (the payload's extraction) run far faster on a memory file system.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
+root=$(pwd -P)
+# The commit that last changed the repository's files compiled into target $1.
+code_of() {
+  local files
+  mapfile -t files < <(cd "$build" && ninja -t inputs "$1" | grep '\.o$' | xargs ninja -t deps |
+    sed -n 's/^ \+//p' | xargs realpath -m | sed -n "s|^$root/||p" | sort -u)
+  local code
+  code=$(git log -1 --format=%h -- "${files[@]}" 2>/dev/null || true)
+  git diff --quiet HEAD -- "${files[@]}" 2>/dev/null || code+=+
+  echo "${code:-unknown}"
+}
 rows=()
 failed=0
 for target in "${targets[@]}"; do
@@ -78,11 +92,12 @@ for target in "${targets[@]}"; do
   total=$execs
   if [ -n "${FUZZ_LOG:-}" ]; then
     if [ ! -f "$FUZZ_LOG" ]; then
-      printf '| date (UTC) | target | commit | seconds | executions | edges / features | findings |\n|---|---|---|---|---|---|---|\n' >"$FUZZ_LOG"
+      printf '| date (UTC) | target | commit | code | seconds | executions | edges / features | findings |\n|---|---|---|---|---|---|---|---|\n' >"$FUZZ_LOG"
     fi
-    printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" \
-      "$commit" "$seconds" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
-    total=$(awk -F'|' -v t="$target" '$3 ~ "^ *" t " *$" {s += $6} END {printf "%d", s}' "$FUZZ_LOG")
+    code=$(code_of "$target")
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" \
+      "$commit" "$code" "$seconds" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
+    total=$(awk -F'|' -v t=" $target " -v c=" $code " '$3 == t && $5 == c {s += $7} END {printf "%d", s}' "$FUZZ_LOG")
   fi
   rows+=("$target|$execs|$total|${rate:-0}|${cov:--}|$findings$note")
 

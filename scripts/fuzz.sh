@@ -67,8 +67,9 @@ for target in "${targets[@]}"; do
   done
   echo "== $target for ${seconds}s (output in $log)"
   # A hard limit above libFuzzer's own, should a run stop answering. One allocation above
-  # 512 MiB is a finding: the decoders' targets lower the decode budget to 32 MiB, so only memory
-  # the budget does not account for could reach it.
+  # 512 MiB is a finding: the decoders' targets lower the decode budget to 32 MiB and the photo
+  # formats' targets their per-picture limit to 1 MiB, so only memory those limits do not
+  # account for could reach it.
   status=0
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \

@@ -75,24 +75,42 @@ void Gather32Scalar(const uint32_t* src, int32_t, const int32_t* cols, int32_t c
 }
 
 #ifdef QM_X86
-// Stretching samples each source column once or more, so eight neighbouring destination
-// pixels come from at most eight neighbouring source pixels: one load and one permutation.
-// Where they spread wider (shrinking) the pixels are read one by one.
+// Eight destination pixels a step. Growing samples each source column once or more, so eight
+// neighbouring destination pixels come from at most eight neighbouring source pixels: one load
+// and one permutation. Shrinking by up to 2 takes them from a window of 16 (two permutations,
+// blended), by up to 4 from a window of 32 (four, blended twice over); wider spreads and windows
+// that would reach past the row's end gather the pixels one by one in hardware.
 __attribute__((target("avx2"))) void Gather32Avx2(const uint32_t* src, int32_t width,
                                                   const int32_t* cols, int32_t count,
                                                   uint32_t* out) {
+  const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
+  const __m256i twenty_three = _mm256_set1_epi32(23);
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
     const int32_t a = cols[i], b = cols[i + 7];
-    const int32_t base = a < b ? a : b;
-    if ((a < b ? b - a : a - b) <= 7 && base + 8 <= width) {
-      const __m256i idx = _mm256_sub_epi32(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i)), _mm256_set1_epi32(base));
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + base));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permutevar8x32_epi32(v, idx));
+    const int32_t base = a < b ? a : b, spread = a < b ? b - a : a - b;
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+    const __m256i idx = _mm256_sub_epi32(at, _mm256_set1_epi32(base));
+    const auto* window = reinterpret_cast<const __m256i*>(src + base);
+    __m256i v;
+    if (spread <= 7 && base + 8 <= width) {
+      v = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window), idx);
+    } else if (spread <= 15 && base + 16 <= width) {
+      const __m256i low = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window), idx);
+      const __m256i high = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window + 1), idx);
+      v = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(idx, seven));
+    } else if (spread <= 31 && base + 32 <= width) {
+      const __m256i q0 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window), idx);
+      const __m256i q1 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window + 1), idx);
+      const __m256i q2 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window + 2), idx);
+      const __m256i q3 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(window + 3), idx);
+      const __m256i low = _mm256_blendv_epi8(q0, q1, _mm256_cmpgt_epi32(idx, seven));
+      const __m256i high = _mm256_blendv_epi8(q2, q3, _mm256_cmpgt_epi32(idx, twenty_three));
+      v = _mm256_blendv_epi8(low, high, _mm256_cmpgt_epi32(idx, fifteen));
     } else {
-      for (int32_t k = i; k < i + 8; ++k) out[k] = src[cols[k]];
+      v = _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 4);
     }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), v);
   }
   for (; i < count; ++i) out[i] = src[cols[i]];
 }

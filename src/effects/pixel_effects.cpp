@@ -85,7 +85,7 @@ void BlendPercent(TBitmap& Dest, const TBitmap& Source, int32_t Percent) {
 namespace {
 
 void TurnRunPortable(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v, int64_t c,
-                     int64_t s, uint32_t* out, int64_t count) {
+                     int64_t s, uint32_t* out, int64_t count, int64_t, int64_t) {
   for (int64_t i = 0; i < count; ++i, u += c, v += s)
     out[i] =
         picture[static_cast<std::size_t>(v >> 16) * stride + static_cast<std::size_t>(u >> 16)];
@@ -94,9 +94,18 @@ void TurnRunPortable(const uint32_t* picture, std::size_t stride, int64_t u, int
 #ifdef QM_X86
 // Eight pixels at a time: the sums in 32-bit lanes give each pixel's index in the picture, and
 // one gather reads the eight. The caller makes sure that the sums and the indices fit 31 bits.
+//
+// A turned row crosses the picture's rows, so the processor's prefetchers, which follow
+// addresses along a row, do not see which lines come next, and every line read for the first
+// time waited for memory. With each gather the kernel asks for the eight pixels that a row a
+// little further in drawing order takes at the same columns (the sums shifted by ahead_u and
+// ahead_v) to be brought into the second-level cache: by the time that row is drawn its new
+// lines are there. The sums of that row may lie outside the picture; a prefetch never faults,
+// and the address is formed in integers.
 __attribute__((target("avx2"))) void TurnRunAvx2(const uint32_t* picture, std::size_t stride,
                                                  int64_t u, int64_t v, int64_t c, int64_t s,
-                                                 uint32_t* out, int64_t count) {
+                                                 uint32_t* out, int64_t count, int64_t ahead_u,
+                                                 int64_t ahead_v) {
   const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const auto c32 = static_cast<int32_t>(c), s32 = static_cast<int32_t>(s);
   __m256i uu = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(u)),
@@ -105,16 +114,28 @@ __attribute__((target("avx2"))) void TurnRunAvx2(const uint32_t* picture, std::s
                                 _mm256_mullo_epi32(lane, _mm256_set1_epi32(s32)));
   const __m256i du = _mm256_set1_epi32(8 * c32), dv = _mm256_set1_epi32(8 * s32);
   const __m256i rows = _mm256_set1_epi32(static_cast<int32_t>(stride));
+  const __m256i shift_u = _mm256_set1_epi32(static_cast<int32_t>(ahead_u));
+  const __m256i shift_v = _mm256_set1_epi32(static_cast<int32_t>(ahead_v));
+  const auto base = reinterpret_cast<uintptr_t>(picture);
+  alignas(32) int32_t ahead[8];
   int64_t i = 0;
   for (; i + 8 <= count; i += 8) {
     const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vv, 16), rows),
                                            _mm256_srli_epi32(uu, 16));
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(ahead),
+        _mm256_add_epi32(
+            _mm256_mullo_epi32(_mm256_srai_epi32(_mm256_add_epi32(vv, shift_v), 16), rows),
+            _mm256_srai_epi32(_mm256_add_epi32(uu, shift_u), 16)));
+    for (const int32_t at : ahead)
+      _mm_prefetch(reinterpret_cast<const char*>(base + 4 * static_cast<intptr_t>(at)),
+                   _MM_HINT_T1);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                         _mm256_i32gather_epi32(reinterpret_cast<const int*>(picture), index, 4));
     uu = _mm256_add_epi32(uu, du);
     vv = _mm256_add_epi32(vv, dv);
   }
-  TurnRunPortable(picture, stride, u + i * c, v + i * s, c, s, out + i, count - i);
+  TurnRunPortable(picture, stride, u + i * c, v + i * s, c, s, out + i, count - i, 0, 0);
 }
 #endif
 
@@ -126,6 +147,10 @@ constexpr KernelRow<TTurnRunFn> kTurnRows[] = {
 };
 
 const TTurnRunFn g_turn_run = FirstSupported(kTurnRows).function;
+
+// How many rows ahead of the one drawn the turned-row kernel prefetches: one row brings its
+// lines in long before they are read, two gave a little more on a busy machine.
+constexpr int64_t kAheadRows = 2;
 
 // A turn of RotateImage, worked out once: the fixed-point sine and cosine, the pivot and the
 // source picture.
@@ -149,12 +174,15 @@ struct TTurn {
   }
 
   // Draws row y of the turned picture into `out`, columns [0, cols), where the source pixel
-  // lies in the picture; returns the columns [lo, hi) drawn. Along a row dx changes by 1, so
+  // lies in the picture; returns the columns [lo, hi) drawn. `next` is the row drawn after it
+  // minus y (1 or -1): the kernel prefetches what the row kAheadRows further on reads. Along a
+  // row dx changes by 1, so
   // the two sums change by c and by s: each pixel adds instead of multiplying, and the source
   // position stays exact. The source column is px + (ax >> 16) and lies in the picture when
   // -px * 65536 <= ax < (w - px) * 65536; the row likewise. Drawn onto the picture itself
   // (`apart` false), the pixels go right to left; otherwise in the fastest order.
-  std::pair<int64_t, int64_t> Row(int64_t y, int64_t cols, uint32_t* out, bool apart) const {
+  std::pair<int64_t, int64_t> Row(int64_t y, int64_t cols, uint32_t* out, bool apart,
+                                  int64_t next) const {
     const int64_t dy = y - py;
     const int64_t ax0 = -px * c - dy * s;  // the sums at x = 0
     const int64_t ay0 = -px * s + dy * c;
@@ -165,7 +193,8 @@ struct TTurn {
     if (apart && sums_fit_32_bits) {
       // The sums counted from the picture's corner: px + (ax >> 16) = (ax + px * 65536) >> 16.
       g_turn_run(reinterpret_cast<const uint32_t*>(bits), pitch / 4, ax0 + lo * c + px * 65536,
-                 ay0 + lo * s + py * 65536, c, s, out + lo, hi - lo);
+                 ay0 + lo * s + py * 65536, c, s, out + lo, hi - lo, -kAheadRows * next * s,
+                 kAheadRows * next * c);
       return {lo, hi};
     }
     int64_t ax = ax0 + (hi - 1) * c, ay = ay0 + (hi - 1) * s;
@@ -193,7 +222,7 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
   // Rows run bottom to top and pixels right to left, so that turning a bitmap onto itself reads
   // each source pixel before or after it is overwritten exactly as the pixel-by-pixel rule does.
   for (int y = rows - 1; y >= 0; --y)
-    turn.Row(y, cols, reinterpret_cast<uint32_t*>(Dest.ScanLine(y)), &Dest != &Source);
+    turn.Row(y, cols, reinterpret_cast<uint32_t*>(Dest.ScanLine(y)), &Dest != &Source, -1);
 }
 
 void DrawFade(TBitmap& Screen, const TBitmap& Picture, const TRect&, uint32_t, int32_t Progress,
@@ -243,7 +272,7 @@ void ComposePivot(TBitmap& Screen, const TBitmap& Old, const TBitmap& Picture, c
   for (int y = 0; y < Screen.Height(); ++y) {
     auto* out = reinterpret_cast<uint32_t*>(Screen.ScanLine(y));
     const auto* old = reinterpret_cast<const uint32_t*>(Old.ScanLine(y));
-    const auto [lo, hi] = turn.Row(y, w, out, true);
+    const auto [lo, hi] = turn.Row(y, w, out, true, 1);
     std::memcpy(out, old, 4 * static_cast<std::size_t>(lo));
     std::memcpy(out + hi, old + hi, 4 * static_cast<std::size_t>(w - hi));
   }

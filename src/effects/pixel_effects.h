@@ -30,11 +30,14 @@ void RotateImage(TBitmap& Dest, const TBitmap& Source, int32_t PivotX, int32_t P
 // A run of a turned row, left to right: out[i] takes the pixel at row v >> 16 and column u >> 16
 // of a 32-bit picture `stride` pixels wide, u and v growing by c and s from one pixel to the
 // next; they are counted from the picture's top left corner and stay inside it over the run.
+// u + ahead_u and v + ahead_v (anywhere, inside the picture or not) are the sums of a row drawn
+// later at the same column: a kernel may prefetch its pixels, the result does not depend on it.
 // The implementations, fastest first and the portable one last: RotateImage runs the first this
 // processor supports (when the sums and indices fit 31 bits), and tests hold every supported one
 // against the portable one.
 using TTurnRunFn = void (*)(const uint32_t* picture, std::size_t stride, int64_t u, int64_t v,
-                            int64_t c, int64_t s, uint32_t* out, int64_t count);
+                            int64_t c, int64_t s, uint32_t* out, int64_t count, int64_t ahead_u,
+                            int64_t ahead_v);
 std::span<const KernelRow<TTurnRunFn>> TurnRows();
 
 // Style 118: the old contents mixed with the new picture in the ratio (100 - Progress) :

@@ -72,7 +72,8 @@ struct TBlendExample {
 };
 
 // Runs of every length up to a few vectors, in every direction, read the same pixels through
-// every supported kernel.
+// every supported kernel, whether the row they are told comes later lies in the picture or far
+// outside it.
 TEST(TurnKernels, EveryPathReadsThePortablePixels) {
   const TBitmap picture = test::NoisePicture(37, 23, 5);
   const auto* bits = reinterpret_cast<const uint32_t*>(picture.Bits());
@@ -85,11 +86,13 @@ TEST(TurnKernels, EveryPathReadsThePortablePixels) {
     const int64_t u = 18 * 65536 + angle * 97, v = 11 * 65536 + angle * 53;
     for (int64_t count = 0; count <= 17; ++count) {
       std::vector<uint32_t> want(18, 7);
-      kernels.back().function(bits, 37, u, v, c / 2, s / 2, want.data(), count);
+      kernels.back().function(bits, 37, u, v, c / 2, s / 2, want.data(), count, 0, 0);
       for (const auto& kernel : kernels) {
-        std::vector<uint32_t> got(18, 7);
-        kernel.function(bits, 37, u, v, c / 2, s / 2, got.data(), count);
-        ASSERT_EQ(got, want) << kernel.name << " angle " << angle << " count " << count;
+        for (const int64_t ahead : {int64_t{2}, int64_t{1} << 29}) {
+          std::vector<uint32_t> got(18, 7);
+          kernel.function(bits, 37, u, v, c / 2, s / 2, got.data(), count, -ahead * s, ahead * c);
+          ASSERT_EQ(got, want) << kernel.name << " angle " << angle << " count " << count;
+        }
       }
     }
   }

@@ -85,10 +85,12 @@ __attribute__((target("avx2"))) void Gather32Avx2(const uint32_t* src, int32_t w
                                                   uint32_t* out) {
   const __m256i seven = _mm256_set1_epi32(7), fifteen = _mm256_set1_epi32(15);
   const __m256i twenty_three = _mm256_set1_epi32(23);
+  // The columns run one way along the whole map: the group's first column is the lowest of
+  // the group where they rise, its last where they fall (mirrored copies).
+  const int32_t low = count > 0 && cols[count - 1] < cols[0] ? 7 : 0, high = 7 - low;
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    const int32_t a = cols[i], b = cols[i + 7];
-    const int32_t base = a < b ? a : b, spread = a < b ? b - a : a - b;
+    const int32_t base = cols[i + low], spread = cols[i + high] - base;
     const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
     const __m256i idx = _mm256_sub_epi32(at, _mm256_set1_epi32(base));
     const auto* window = reinterpret_cast<const __m256i*>(src + base);

@@ -25,7 +25,8 @@ constexpr uint32_t FromColor(TColor c) {
 // Reads `count` pixels starting at column x0 of a row of the given format into out.
 void ReadRun(const uint8_t* row, PixelFormat format, const TLut& lut, int32_t x0, int32_t count,
              uint32_t* out);
-// Reads the pixels at the columns cols[0..count) of a row `width` pixels wide into out.
+// Reads the pixels at the columns cols[0..count) of a row `width` pixels wide into out. The
+// columns rise or fall along the whole map (a stretch copy's sampling), or stay the same.
 void ReadMapped(const uint8_t* row, int32_t width, PixelFormat format, const TLut& lut,
                 const int32_t* cols, int32_t count, uint32_t* out);
 

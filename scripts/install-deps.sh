@@ -15,7 +15,9 @@ packages=(
   fonts-dejavu-core
   chromium
   g++-mingw-w64-x86-64 libz-mingw-w64-dev nasm dpkg-dev
-  wine wine64
+  # fonts-wine: Wine's own faces (Tahoma, MS Sans Serif), which the Windows player's tests use;
+  # only recommended by Wine's packages, so not brought in by the install below.
+  wine wine64 fonts-wine
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi

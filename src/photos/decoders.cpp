@@ -494,6 +494,9 @@ void HeifMetadata(heif_image_handle* handle, Metadata& into) {
   }
 }
 
+// The tiles of a grid decoded at once, each on a thread of the library's own.
+constexpr unsigned kHeifTilesAtOnce = 4;
+
 Decoded DecodeHeif(ByteSpan bytes, const DecodeRequest& request) {
   static std::once_flag init;
   std::call_once(init, [] { heif_init(nullptr); });
@@ -512,12 +515,22 @@ Decoded DecodeHeif(ByteSpan bytes, const DecodeRequest& request) {
                   heif_image_handle_get_height(handle.get())};
   const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
   // The library holds its decoded planes beside the interleaved pixels handed out. A grid or
-  // overlay is laid out on a canvas of the size its own data gives, which the size reported
-  // above need not match: each is checked before the library allocates it.
+  // overlay is laid out on a canvas of the size its own data gives, and a codec allocates its
+  // frames at the size its own parameters give, neither of which the size reported above need
+  // match: each is checked before the library allocates it.
   const uint64_t bytes_per_pixel = alpha ? 12 : 9;
   RequireWithinLimit(size, bytes_per_pixel, request.memory_limit);
-  for (const CanvasSize canvas : HeifCanvases(bytes))
+  const HeifSizes sizes = ReadHeifSizes(bytes, kHeifTilesAtOnce);
+  for (const CanvasSize canvas : sizes.canvases)
     RequireWithinLimit(canvas.width, canvas.height, bytes_per_pixel, request.memory_limit);
+  for (const CanvasSize frame : sizes.frames)
+    RequireWithinLimit(frame.width, frame.height, bytes_per_pixel, request.memory_limit);
+  // A grid's tiles are decoded several at a time; tiles coded larger than they are laid out
+  // (the sum of a real grid's tiles is about its canvas) are decoded one after the other, so
+  // that only one of their frames is held at once.
+  const bool tiles_together = sizes.tile_pixels_at_once <= request.memory_limit / bytes_per_pixel;
+  heif_context_set_max_decoding_threads(ctx.get(),
+                                        tiles_together ? static_cast<int>(kHeifTilesAtOnce) : 0);
   Decoded result;
   HeifMetadata(handle.get(), result.metadata);
   heif_image* raw_image = nullptr;

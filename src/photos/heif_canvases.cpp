@@ -86,24 +86,38 @@ struct Item {
   bool in_idat = false;  // else at an offset of the file
   std::vector<Extent> extents;
   std::vector<uint32_t> derived_from;  // 'dimg' references: the tiles or layers it is made of
+  std::vector<uint32_t> properties;    // indices into the property container, from 1
 };
 
-// The item's data (its extents joined), at most `wanted` bytes of it: a grid's or an overlay's
-// description comes first and is short.
-std::vector<uint8_t> ItemData(const Item& item, ByteSpan file, ByteSpan idat, std::size_t wanted) {
-  if (!item.located) Damaged("a grid or overlay has no location");
+struct Property {
+  FourCc type{};
+  ByteSpan payload;
+};
+
+// The item's data, at most `wanted` bytes of it: a view of the file (or of the meta box's own
+// data) when it is in one piece, else its extents joined in `joined`.
+ByteSpan ItemData(const Item& item, ByteSpan file, ByteSpan idat, std::size_t wanted,
+                  std::vector<uint8_t>& joined) {
+  if (!item.located) Damaged("an item has no location");
   const ByteSpan from = item.in_idat ? idat : file;
-  std::vector<uint8_t> out;
+  joined.clear();
+  ByteSpan out;
   for (const Extent& e : item.extents) {
-    if (e.offset > from.size()) Damaged("a grid or overlay lies outside the file");
+    if (e.offset > from.size()) Damaged("an item lies outside the file");
     // A length of 0 stands for everything up to the end.
     const uint64_t available = from.size() - e.offset;
     const uint64_t length = e.length == 0 ? available : e.length;
-    if (length > available) Damaged("a grid or overlay lies outside the file");
-    const std::size_t take =
-        static_cast<std::size_t>(std::min<uint64_t>(length, wanted - out.size()));
-    out.insert(out.end(), from.begin() + static_cast<std::ptrdiff_t>(e.offset),
-               from.begin() + static_cast<std::ptrdiff_t>(e.offset + take));
+    if (length > available) Damaged("an item lies outside the file");
+    const ByteSpan piece =
+        from.subspan(static_cast<std::size_t>(e.offset),
+                     static_cast<std::size_t>(std::min<uint64_t>(length, wanted - out.size())));
+    if (out.empty()) {
+      out = piece;
+    } else {
+      if (joined.empty()) joined.assign(out.begin(), out.end());
+      joined.insert(joined.end(), piece.begin(), piece.end());
+      out = joined;
+    }
     if (out.size() == wanted) break;
   }
   return out;
@@ -114,8 +128,8 @@ std::vector<uint8_t> ItemData(const Item& item, ByteSpan file, ByteSpan idat, st
 // 32 bits each when the flags' lowest bit is set, else 16.
 CanvasSize OutputSize(const Item& item, ByteSpan file, ByteSpan idat) {
   const bool grid = item.type == Cc("grid");
-  const std::vector<uint8_t> data = ItemData(item, file, idat, 20);
-  Reader r(data);
+  std::vector<uint8_t> joined;
+  Reader r(ItemData(item, file, idat, 20, joined));
   if (r.U8() != 0) Damaged("a grid or overlay of an unknown version");
   const bool wide = r.U8() & 1;
   r.Skip(grid ? 2 : 8);
@@ -126,9 +140,189 @@ CanvasSize OutputSize(const Item& item, ByteSpan file, ByteSpan idat) {
   return size;
 }
 
+// Reads a bit string most significant bit first, every read checked against the bits remaining.
+class BitReader {
+ public:
+  explicit BitReader(ByteSpan data) : data_(data) {}
+  uint32_t Bits(unsigned count) {
+    uint32_t v = 0;
+    for (unsigned i = 0; i < count; ++i) {
+      if (at_ >= data_.size() * 8) Damaged("a coded picture's parameters end early");
+      v = v << 1 | ((data_[at_ / 8] >> (7 - at_ % 8)) & 1);
+      ++at_;
+    }
+    return v;
+  }
+  void Skip(unsigned count) {
+    for (; count > 32; count -= 32) Bits(32);
+    Bits(count);
+  }
+  // An exponential-Golomb number: n zero bits, a one, then n bits.
+  uint32_t Golomb() {
+    unsigned zeros = 0;
+    while (Bits(1) == 0)
+      if (++zeros > 31) Damaged("a coded picture's parameters hold a number too large");
+    return static_cast<uint32_t>((uint64_t{1} << zeros) - 1 + Bits(zeros));
+  }
+  // The same as AV1 codes it, where 32 zeros or more stand for the largest number on their own.
+  void SkipGolomb32() {
+    unsigned zeros = 0;
+    while (Bits(1) == 0) ++zeros;
+    if (zeros < 32) Skip(zeros);
+  }
+
+ private:
+  ByteSpan data_;
+  std::size_t at_ = 0;
+};
+
+// HEVC's sequence parameters without the emulation prevention bytes (the 3 after two zero bytes
+// that keeps a start code out of the data), as far as the picture size needs: the profile and
+// level fields with at most seven sub-layers come to under 110 bytes.
+std::vector<uint8_t> Unescaped(ByteSpan nal) {
+  std::vector<uint8_t> out;
+  unsigned zeros = 0;
+  for (std::size_t i = 2; i < nal.size() && out.size() < 256; ++i) {
+    if (zeros >= 2 && nal[i] == 3) {
+      zeros = 0;
+      continue;
+    }
+    zeros = nal[i] == 0 ? zeros + 1 : 0;
+    out.push_back(nal[i]);
+  }
+  return out;
+}
+
+// The picture size HEVC sequence parameters give: the size of every frame decoded with them, as
+// the codec allocates it (the cropping window is applied after).
+CanvasSize HevcPictureSize(ByteSpan nal) {
+  const std::vector<uint8_t> rbsp = Unescaped(nal);
+  BitReader b(rbsp);
+  b.Skip(4);  // video parameter set
+  const unsigned sub_layers = b.Bits(3);
+  b.Skip(1);
+  // The profile, tier and level: 96 bits, then for each sub-layer whether its profile and level
+  // follow, padded to eight sub-layers, then those present.
+  b.Skip(96);
+  std::array<uint32_t, 8> present{};
+  for (unsigned i = 0; i < sub_layers; ++i) present[i] = b.Bits(2);
+  if (sub_layers > 0) b.Skip(2 * (8 - sub_layers));
+  for (unsigned i = 0; i < sub_layers; ++i)
+    b.Skip((present[i] & 2 ? 88 : 0) + (present[i] & 1 ? 8 : 0));
+  b.Golomb();                      // its own number
+  if (b.Golomb() == 3) b.Skip(1);  // 4:4:4 chroma: whether its planes are coded apart
+  CanvasSize size;
+  size.width = b.Golomb();
+  size.height = b.Golomb();
+  return size;
+}
+
+constexpr unsigned kHevcSequenceParameters = 33;
+
+unsigned HevcNalType(ByteSpan nal) {
+  return nal.empty() ? 0 : (nal[0] >> 1) & 63;
+}
+
+// The sequence parameters in an HEVC decoder configuration ('hvcC'): 22 bytes of profile and
+// format, then arrays of NAL units, each unit after its 16-bit length. Returns the length of the
+// units' length fields in the item's data.
+unsigned HevcConfigSizes(ByteSpan config, std::vector<CanvasSize>& into) {
+  Reader r(config);
+  r.Skip(21);
+  const unsigned length_size = (r.U8() & 3) + 1;
+  const uint32_t arrays = r.U8();
+  for (uint32_t a = 0; a < arrays; ++a) {
+    r.Skip(1);
+    const uint32_t units = r.U16();
+    for (uint32_t u = 0; u < units; ++u) {
+      const uint32_t length = r.U16();
+      if (!r.Has(length)) Damaged("a box ends in the middle of a field");
+      const ByteSpan nal = r.Rest().first(length);
+      if (HevcNalType(nal) == kHevcSequenceParameters) into.push_back(HevcPictureSize(nal));
+      r.Skip(length);
+    }
+  }
+  return length_size;
+}
+
+// Sequence parameters may also come inside the coded data, each unit after its length; the codec
+// takes those too. Walking stops where a length runs past the data, which the library refuses.
+void HevcDataSizes(ByteSpan data, unsigned length_size, std::vector<CanvasSize>& into) {
+  while (data.size() >= length_size) {
+    uint64_t length = 0;
+    for (unsigned i = 0; i < length_size; ++i) length = length << 8 | data[i];
+    data = data.subspan(length_size);
+    if (length > data.size()) return;
+    const ByteSpan nal = data.first(static_cast<std::size_t>(length));
+    if (HevcNalType(nal) == kHevcSequenceParameters) into.push_back(HevcPictureSize(nal));
+    data = data.subspan(static_cast<std::size_t>(length));
+  }
+}
+
+// The largest frame an AV1 sequence header allows (its frames give their own size up to it).
+CanvasSize Av1PictureSize(ByteSpan obu) {
+  BitReader b(obu);
+  b.Skip(3);        // profile
+  b.Skip(1);        // still picture
+  if (b.Bits(1)) {  // a reduced header for a single still picture: just its level
+    b.Skip(5);
+  } else {
+    bool decoder_model = false;
+    unsigned delay_bits = 0;
+    if (b.Bits(1)) {  // timing
+      b.Skip(64);
+      if (b.Bits(1)) b.SkipGolomb32();  // ticks per picture
+      decoder_model = b.Bits(1);
+      if (decoder_model) {
+        delay_bits = b.Bits(5) + 1;
+        b.Skip(32 + 5 + 5);
+      }
+    }
+    const bool display_delay = b.Bits(1);
+    const unsigned points = b.Bits(5) + 1;
+    for (unsigned i = 0; i < points; ++i) {
+      b.Skip(12);                    // the layers it decodes
+      if (b.Bits(5) > 7) b.Skip(1);  // level, then tier above level 3.3
+      if (decoder_model && b.Bits(1)) b.Skip(2 * delay_bits + 1);
+      if (display_delay && b.Bits(1)) b.Skip(4);
+    }
+  }
+  const unsigned width_bits = b.Bits(4) + 1, height_bits = b.Bits(4) + 1;
+  CanvasSize size;
+  size.width = static_cast<uint32_t>(uint64_t{b.Bits(width_bits)} + 1);
+  size.height = static_cast<uint32_t>(uint64_t{b.Bits(height_bits)} + 1);
+  return size;
+}
+
+// The sequence headers among AV1 units laid end to end, as in an 'av1C' box after its four bytes
+// and in the item's data. A unit's header byte gives its type, whether an extension byte follows
+// and whether its length follows (a LEB128 number, seven bits a byte); without a length it runs
+// to the end. Walking stops at a length past the data, which the decoder refuses.
+void Av1Sizes(ByteSpan data, std::vector<CanvasSize>& into) {
+  constexpr unsigned kSequenceHeader = 1;
+  while (!data.empty()) {
+    const uint8_t header = data[0];
+    std::size_t at = header & 4 ? 2 : 1;
+    uint64_t length = data.size() - std::min(at, data.size());
+    if (header & 2) {
+      length = 0;
+      for (unsigned i = 0;; ++i) {
+        if (at >= data.size() || i == 8) return;
+        length |= uint64_t{data[at] & 0x7Fu} << (7 * i);
+        if (!(data[at++] & 0x80)) break;
+      }
+    }
+    if (at > data.size() || length > data.size() - at) return;
+    const ByteSpan obu = data.subspan(at, static_cast<std::size_t>(length));
+    if ((header >> 3 & 15) == kSequenceHeader) into.push_back(Av1PictureSize(obu));
+    data = data.subspan(at + static_cast<std::size_t>(length));
+  }
+}
+
 struct Meta {
   std::optional<uint32_t> primary;
   std::map<uint32_t, Item> items;
+  std::vector<Property> properties;
   std::vector<std::pair<uint32_t, uint32_t>> auxiliary;  // (auxiliary picture, its master)
   ByteSpan idat;
 };
@@ -182,6 +376,30 @@ void ReadItemLocations(ByteSpan box, Meta& meta) {
   }
 }
 
+// The item properties: the container ('ipco') lists them, the associations ('ipma') give each
+// item the indices of its own, 7 bits each or 15 when the flags' lowest bit is set, after a bit
+// that marks it essential.
+void ReadProperties(ByteSpan box, Meta& meta) {
+  ForEachBox(box, [&](FourCc type, ByteSpan payload) {
+    if (type == Cc("ipco")) {
+      ForEachBox(payload, [&](FourCc property, ByteSpan content) {
+        meta.properties.push_back({property, content});
+      });
+    } else if (type == Cc("ipma")) {
+      Reader r(payload);
+      const uint32_t version = r.U8();
+      const bool wide = r.Number(3) & 1;
+      const uint32_t count = r.U32();
+      for (uint32_t i = 0; i < count; ++i) {
+        Item& item = meta.items[r.Id(version)];
+        const uint32_t associations = r.U8();
+        for (uint32_t k = 0; k < associations; ++k)
+          item.properties.push_back(wide ? r.U16() & 0x7FFF : r.U8() & 0x7F);
+      }
+    }
+  });
+}
+
 void ReadReferences(ByteSpan box, Meta& meta) {
   Reader r(box);
   const uint32_t version = r.U8();
@@ -216,14 +434,41 @@ Meta ReadMeta(ByteSpan box) {
       ReadReferences(payload, meta);
     } else if (type == Cc("idat")) {
       meta.idat = payload;
+    } else if (type == Cc("iprp")) {
+      ReadProperties(payload, meta);
     }
   });
   return meta;
 }
 
+// The frames the codec allocates for a coded item: the sizes in its decoder configuration and in
+// the sequence headers its data brings.
+std::vector<CanvasSize> CodedFrames(const Meta& meta, const Item& item, ByteSpan file) {
+  const bool hevc = item.type == Cc("hvc1") || item.type == Cc("hev1");
+  std::vector<CanvasSize> frames;
+  if (!hevc && item.type != Cc("av01")) return frames;
+  unsigned length_size = 4;
+  for (uint32_t index : item.properties) {
+    if (index == 0 || index > meta.properties.size()) continue;
+    const Property& p = meta.properties[index - 1];
+    if (hevc && p.type == Cc("hvcC")) length_size = HevcConfigSizes(p.payload, frames);
+    if (!hevc && p.type == Cc("av1C") && p.payload.size() >= 4)
+      Av1Sizes(p.payload.subspan(4), frames);
+  }
+  // Data the library cannot find it refuses by itself.
+  if (!item.located) return frames;
+  std::vector<uint8_t> joined;
+  const ByteSpan data = ItemData(item, file, meta.idat, SIZE_MAX, joined);
+  if (hevc)
+    HevcDataSizes(data, length_size, frames);
+  else
+    Av1Sizes(data, frames);
+  return frames;
+}
+
 }  // namespace
 
-std::vector<CanvasSize> HeifCanvases(ByteSpan file) {
+HeifSizes ReadHeifSizes(ByteSpan file, unsigned tiles_at_once) {
   std::optional<Meta> meta;
   ForEachBox(
       file,
@@ -238,7 +483,8 @@ std::vector<CanvasSize> HeifCanvases(ByteSpan file) {
   for (const auto& [auxiliary, master] : meta->auxiliary)
     if (master == *meta->primary) pending.push_back(auxiliary);
   std::set<uint32_t> seen;
-  std::vector<CanvasSize> canvases;
+  std::map<uint32_t, uint64_t> largest_frame;  // pixels, by coded item
+  HeifSizes sizes;
   while (!pending.empty()) {
     const uint32_t id = pending.back();
     pending.pop_back();
@@ -246,10 +492,28 @@ std::vector<CanvasSize> HeifCanvases(ByteSpan file) {
     if (!seen.insert(id).second || it == meta->items.end()) continue;
     const Item& item = it->second;
     if (item.type == Cc("grid") || item.type == Cc("iovl"))
-      canvases.push_back(OutputSize(item, file, meta->idat));
+      sizes.canvases.push_back(OutputSize(item, file, meta->idat));
+    for (const CanvasSize frame : CodedFrames(*meta, item, file)) {
+      sizes.frames.push_back(frame);
+      uint64_t& largest = largest_frame[id];
+      largest = std::max(largest, uint64_t{frame.width} * frame.height);
+    }
     pending.insert(pending.end(), item.derived_from.begin(), item.derived_from.end());
   }
-  return canvases;
+  // The tiles of a grid, decoded `tiles_at_once` at a time: the largest frames together.
+  for (const auto& [id, item] : meta->items) {
+    if (item.type != Cc("grid") || !seen.count(id)) continue;
+    std::vector<uint64_t> tiles;
+    for (const uint32_t tile : item.derived_from)
+      if (largest_frame.count(tile)) tiles.push_back(largest_frame[tile]);
+    const std::size_t together = std::min<std::size_t>(tiles_at_once, tiles.size());
+    std::partial_sort(tiles.begin(), tiles.begin() + static_cast<std::ptrdiff_t>(together),
+                      tiles.end(), std::greater<>());
+    uint64_t pixels = 0;
+    for (std::size_t k = 0; k < together; ++k) pixels += tiles[k];
+    sizes.tile_pixels_at_once = std::max(sizes.tile_pixels_at_once, pixels);
+  }
+  return sizes;
 }
 
 }  // namespace qm::photos

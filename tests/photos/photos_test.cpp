@@ -222,6 +222,16 @@ TEST(Formats, BrokenAndOversizedFilesAreRefusedWithAReason) {
        test::ReadFile(QM_FUZZ_CORPUS_DIR
                       "/heif_photo_fuzzer/regress-overlay-canvas-beyond-memory-limit"),
        "45888x62753 pixels take 24716 MiB to decode, more than the limit of 1024 MiB"},
+      // Coded pictures whose own parameters give 30000x30000 pixels, the size their codec
+      // allocates frames at: a 64x64 HEVC tile, and a 13x9 AV1 picture.
+      {"HEVC frame beyond its tile",
+       test::ReadFile(QM_FUZZ_CORPUS_DIR
+                      "/heif_photo_fuzzer/regress-hevc-frame-beyond-memory-limit"),
+       "30000x30000 pixels take 7725 MiB to decode, more than the limit of 1024 MiB"},
+      {"AV1 frame beyond its picture",
+       test::ReadFile(QM_FUZZ_CORPUS_DIR
+                      "/heif_photo_fuzzer/regress-av1-frame-beyond-memory-limit"),
+       "30000x30000 pixels take 7725 MiB to decode, more than the limit of 1024 MiB"},
   };
   PrepareOptions options;
   options.memory_limit = uint64_t{1} << 30;

@@ -1,6 +1,7 @@
 #include "effects/region_compose.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/pixel_rows.h"
@@ -80,7 +81,26 @@ void ComposeThroughRegion(TBitmap& Screen, const TBitmap& Old, const TBitmap& Pi
   }
   // Kept between frames, so that a frame allocates nothing once the first has run.
   thread_local std::vector<TSpan> runs;
-  thread_local std::vector<uint32_t> mask;
+  // The masks of the last two run patterns. Criss-cross bands alternate between two patterns
+  // (the column bars with and without a row bar across them), and a mask of hundreds of short
+  // runs costs more to lay than the rows it picks; a band whose runs were seen last time or the
+  // time before takes that mask as it is.
+  struct TMask {
+    std::vector<TSpan> runs;
+    std::vector<uint32_t> bits;
+  };
+  thread_local std::array<TMask, 2> masks;
+  thread_local std::size_t newest = 0;
+  const auto mask_for = [&]() -> const uint32_t* {
+    for (std::size_t k : {newest, 1 - newest})
+      if (masks[k].bits.size() == width && masks[k].runs == runs) return masks[k].bits.data();
+    newest = 1 - newest;
+    TMask& m = masks[newest];
+    m.runs = runs;
+    m.bits.assign(width, 0);
+    for (const TSpan& s : runs) std::fill(m.bits.begin() + s.Left, m.bits.begin() + s.Right, ~0u);
+    return m.bits.data();
+  };
   for (const TBand& band : Region->Bands()) {
     const int32_t top = std::clamp(band.Top, y, h), bottom = std::clamp(band.Bottom, y, h);
     if (top >= bottom) continue;
@@ -92,9 +112,8 @@ void ComposeThroughRegion(TBitmap& Screen, const TBitmap& Old, const TBitmap& Pi
       if (l < r) runs.push_back({l, r});
     }
     if (runs.size() * kMaskedPitch > width) {
-      mask.assign(width, 0);
-      for (const TSpan& s : runs) std::fill(mask.begin() + s.Left, mask.begin() + s.Right, ~0u);
-      for (; y < bottom; ++y) g_select(out(y), Row(Old, y), Row(Picture, y), mask.data(), width);
+      const uint32_t* mask = mask_for();
+      for (; y < bottom; ++y) g_select(out(y), Row(Old, y), Row(Picture, y), mask, width);
       continue;
     }
     for (; y < bottom; ++y) {

@@ -3,6 +3,7 @@
 // contents first and draw the style over them, pixel for pixel, for every style.
 #include <gtest/gtest.h>
 
+#include "effects/region_compose.h"
 #include "picshow/frame_routine.h"
 #include "platform/random.h"
 #include "tests/effects/effect_model.h"
@@ -50,6 +51,22 @@ TEST(OnePassFrames, EqualTheOldContentsWithTheStyleDrawnOver) {
               << progress << ", old contents in " << old_contents.BitsPerPixel()
               << " bits, picture in " << picture.BitsPerPixel();
         }
+  }
+}
+
+// A mask is kept for the next band with the same runs, also from an earlier frame: one laid for
+// a narrower frame must not pick the rows of a wider one.
+TEST(OnePassFrames, AMaskIsTakenOnlyForTheWidthItWasLaidFor) {
+  TRegion region;
+  region.UniteRect(0, 0, 1, 2);
+  for (int w : {3, 90, 3}) {
+    const TBitmap old_contents = NoisePicture(w, 2, 1), picture = NoisePicture(w, 2, 2);
+    TBitmap want = old_contents, got = NoisePicture(w, 2, 3);
+    for (int y = 0; y < 2; ++y)
+      reinterpret_cast<uint32_t*>(want.ScanLine(y))[0] =
+          reinterpret_cast<const uint32_t*>(picture.ScanLine(y))[0];
+    ComposeThroughRegion(got, old_contents, picture, region);
+    ASSERT_TRUE(SameBitmaps(want, got)) << "width " << w;
   }
 }
 

@@ -45,15 +45,48 @@ mkdir -p build/fuzz-artifacts build/fuzz-logs
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 root=$(pwd -P)
-# The commit that last changed the repository's files compiled into target $1.
+# The commit that last changed the code target $1 runs: the files of the repository holding a
+# function that replaying its corpora ($2, $3) reaches, and the headers those files include
+# where a line other than a comment changed. Code the target links but never runs (the
+# transitions' row kernels in a decoder's target, say) does not restart its count; a constant
+# or type in an included header does.
 code_of() {
-  local files
-  mapfile -t files < <(cd "$build" && ninja -t inputs "$1" | grep '\.o$' | xargs ninja -t deps |
-    sed -n 's/^ \+//p' | xargs realpath -m | sed -n "s|^$root/||p" | sort -u)
-  local code
-  code=$(git log -1 --format=%h -- "${files[@]}" 2>/dev/null || true)
-  git diff --quiet HEAD -- "${files[@]}" 2>/dev/null || code+=+
-  echo "${code:-unknown}"
+  local target=$1 covered headers
+  mapfile -t covered < <(ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
+    timeout -k 10 900 "$build/bin/$target" -runs=0 -print_coverage=1 -timeout=10 \
+      -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 "$2" "$3" 2>&1 |
+    awk '$1 == "COVERED_FUNC:" { split($5, e, "/"); if (e[1] > 0) { sub(/:[0-9]+$/, "", $NF); print $NF } }' |
+    sort -u | xargs -r realpath -m | sed -n "s|^$root/||p" | sort -u)
+  if [ ${#covered[@]} -eq 0 ]; then
+    echo unknown
+    return
+  fi
+  # The headers the covered sources include, from the build's dependency lists (the first
+  # source file in each object's list is the one it was compiled from).
+  mapfile -t headers < <(cd "$build" && ninja -t inputs "$target" | grep '\.o$' |
+    xargs ninja -t deps | awk -v root="$root/" -v covered="${covered[*]}" '
+      BEGIN { n = split(covered, c, " "); for (i = 1; i <= n; i++) run[root c[i]] = 1 }
+      /^[^ ]/ { first = 1; next }
+      /^ +[^ ]/ {
+        sub(/^ +/, "")
+        cmd = "realpath -m \"" $0 "\""; cmd | getline path; close(cmd)
+        if (first && path ~ /\.(cpp|cc|c)$/) { keep = (path in run); first = 0 }
+        else if (!first && keep && path ~ /\.h$/) print path
+      }' | sed -n "s|^$root/||p" | sort -u)
+  local code_files code_headers
+  code_files=$(git log -1 --format=%H -- "${covered[@]}" 2>/dev/null || true)
+  code_headers=
+  if [ ${#headers[@]} -gt 0 ]; then
+    code_headers=$(git log -1 --format=%H -G '^[[:space:]]*([^/[:space:]]|/[^/])' -- \
+      "${headers[@]}" 2>/dev/null || true)
+  fi
+  local code=$code_files
+  if [ -n "$code_headers" ] && { [ -z "$code" ] || git merge-base --is-ancestor "$code" "$code_headers"; }; then
+    code=$code_headers
+  fi
+  code=$(git rev-parse --short "${code:-HEAD}" 2>/dev/null || echo unknown)
+  git diff --quiet HEAD -- "${covered[@]}" "${headers[@]}" 2>/dev/null || code+=+
+  echo "$code"
 }
 rows=()
 failed=0
@@ -95,7 +128,7 @@ for target in "${targets[@]}"; do
     if [ ! -f "$FUZZ_LOG" ]; then
       printf '| date (UTC) | target | commit | code | seconds | executions | edges / features | findings |\n|---|---|---|---|---|---|---|---|\n' >"$FUZZ_LOG"
     fi
-    code=$(code_of "$target")
+    code=$(code_of "$target" "$work" "fuzz/corpus/$target")
     printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" \
       "$commit" "$code" "$seconds" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
     total=$(awk -F'|' -v t=" $target " -v c=" $code " '$3 == t && $5 == c {s += $7} END {printf "%d", s}' "$FUZZ_LOG")

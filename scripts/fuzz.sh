@@ -14,9 +14,9 @@
 # Environment: BUILD_DIR (default build/fuzz); FUZZ_LOG=FILE appends one row per run to FILE and
 # adds the earlier rows of each target on the same code into a total, so runs spread over time add
 # up; MERGE=1 folds the work corpus's inputs that reach new code into fuzz/corpus/TARGET afterwards.
-# A row's code is the last commit that changed a file compiled into the target (its sources and
-# the headers they include), with + when one of them has uncommitted changes: once the code under
-# a target changes, its count starts again from zero.
+# A row's code is the last commit that changed the code the target runs (the files holding the
+# functions that replaying its corpora reaches, and the headers they include), with + when one of
+# them has uncommitted changes: once that code changes, the target's count starts again from zero.
 # The exit status is 1 when a run had a finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."

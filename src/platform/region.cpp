@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -190,6 +191,167 @@ void CombineSpans(std::span<const TSpan> a, std::span<const TSpan> b, Op op,
   }
 }
 
+// The boxes crossing the sweep's current row and the union of their columns on that row. The
+// union is kept up to date box by box: a band that differs from the one above it by a few boxes
+// starting or ending (shreds and bars of random lengths side by side give one such band per
+// length) costs a few searches and moves, not a pass over every box crossing it.
+template <typename TBox>
+class TSweepRow {
+ public:
+  bool Empty() const { return by_left_.empty(); }
+  // The first row below the current one where an active box ends.
+  int64_t NextEnd() {
+    if (by_left_.empty()) return std::numeric_limits<int64_t>::max();
+    if (!bottoms_stale_) return by_bottom_.back().Bottom;
+    stale_end_ = std::numeric_limits<int32_t>::max();
+    for (const TBox& b : by_left_) stale_end_ = std::min(stale_end_, b.Bottom);
+    return stale_end_;
+  }
+
+  // The union of the active boxes' columns: sorted runs, apart and not touching.
+  const std::vector<TSpan>& Row() {
+    if (row_stale_) RebuildRow();
+    return row_;
+  }
+
+  // Adds boxes starting on the current row, sorted by their left column.
+  void Add(const TBox* first, const TBox* last) {
+    const auto count = static_cast<std::size_t>(last - first);
+    if (count * kFew <= by_left_.size()) {
+      if (bottoms_stale_) {
+        by_bottom_ = by_left_;
+        SortByBottom(by_bottom_);
+        bottoms_stale_ = false;
+      }
+      for (const TBox* b = first; b != last; ++b) {
+        by_left_.insert(std::upper_bound(by_left_.begin(), by_left_.end(), b->Left, LeftBefore),
+                        *b);
+        by_bottom_.insert(
+            std::upper_bound(by_bottom_.begin(), by_bottom_.end(), b->Bottom, BottomAfter), *b);
+        if (!row_stale_) AddToRow(b->Left, b->Right);
+      }
+      return;
+    }
+    // Many at once (rows of equal shapes side by side): one merge, and the order by bottom
+    // is left until boxes come one by one again.
+    bottoms_stale_ = many_added_ = row_stale_ = true;
+    if (by_left_.empty()) {
+      by_left_.assign(first, last);
+      return;
+    }
+    scratch_.clear();
+    std::merge(by_left_.begin(), by_left_.end(), first, last, std::back_inserter(scratch_),
+               [](const TBox& l, const TBox& r) { return l.Left < r.Left; });
+    by_left_.swap(scratch_);
+  }
+
+  // Drops the boxes that end at row y (none ends above it), NextEnd having been asked first.
+  void EndAt(int64_t y) {
+    if (by_left_.empty()) return;
+    if (bottoms_stale_) {
+      if (y < stale_end_) return;
+      // Right after many boxes came at once, more are likely to come and go at once: one
+      // pass drops them. Otherwise the order by bottom is worth restoring.
+      if (many_added_) {
+        many_added_ = false;
+        std::erase_if(by_left_, [y](const TBox& b) { return b.Bottom <= y; });
+        row_stale_ = true;
+        return;
+      }
+      by_bottom_ = by_left_;
+      SortByBottom(by_bottom_);
+      bottoms_stale_ = false;
+    }
+    std::size_t ending = 0;
+    while (ending < by_bottom_.size() && by_bottom_[by_bottom_.size() - 1 - ending].Bottom <= y)
+      ++ending;
+    if (ending == 0) return;
+    if (ending == by_left_.size()) {
+      by_left_.clear();
+      by_bottom_.clear();
+      row_.clear();
+      row_stale_ = false;
+      return;
+    }
+    if (ending * kFew > by_left_.size()) {
+      std::erase_if(by_left_, [y](const TBox& b) { return b.Bottom <= y; });
+      by_bottom_.resize(by_bottom_.size() - ending);
+      row_stale_ = true;
+      return;
+    }
+    for (; ending > 0; --ending) {
+      const TBox b = by_bottom_.back();
+      by_bottom_.pop_back();
+      auto at = std::lower_bound(by_left_.begin(), by_left_.end(), b.Left,
+                                 [](const TBox& l, int32_t v) { return l.Left < v; });
+      while (at->Top != b.Top || at->Bottom != b.Bottom || at->Right != b.Right) ++at;
+      at = by_left_.erase(at);
+      // The box alone made its run of the row when the run is exactly the box and no other
+      // active box starts within it; then the run goes with the box.
+      row_stale_ = row_stale_ || !(at == by_left_.begin() || std::prev(at)->Left < b.Left) ||
+                   !(at == by_left_.end() || at->Left >= b.Right) ||
+                   !RemoveFromRow(b.Left, b.Right);
+    }
+  }
+
+ private:
+  // Boxes added or ended at one row are handled one by one while they are at most this
+  // fraction of the active boxes; beyond it a merge or rebuild over all of them is cheaper.
+  static constexpr std::size_t kFew = 16;
+
+  // Boxes starting together mostly end together too (a strip of equal shapes): no sort then.
+  static void SortByBottom(std::vector<TBox>& boxes) {
+    const auto later = [](const TBox& l, const TBox& r) { return l.Bottom > r.Bottom; };
+    if (!std::is_sorted(boxes.begin(), boxes.end(), later))
+      std::sort(boxes.begin(), boxes.end(), later);
+  }
+
+  static bool LeftBefore(int32_t left, const TBox& b) { return left < b.Left; }
+  static bool BottomAfter(int32_t bottom, const TBox& b) { return bottom > b.Bottom; }
+
+  void RebuildRow() {
+    row_stale_ = false;
+    row_.clear();
+    for (const TBox& b : by_left_) {
+      if (!row_.empty() && b.Left <= row_.back().Right)
+        row_.back().Right = std::max(row_.back().Right, b.Right);
+      else
+        row_.push_back(TSpan{b.Left, b.Right});
+    }
+  }
+
+  // Unites columns left..right-1 into the row; runs that overlap or touch them are merged.
+  void AddToRow(int32_t left, int32_t right) {
+    auto first = std::lower_bound(row_.begin(), row_.end(), left,
+                                  [](const TSpan& s, int32_t v) { return s.Right < v; });
+    auto last = std::upper_bound(first, row_.end(), right,
+                                 [](int32_t v, const TSpan& s) { return v < s.Left; });
+    if (first == last) {
+      row_.insert(first, TSpan{left, right});
+      return;
+    }
+    first->Left = std::min(first->Left, left);
+    first->Right = std::max(std::prev(last)->Right, right);
+    row_.erase(std::next(first), last);
+  }
+
+  // Removes the run left..right-1 from the row; false when the row has no such run.
+  bool RemoveFromRow(int32_t left, int32_t right) {
+    auto at = std::lower_bound(row_.begin(), row_.end(), left,
+                               [](const TSpan& s, int32_t v) { return s.Left < v; });
+    if (at == row_.end() || at->Left != left || at->Right != right) return false;
+    row_.erase(at);
+    return true;
+  }
+
+  std::vector<TBox> by_left_;    // the active boxes by left column
+  std::vector<TBox> by_bottom_;  // the same boxes, the one ending first last, unless stale
+  std::vector<TBox> scratch_;
+  std::vector<TSpan> row_;  // their union, unless stale: then it is rebuilt when next read
+  int32_t stale_end_ = 0;   // the first end row of the active boxes while their order is stale
+  bool bottoms_stale_ = false, many_added_ = false, row_stale_ = false;
+};
+
 }  // namespace
 
 // ---- Reading ----
@@ -329,7 +491,12 @@ void TRegion::Normalize() const {
   // small shapes are united on one picture; a comparison sort otherwise.
   std::vector<TBox> boxes;
   const uint64_t range = static_cast<uint64_t>(int64_t{top_max} - top_min) + 1;
-  if (range <= 4 * total + 4096) {
+  if (bands_.empty() &&
+      std::is_sorted(pending_.begin(), pending_.end(),
+                     [](const TBox& l, const TBox& r) { return l.Top < r.Top; })) {
+    // Shapes united top to bottom are in order already.
+    boxes.assign(pending_.begin(), pending_.end());
+  } else if (range <= 4 * total + 4096) {
     std::vector<uint32_t> start(range + 1, 0);
     for_each_box(
         [&](const TBox& b) { ++start[static_cast<uint64_t>(int64_t{b.Top} - top_min) + 1]; });
@@ -350,13 +517,12 @@ void TRegion::Normalize() const {
 
   TBandWriter writer(bands_, spans_);
   auto by_left = [](const TBox& l, const TBox& r) { return l.Left < r.Left; };
-  std::vector<TBox> active, merged;
-  std::vector<TSpan> row;
+  TSweepRow<TBox> active;
   const std::size_t n = boxes.size();
   std::size_t i = 0;
   int64_t y = boxes[0].Top;
-  while (i < n || !active.empty()) {
-    if (active.empty()) y = boxes[i].Top;
+  while (i < n || !active.Empty()) {
+    if (active.Empty()) y = boxes[i].Top;
     std::size_t j = i;
     while (j < n && boxes[j].Top == y) ++j;
     if (j > i) {
@@ -370,26 +536,14 @@ void TRegion::Normalize() const {
         else
           std::sort(first, last, by_left);
       }
-      if (active.empty()) {
-        active.assign(first, last);
-      } else {
-        merged.clear();
-        std::merge(active.begin(), active.end(), first, last, std::back_inserter(merged), by_left);
-        active.swap(merged);
-      }
+      active.Add(boxes.data() + i, boxes.data() + j);
       i = j;
     }
-    int64_t next = i < n ? boxes[i].Top : std::numeric_limits<int64_t>::max();
-    row.clear();
-    for (const TBox& b : active) {
-      next = std::min<int64_t>(next, b.Bottom);
-      if (!row.empty() && b.Left <= row.back().Right)
-        row.back().Right = std::max(row.back().Right, b.Right);
-      else
-        row.push_back(TSpan{b.Left, b.Right});
-    }
+    int64_t next = active.NextEnd();
+    if (i < n) next = std::min<int64_t>(next, boxes[i].Top);
+    const std::vector<TSpan>& row = active.Row();
     writer.Add(static_cast<int32_t>(y), static_cast<int32_t>(next), row.data(), row.size());
-    std::erase_if(active, [next](const TBox& b) { return b.Bottom <= next; });
+    active.EndAt(next);
     y = next;
   }
 }

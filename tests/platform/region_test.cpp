@@ -377,6 +377,60 @@ TEST(CombineRegion, ManyShapesUnitedMatchTheirPixels) {
   EXPECT_EQ(bars.Bands().size(), 21u);
 }
 
+TEST(CombineRegion, ManyRectanglesGiveTheirPixelsInCanonicalBands) {
+  // Many rectangles starting and ending on different rows: strips side by side with ragged ends
+  // (as shreds and bars), nested, repeated, touching and overlapping boxes, in sorted or shuffled
+  // order, sometimes with the region read halfway. The bands must be those of the pixel rows
+  // with equal neighbouring rows joined.
+  std::mt19937 rng(7);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int iter = 0; iter < 400; ++iter) {
+    struct TBox {
+      int l, t, r, b;
+    };
+    std::vector<TBox> boxes;
+    const int count = 20 + pick(150);
+    const int pitch = 1 + pick(4), width = 1 + pick(5), style = pick(4);
+    for (int k = 0; k < count; ++k) {
+      const int x = (k * pitch) % 60, y0 = pick(50), y1 = pick(50);
+      if (style == 0)  // ragged tops, common bottom
+        boxes.push_back({x, y0, x + width, 50});
+      else if (style == 1)  // common top, ragged bottoms
+        boxes.push_back({x, 0, x + width, y0 + 1});
+      else if (style == 2)  // ragged both ends
+        boxes.push_back({x, std::min(y0, y1), x + width, std::max(y0, y1) + 1});
+      else  // anywhere, any size
+        boxes.push_back({pick(60), y0, pick(60) + 1, y1});
+      if (pick(8) == 0) boxes.push_back(boxes.back());
+      if (pick(8) == 0) boxes.push_back({x + 1, y0, x + 2, y0 + 3});
+    }
+    if (pick(2) == 0) std::shuffle(boxes.begin(), boxes.end(), rng);
+    TRegion region;
+    PixelSet want;
+    for (std::size_t k = 0; k < boxes.size(); ++k) {
+      const TBox& b = boxes[k];
+      region.UniteRect(b.l, b.t, b.r, b.b);
+      const PixelSet p = RoundRectPixels(b.l, b.t, b.r, b.b, 0, 0);
+      want.insert(p.begin(), p.end());
+      if (k == boxes.size() / 2 && iter % 3 == 0) (void)region.Bands();
+    }
+    TRegion rows;
+    for (int y = -1; y <= 60; ++y) {
+      std::vector<TSpan> spans;
+      for (int x = -1; x <= 70; ++x)
+        if (want.count({y, x})) {
+          if (!spans.empty() && spans.back().Right == x)
+            ++spans.back().Right;
+          else
+            spans.push_back({x, x + 1});
+        }
+      rows.AppendRows(y, y + 1, spans);
+    }
+    ASSERT_EQ(Pixels(region), want) << iter;
+    ASSERT_EQ(region, rows) << iter;
+  }
+}
+
 TEST(CombineRegion, RowsAppendedInOrderOrNot) {
   // Rows appended top to bottom become bands directly; rows out of order, overlapping or
   // touching spans, and rows after pending shapes are united. Either way: the same pixels and

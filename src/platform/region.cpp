@@ -223,18 +223,20 @@ class TSweepRow {
         SortByBottom(by_bottom_);
         bottoms_stale_ = false;
       }
+      undo_valid_ = false;
       for (const TBox* b = first; b != last; ++b) {
         by_left_.insert(std::upper_bound(by_left_.begin(), by_left_.end(), b->Left, LeftBefore),
                         *b);
         by_bottom_.insert(
             std::upper_bound(by_bottom_.begin(), by_bottom_.end(), b->Bottom, BottomAfter), *b);
-        if (!row_stale_) AddToRow(b->Left, b->Right);
+        if (!row_stale_) AddToRow(*b, count == 1);
       }
       return;
     }
     // Many at once (rows of equal shapes side by side): one merge, and the order by bottom
     // is left until boxes come one by one again.
     bottoms_stale_ = many_added_ = row_stale_ = true;
+    undo_valid_ = false;
     if (by_left_.empty()) {
       by_left_.assign(first, last);
       return;
@@ -266,6 +268,8 @@ class TSweepRow {
     while (ending < by_bottom_.size() && by_bottom_[by_bottom_.size() - 1 - ending].Bottom <= y)
       ++ending;
     if (ending == 0) return;
+    const bool undo = undo_valid_ && ending == 1 && SameBox(by_bottom_.back(), undo_box_);
+    undo_valid_ = false;
     if (ending == by_left_.size()) {
       by_left_.clear();
       by_bottom_.clear();
@@ -284,8 +288,13 @@ class TSweepRow {
       by_bottom_.pop_back();
       auto at = std::lower_bound(by_left_.begin(), by_left_.end(), b.Left,
                                  [](const TBox& l, int32_t v) { return l.Left < v; });
-      while (at->Top != b.Top || at->Bottom != b.Bottom || at->Right != b.Right) ++at;
+      while (!SameBox(*at, b)) ++at;
       at = by_left_.erase(at);
+      if (undo) {
+        row_.swap(undo_row_);
+        row_stale_ = false;
+        break;
+      }
       // The box alone made its run of the row when the run is exactly the box and no other
       // active box starts within it; then the run goes with the box.
       row_stale_ = row_stale_ || !(at == by_left_.begin() || std::prev(at)->Left < b.Left) ||
@@ -298,6 +307,8 @@ class TSweepRow {
   // Boxes added or ended at one row are handled one by one while they are at most this
   // fraction of the active boxes; beyond it a merge or rebuild over all of them is cheaper.
   static constexpr std::size_t kFew = 16;
+  // A lone box merging this many runs or more keeps the row from before it.
+  static constexpr std::ptrdiff_t kUndoRuns = 8;
 
   // Boxes starting together mostly end together too (a strip of equal shapes): no sort then.
   static void SortByBottom(std::vector<TBox>& boxes) {
@@ -306,6 +317,9 @@ class TSweepRow {
       std::sort(boxes.begin(), boxes.end(), later);
   }
 
+  static bool SameBox(const TBox& a, const TBox& b) {
+    return a.Top == b.Top && a.Bottom == b.Bottom && a.Left == b.Left && a.Right == b.Right;
+  }
   static bool LeftBefore(int32_t left, const TBox& b) { return left < b.Left; }
   static bool BottomAfter(int32_t bottom, const TBox& b) { return bottom > b.Bottom; }
 
@@ -320,8 +334,9 @@ class TSweepRow {
     }
   }
 
-  // Unites columns left..right-1 into the row; runs that overlap or touch them are merged.
-  void AddToRow(int32_t left, int32_t right) {
+  // Unites the box's columns into the row; runs that overlap or touch them are merged.
+  void AddToRow(const TBox& box, bool lone) {
+    const int32_t left = box.Left, right = box.Right;
     auto first = std::lower_bound(row_.begin(), row_.end(), left,
                                   [](const TSpan& s, int32_t v) { return s.Right < v; });
     auto last = std::upper_bound(first, row_.end(), right,
@@ -329,6 +344,14 @@ class TSweepRow {
     if (first == last) {
       row_.insert(first, TSpan{left, right});
       return;
+    }
+    // A lone box across many runs (a bar across strips) is often gone again before anything
+    // else changes: the row without it is kept, so that its end restores the row instead of
+    // rebuilding it.
+    if (lone && last - first >= kUndoRuns) {
+      undo_row_ = row_;
+      undo_box_ = box;
+      undo_valid_ = true;
     }
     first->Left = std::min(first->Left, left);
     first->Right = std::max(std::prev(last)->Right, right);
@@ -348,7 +371,11 @@ class TSweepRow {
   std::vector<TBox> by_bottom_;  // the same boxes, the one ending first last, unless stale
   std::vector<TBox> scratch_;
   std::vector<TSpan> row_;  // their union, unless stale: then it is rebuilt when next read
-  int32_t stale_end_ = 0;   // the first end row of the active boxes while their order is stale
+  // The row before the lone box undo_box_ was added, while nothing else has changed since.
+  std::vector<TSpan> undo_row_;
+  TBox undo_box_{};
+  bool undo_valid_ = false;
+  int32_t stale_end_ = 0;  // the first end row of the active boxes while their order is stale
   bool bottoms_stale_ = false, many_added_ = false, row_stale_ = false;
 };
 

@@ -379,9 +379,9 @@ TEST(CombineRegion, ManyShapesUnitedMatchTheirPixels) {
 
 TEST(CombineRegion, ManyRectanglesGiveTheirPixelsInCanonicalBands) {
   // Many rectangles starting and ending on different rows: strips side by side with ragged ends
-  // (as shreds and bars), nested, repeated, touching and overlapping boxes, in sorted or shuffled
-  // order, sometimes with the region read halfway. The bands must be those of the pixel rows
-  // with equal neighbouring rows joined.
+  // (as shreds and bars), bars across them, nested, repeated, touching and overlapping boxes, in
+  // sorted or shuffled order, sometimes with the region read halfway. The bands must be those of
+  // the pixel rows with equal neighbouring rows joined.
   std::mt19937 rng(7);
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   for (int iter = 0; iter < 400; ++iter) {
@@ -403,6 +403,7 @@ TEST(CombineRegion, ManyRectanglesGiveTheirPixelsInCanonicalBands) {
         boxes.push_back({pick(60), y0, pick(60) + 1, y1});
       if (pick(8) == 0) boxes.push_back(boxes.back());
       if (pick(8) == 0) boxes.push_back({x + 1, y0, x + 2, y0 + 3});
+      if (pick(10) == 0) boxes.push_back({pick(20), y1, 40 + pick(20), y1 + 1 + pick(6)});
     }
     if (pick(2) == 0) std::shuffle(boxes.begin(), boxes.end(), rng);
     TRegion region;

@@ -295,11 +295,10 @@ class TSweepRow {
         row_stale_ = false;
         break;
       }
-      // The box alone made its run of the row when the run is exactly the box and no other
-      // active box starts within it; then the run goes with the box.
+      // When no other active box starts within the box, its columns leave the row unless a
+      // box left of it reaches into them.
       row_stale_ = row_stale_ || !(at == by_left_.begin() || std::prev(at)->Left < b.Left) ||
-                   !(at == by_left_.end() || at->Left >= b.Right) ||
-                   !RemoveFromRow(b.Left, b.Right);
+                   !(at == by_left_.end() || at->Left >= b.Right) || !CutFromRow(b, at);
     }
   }
 
@@ -358,12 +357,24 @@ class TSweepRow {
     row_.erase(std::next(first), last);
   }
 
-  // Removes the run left..right-1 from the row; false when the row has no such run.
-  bool RemoveFromRow(int32_t left, int32_t right) {
-    auto at = std::lower_bound(row_.begin(), row_.end(), left,
-                               [](const TSpan& s, int32_t v) { return s.Left < v; });
-    if (at == row_.end() || at->Left != left || at->Right != right) return false;
-    row_.erase(at);
+  // Takes the columns of the ended box b out of the row; `after` is the first active box
+  // right of it, and none starts within it. False when a box left of it reaches into it.
+  bool CutFromRow(const TBox& b, typename std::vector<TBox>::const_iterator after) {
+    auto run = std::upper_bound(row_.begin(), row_.end(), b.Left,
+                                [](int32_t v, const TSpan& s) { return v < s.Right; });
+    // Boxes starting left of the run end before it: only those within it can reach b.
+    for (auto it = after; it != by_left_.begin() && std::prev(it)->Left >= run->Left; --it)
+      if (std::prev(it)->Right > b.Left) return false;
+    // What is left of the run on either side of b is covered: boxes touching b's ends.
+    const TSpan whole = *run;
+    if (whole.Left < b.Left) {
+      run->Right = b.Left;
+      if (whole.Right > b.Right) row_.insert(std::next(run), TSpan{b.Right, whole.Right});
+    } else if (whole.Right > b.Right) {
+      run->Left = b.Right;
+    } else {
+      row_.erase(run);
+    }
     return true;
   }
 

@@ -44,19 +44,35 @@ mkdir -p build/fuzz-artifacts build/fuzz-logs
 # Targets that write files (the payload's extraction) run far faster on a memory file system.
 if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
-root=$(pwd -P)
 # The commit that last changed the code target $1 runs: the files of the repository holding a
 # function that replaying its corpora ($2, $3) reaches, and the headers those files include
 # where a line other than a comment changed. Code the target links but never runs (the
 # transitions' row kernels in a decoder's target, say) does not restart its count; a constant
 # or type in an included header does.
+# The repository's files among the paths on standard input. A path names the tree it was
+# compiled in, which for an object the compiler cache brought from another checkout is that
+# checkout: a path counts as the repository file its tail names (or that tail under src/, for
+# a build's include folders that were not resolved).
+in_repository() {
+  awk '
+    FILENAME != "-" { known[$0] = 1; next }
+    {
+      path = $0
+      while (path != "") {
+        if (path in known) { print path; next }
+        if (("src/" path) in known) { print "src/" path; next }
+        if (!sub(/^[^\/]*\/?/, "", path)) break
+      }
+    }' <(cd "$(git rev-parse --show-toplevel)" && git ls-files -- src tools 'fuzz/*.cpp' 'fuzz/*.h') - |
+    sort -u
+}
 code_of() {
   local target=$1 covered headers
   mapfile -t covered < <(ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
     timeout -k 10 900 "$build/bin/$target" -runs=0 -print_coverage=1 -timeout=10 \
       -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 "$2" "$3" 2>&1 |
     awk '$1 == "COVERED_FUNC:" { split($5, e, "/"); if (e[1] > 0) { sub(/:[0-9]+$/, "", $NF); print $NF } }' |
-    sort -u | xargs -r realpath -m | sed -n "s|^$root/||p" | sort -u)
+    sort -u | xargs -r realpath -m | in_repository)
   if [ ${#covered[@]} -eq 0 ]; then
     echo unknown
     return
@@ -64,15 +80,20 @@ code_of() {
   # The headers the covered sources include, from the build's dependency lists (the first
   # source file in each object's list is the one it was compiled from).
   mapfile -t headers < <(cd "$build" && ninja -t inputs "$target" | grep '\.o$' |
-    xargs ninja -t deps | awk -v root="$root/" -v covered="${covered[*]}" '
-      BEGIN { n = split(covered, c, " "); for (i = 1; i <= n; i++) run[root c[i]] = 1 }
+    xargs ninja -t deps | awk -v covered="${covered[*]}" '
+      BEGIN { n = split(covered, c, " ") }
+      function is_covered(path,   i) {
+        for (i = 1; i <= n; i++)
+          if (path == c[i] || substr(path, length(path) - length(c[i])) == "/" c[i]) return 1
+        return 0
+      }
       /^[^ ]/ { first = 1; next }
       /^ +[^ ]/ {
         sub(/^ +/, "")
         cmd = "realpath -m \"" $0 "\""; cmd | getline path; close(cmd)
-        if (first && path ~ /\.(cpp|cc|c)$/) { keep = (path in run); first = 0 }
+        if (first && path ~ /\.(cpp|cc|c)$/) { keep = is_covered(path); first = 0 }
         else if (!first && keep && path ~ /\.h$/) print path
-      }' | sed -n "s|^$root/||p" | sort -u)
+      }' | in_repository)
   local code_files code_headers
   code_files=$(git log -1 --format=%H -- "${covered[@]}" 2>/dev/null || true)
   code_headers=

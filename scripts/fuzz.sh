@@ -131,12 +131,14 @@ for target in "${targets[@]}"; do
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 \
     -artifact_prefix="build/fuzz-artifacts/$target-" -print_final_stats=1 "${extra[@]}" \
     >"$log" 2>&1 || status=$?
-  grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==[0-9]+==ERROR|SUMMARY|Test unit written)' "$log" || true
+  grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==[0-9]+==ERROR|SUMMARY)|Test unit written' "$log" || true
 
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1 | awk '{print $2 " / " $4}')
-  findings=$(grep -cE '^Test unit written to .*/'"$target"'-(crash|leak|timeout|oom)-' "$log" || true)
+  # libFuzzer writes the artifact's line after its prefix ("artifact_prefix='...'; Test unit
+  # written to ...") for some findings, at the line's start for others.
+  findings=$(grep -cE 'Test unit written to .*/'"$target"'-(crash|leak|timeout|oom)-' "$log" || true)
   note=""
   if [ "$status" -ne 0 ] && [ "$findings" -eq 0 ]; then note=" (exit $status)"; fi
   if [ "$findings" -ne 0 ] || [ "$status" -ne 0 ]; then

@@ -79,21 +79,20 @@ code_of() {
   fi
   # The headers the covered sources include, from the build's dependency lists (the first
   # source file in each object's list is the one it was compiled from).
+  # One realpath call for all the lists: each object's list starts with a line "#", which
+  # comes back as a path ending in "/#".
   mapfile -t headers < <(cd "$build" && ninja -t inputs "$target" | grep '\.o$' |
-    xargs ninja -t deps | awk -v covered="${covered[*]}" '
+    xargs ninja -t deps | awk '/^[^ ]/ { print "#"; next } /^ +[^ ]/ { sub(/^ +/, ""); print }' |
+    xargs -r -d '\n' realpath -m | awk -v covered="${covered[*]}" '
       BEGIN { n = split(covered, c, " ") }
       function is_covered(path,   i) {
         for (i = 1; i <= n; i++)
           if (path == c[i] || substr(path, length(path) - length(c[i])) == "/" c[i]) return 1
         return 0
       }
-      /^[^ ]/ { first = 1; next }
-      /^ +[^ ]/ {
-        sub(/^ +/, "")
-        cmd = "realpath -m \"" $0 "\""; cmd | getline path; close(cmd)
-        if (first && path ~ /\.(cpp|cc|c)$/) { keep = is_covered(path); first = 0 }
-        else if (!first && keep && path ~ /\.h$/) print path
-      }' | in_repository)
+      /\/#$/ { first = 1; next }
+      first && /\.(cpp|cc|c)$/ { keep = is_covered($0); first = 0; next }
+      !first && keep && /\.h$/' | in_repository)
   local code_files code_headers
   code_files=$(git log -1 --format=%H -- "${covered[@]}" 2>/dev/null || true)
   code_headers=

@@ -17,7 +17,8 @@
 // the wall time: on a machine busy with other work the wall time also counts the waits for a
 // processor. After the run a table gives per style the time per frame and the ratio to the lesser
 // of the floors beside it at each size, and a summary line the median and the worst ratio with
-// the worst style.
+// the worst style; beside each floor, the one-copy frame (every pixel written once, each row in
+// two runs) and its ratio, the nearest a style can come.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -132,6 +133,29 @@ void BM_TwoCopyFloor(benchmark::State& state, TSize size) {
   }
 }
 
+// The least a frame that writes every pixel once costs: each row copied by memcpy in two runs,
+// the new picture's columns up to the progress and the old contents' beyond, over the same
+// progress values as the styles. Against the two-copy floor it shows how near a style can come
+// on this machine: about half where the pictures stay in the cache, more where rows split
+// between two pictures read slower than whole pictures copied one after the other.
+void BM_OneCopy(benchmark::State& state, TSize size) {
+  TPictures& p = PicturesFor(size);
+  const std::vector<int>& progress = g_options.progress;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const int32_t split = std::clamp(size.w * progress[i] / 100, 0, size.w);
+    for (int32_t y = 0; y < size.h; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(p.display.ScanLine(y));
+      const auto* old = reinterpret_cast<const uint32_t*>(p.old_contents.ScanLine(y));
+      std::memcpy(row, p.picture.ScanLine(y), 4 * static_cast<std::size_t>(split));
+      std::memcpy(row + split, old + split, 4 * static_cast<std::size_t>(size.w - split));
+    }
+    i = (i + 1) % progress.size();
+    benchmark::DoNotOptimize(p.display.Bits());
+    benchmark::ClobberMemory();
+  }
+}
+
 void BM_Style(benchmark::State& state, int style, TSize size) {
   TPictures& p = PicturesFor(size);
   const TransitionBitmaps bitmaps{&p.display, &p.picture, &p.old_contents, size.w, size.h};
@@ -179,6 +203,10 @@ class TCollector : public benchmark::ConsoleReporter {
 std::string FloorName(const TSize& size, const std::string& when) {
   return "Floor/" + when + "/" + size.Label();
 }
+// The one-copy frame timed before the first style or after the last.
+std::string OneCopyName(const TSize& size, const std::string& when) {
+  return "OneCopy/" + when + "/" + size.Label();
+}
 std::string StyleLabel(int style) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%03d", style);
@@ -205,6 +233,10 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     for (int style : styles)
       f = std::min(f, c.Best(FloorName(size, StyleLabel(style))).value_or(1e30));
     std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
+    const double one = std::min(c.Best(OneCopyName(size, "before")).value_or(1e30),
+                                c.Best(OneCopyName(size, "after")).value_or(1e30));
+    std::printf("one-copy frame %-9s %8.3f ms  ratio %.2f\n", size.Label().c_str(), one * 1e3,
+                one / f);
   }
   std::printf("%5s  %-48s", "style", "name");
   for (const TSize& size : g_options.sizes) std::printf("  %9s ms  ratio", size.Label().c_str());
@@ -329,8 +361,10 @@ int main(int argc, char** argv) {
   auto timed = [](benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->MinWarmUpTime(0.01);
   };
-  for (const TSize& size : g_options.sizes)
+  for (const TSize& size : g_options.sizes) {
     timed(benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size));
+    timed(benchmark::RegisterBenchmark(OneCopyName(size, "before").c_str(), BM_OneCopy, size));
+  }
   for (int style : styles)
     for (const TSize& size : g_options.sizes) {
       timed(
@@ -338,6 +372,8 @@ int main(int argc, char** argv) {
       timed(benchmark::RegisterBenchmark(FloorName(size, StyleLabel(style)).c_str(),
                                          BM_TwoCopyFloor, size));
     }
+  for (const TSize& size : g_options.sizes)
+    timed(benchmark::RegisterBenchmark(OneCopyName(size, "after").c_str(), BM_OneCopy, size));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   TCollector collector;

@@ -8,7 +8,8 @@
 // drift with it.
 //
 //   effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...] [--progress=P,...]
-//                 [--old=PICTURE --new=PICTURE] [--cpu-time] [Google Benchmark options]
+//                 [--old=PICTURE --new=PICTURE] [--cpu-time] [--paired]
+//                 [Google Benchmark options]
 //
 // Pictures: by default two photograph-like pictures painted here (sky, sun, hills, fine
 // texture); --old/--new decode two pictures with the player's decoders instead (for example
@@ -17,14 +18,25 @@
 // the wall time: on a machine busy with other work the wall time also counts the waits for a
 // processor. After the run a table gives per style the time per frame and the ratio to the lesser
 // of the floors beside it at each size, and a summary line the median and the worst ratio with
-// the worst style; beside each floor, the one-copy frame (every pixel written once, each row in
-// two runs) and its ratio, the nearest a style can come.
+// the worst style.
+//
+// Beside each floor line: the one-copy frame (every pixel written once, each row in two runs)
+// and its ratio, the nearest a style can come.
+//
+// --paired follows every frame with a floor, timed apart, and takes as a style's ratio the median
+// of the ratios of each frame to the floor right after it; no floors run between the styles.
+// Work elsewhere on the machine that comes and goes within a tenth of a second (other programs
+// evicting the pictures from a shared cache) then weighs on a frame and its floor alike, where
+// against floors timed a benchmark apart it moved a style's ratio by up to half between runs.
+// The frames start from the cache as a floor leaves it, as the player's start from it as the
+// previous frame left it.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,6 +63,7 @@ struct TOptions {
   std::vector<int> progress{25, 50, 75};
   std::string old_path, new_path;
   bool cpu_time = false;
+  bool paired = false;
 };
 
 TOptions g_options;
@@ -121,16 +134,55 @@ TPictures& PicturesFor(const TSize& size) {
   return it->second;
 }
 
+void CopyFloor(TPictures& p) {
+  const std::size_t bytes = p.display.RowBytes() * static_cast<std::size_t>(p.display.Height());
+  std::memcpy(p.display.Bits(), p.old_contents.Bits(), bytes);
+  benchmark::ClobberMemory();
+  std::memcpy(p.display.Bits(), p.picture.Bits(), bytes);
+  benchmark::DoNotOptimize(p.display.Bits());
+  benchmark::ClobberMemory();
+}
+
 void BM_TwoCopyFloor(benchmark::State& state, TSize size) {
   TPictures& p = PicturesFor(size);
-  const std::size_t bytes = p.display.RowBytes() * static_cast<std::size_t>(size.h);
+  for (auto _ : state) CopyFloor(p);
+}
+
+// Seconds on the clock the frames are timed by: the process's processor time with --cpu-time.
+double Now() {
+  timespec t{};
+  clock_gettime(g_options.cpu_time ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Runs `frame` once per iteration, or with --paired each time followed by a floor timed apart:
+// the iteration's time is the frame's, and the counter "ratio" the median of frame / floor.
+template <typename Frame>
+void RunFrames(benchmark::State& state, TPictures& p, Frame&& frame) {
+  if (!g_options.paired) {
+    for (auto _ : state) {
+      frame();
+      benchmark::DoNotOptimize(p.display.Bits());
+      benchmark::ClobberMemory();
+    }
+    return;
+  }
+  std::vector<double> ratios;
   for (auto _ : state) {
-    std::memcpy(p.display.Bits(), p.old_contents.Bits(), bytes);
-    benchmark::ClobberMemory();
-    std::memcpy(p.display.Bits(), p.picture.Bits(), bytes);
+    const double t0 = Now();
+    frame();
     benchmark::DoNotOptimize(p.display.Bits());
     benchmark::ClobberMemory();
+    const double t1 = Now();
+    CopyFloor(p);
+    const double t2 = Now();
+    state.SetIterationTime(t1 - t0);
+    ratios.push_back((t1 - t0) / std::max(t2 - t1, 1e-9));
   }
+  if (ratios.empty()) return;
+  const auto mid = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
+  std::nth_element(ratios.begin(), mid, ratios.end());
+  state.counters["ratio"] = *mid;
 }
 
 // The least a frame that writes every pixel once costs: each row copied by memcpy in two runs,
@@ -142,7 +194,7 @@ void BM_OneCopy(benchmark::State& state, TSize size) {
   TPictures& p = PicturesFor(size);
   const std::vector<int>& progress = g_options.progress;
   std::size_t i = 0;
-  for (auto _ : state) {
+  RunFrames(state, p, [&] {
     const int32_t split = std::clamp(size.w * progress[i] / 100, 0, size.w);
     for (int32_t y = 0; y < size.h; ++y) {
       auto* row = reinterpret_cast<uint32_t*>(p.display.ScanLine(y));
@@ -151,9 +203,7 @@ void BM_OneCopy(benchmark::State& state, TSize size) {
       std::memcpy(row + split, old + split, 4 * static_cast<std::size_t>(size.w - split));
     }
     i = (i + 1) % progress.size();
-    benchmark::DoNotOptimize(p.display.Bits());
-    benchmark::ClobberMemory();
-  }
+  });
 }
 
 void BM_Style(benchmark::State& state, int style, TSize size) {
@@ -162,12 +212,10 @@ void BM_Style(benchmark::State& state, int style, TSize size) {
   const std::vector<int>& progress = g_options.progress;
   std::size_t i = 0;
   SetRandomSeed(0);
-  for (auto _ : state) {
+  RunFrames(state, p, [&] {
     ComposeFrame(bitmaps, style, g_options.step, progress[i], nullptr);
     i = (i + 1) % progress.size();
-    benchmark::DoNotOptimize(p.display.Bits());
-    benchmark::ClobberMemory();
-  }
+  });
 }
 
 // A benchmark's name without what the library appends ("/min_warmup_time:.../process_time/
@@ -183,12 +231,28 @@ std::string BaseName(std::string name) {
 class TCollector : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-        seconds[BaseName(run.benchmark_name())].push_back(
-            (g_options.cpu_time ? run.cpu_accumulated_time : run.real_accumulated_time) /
-            static_cast<double>(run.iterations));
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations <= 0) continue;
+      // A paired run (the one with a ratio) times its frames itself, on the chosen clock, as
+      // its manual time.
+      const auto r = run.counters.find("ratio");
+      const bool own = g_options.cpu_time && r == run.counters.end();
+      seconds[BaseName(run.benchmark_name())].push_back(
+          (own ? run.cpu_accumulated_time : run.real_accumulated_time) /
+          static_cast<double>(run.iterations));
+      if (r != run.counters.end())
+        ratios[BaseName(run.benchmark_name())].push_back(r->second.value);
+    }
     ConsoleReporter::ReportRuns(runs);
+  }
+  // The median of the repetitions' paired ratios (--paired).
+  std::optional<double> PairedRatio(const std::string& name) const {
+    const auto it = ratios.find(name);
+    if (it == ratios.end() || it->second.empty()) return std::nullopt;
+    std::vector<double> v = it->second;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
   }
   // The fastest of the repetitions of a benchmark: the least disturbed by other work.
   std::optional<double> Best(const std::string& name) const {
@@ -196,7 +260,7 @@ class TCollector : public benchmark::ConsoleReporter {
     if (it == seconds.end() || it->second.empty()) return std::nullopt;
     return *std::min_element(it->second.begin(), it->second.end());
   }
-  std::map<std::string, std::vector<double>> seconds;
+  std::map<std::string, std::vector<double>> seconds, ratios;
 };
 
 // The floor timed before the first style ("before"), or just after style `when`.
@@ -219,9 +283,14 @@ std::string StyleBenchName(int style, const TSize& size) {
 void PrintTable(const TCollector& c, const std::vector<int>& styles) {
   std::printf("\nStep %d, progress", g_options.step);
   for (int p : g_options.progress) std::printf(" %d", p);
-  std::printf(
-      "; ratio = time per frame / two-copy floor (memcpy of old contents, then new) timed\n"
-      "just before and after the style, the lesser; the floor lines give the least of a size\n");
+  if (g_options.paired)
+    std::printf(
+        "; ratio = median of time per frame / two-copy floor (memcpy of old contents, then\n"
+        "new) timed right after that frame; the floor lines give the least of a size\n");
+  else
+    std::printf(
+        "; ratio = time per frame / two-copy floor (memcpy of old contents, then new) timed\n"
+        "just before and after the style, the lesser; the floor lines give the least of a size\n");
   // The floor beside each style: the lesser of the one timed before it and the one after it.
   auto floor_beside = [&](std::size_t i, const TSize& size) {
     const auto a = c.Best(FloorName(size, i == 0 ? "before" : StyleLabel(styles[i - 1])));
@@ -235,8 +304,12 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
     const double one = std::min(c.Best(OneCopyName(size, "before")).value_or(1e30),
                                 c.Best(OneCopyName(size, "after")).value_or(1e30));
+    const double one_ratio =
+        g_options.paired ? std::min(c.PairedRatio(OneCopyName(size, "before")).value_or(1e30),
+                                    c.PairedRatio(OneCopyName(size, "after")).value_or(1e30))
+                         : one / f;
     std::printf("one-copy frame %-9s %8.3f ms  ratio %.2f\n", size.Label().c_str(), one * 1e3,
-                one / f);
+                one_ratio);
   }
   std::printf("%5s  %-48s", "style", "name");
   for (const TSize& size : g_options.sizes) std::printf("  %9s ms  ratio", size.Label().c_str());
@@ -256,7 +329,9 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
         std::printf("  %12s  %5s", "-", "-");
         continue;
       }
-      const double ratio = *t / floor_beside(i, g_options.sizes[k]);
+      const double ratio =
+          g_options.paired ? c.PairedRatio(StyleBenchName(style, g_options.sizes[k])).value_or(0)
+                           : *t / floor_beside(i, g_options.sizes[k]);
       all.push_back(ratio);
       if (ratio > worst.ratio) worst = {ratio, style, g_options.sizes[k].Label()};
       std::printf("  %12.3f  %5.2f", *t * 1e3, ratio);
@@ -327,6 +402,8 @@ bool ParseOwnOptions(int& argc, char** argv) {
       g_options.new_path = v;
     } else if (std::strcmp(a, "--cpu-time") == 0) {
       g_options.cpu_time = true;
+    } else if (std::strcmp(a, "--paired") == 0) {
+      g_options.paired = true;
     } else {
       argv[kept++] = argv[i];
       continue;
@@ -349,7 +426,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: effects_bench [--styles=FIRST-LAST] [--step=S] [--sizes=WxH,...]\n"
                  "                     [--progress=P,...] [--old=PICTURE --new=PICTURE]\n"
-                 "                     [--cpu-time]\n"
+                 "                     [--cpu-time] [--paired]\n"
                  "                     [Google Benchmark options]\n");
     return 2;
   }
@@ -361,19 +438,25 @@ int main(int argc, char** argv) {
   auto timed = [](benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->MinWarmUpTime(0.01);
   };
+  // With --paired the styles and the one-copy frame time themselves and their floors.
+  auto paired = [&](benchmark::internal::Benchmark* b) {
+    if (!g_options.paired) return timed(b);
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->MinWarmUpTime(0.01);
+  };
   for (const TSize& size : g_options.sizes) {
     timed(benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size));
-    timed(benchmark::RegisterBenchmark(OneCopyName(size, "before").c_str(), BM_OneCopy, size));
+    paired(benchmark::RegisterBenchmark(OneCopyName(size, "before").c_str(), BM_OneCopy, size));
   }
   for (int style : styles)
     for (const TSize& size : g_options.sizes) {
-      timed(
+      paired(
           benchmark::RegisterBenchmark(StyleBenchName(style, size).c_str(), BM_Style, style, size));
-      timed(benchmark::RegisterBenchmark(FloorName(size, StyleLabel(style)).c_str(),
-                                         BM_TwoCopyFloor, size));
+      if (!g_options.paired)
+        timed(benchmark::RegisterBenchmark(FloorName(size, StyleLabel(style)).c_str(),
+                                           BM_TwoCopyFloor, size));
     }
   for (const TSize& size : g_options.sizes)
-    timed(benchmark::RegisterBenchmark(OneCopyName(size, "after").c_str(), BM_OneCopy, size));
+    paired(benchmark::RegisterBenchmark(OneCopyName(size, "after").c_str(), BM_OneCopy, size));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   TCollector collector;

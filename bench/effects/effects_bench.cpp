@@ -21,7 +21,8 @@
 // the worst style.
 //
 // Beside each floor line: the one-copy frame (every pixel written once, each row in two runs)
-// and its ratio, the nearest a style can come.
+// and its ratio, the nearest a style can come; with --paired also the floor paired with itself,
+// which shows whether the pairing favours the frame or its floor.
 //
 // --paired follows every frame with a floor, timed apart, and takes as a style's ratio the median
 // of the ratios of each frame to the floor right after it; no floors run between the styles.
@@ -206,6 +207,13 @@ void BM_OneCopy(benchmark::State& state, TSize size) {
   });
 }
 
+// With --paired, the floor as a frame against the floor after it: the ratio a frame exactly as
+// dear as the floor gets, 1 where the pairing favours neither side.
+void BM_FloorPaired(benchmark::State& state, TSize size) {
+  TPictures& p = PicturesFor(size);
+  RunFrames(state, p, [&] { CopyFloor(p); });
+}
+
 void BM_Style(benchmark::State& state, int style, TSize size) {
   TPictures& p = PicturesFor(size);
   const TransitionBitmaps bitmaps{&p.display, &p.picture, &p.old_contents, size.w, size.h};
@@ -310,6 +318,8 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
                          : one / f;
     std::printf("one-copy frame %-9s %8.3f ms  ratio %.2f\n", size.Label().c_str(), one * 1e3,
                 one_ratio);
+    if (const auto self = c.PairedRatio("FloorPaired/" + size.Label()))
+      std::printf("floor paired with itself %-9s ratio %.2f\n", size.Label().c_str(), *self);
   }
   std::printf("%5s  %-48s", "style", "name");
   for (const TSize& size : g_options.sizes) std::printf("  %9s ms  ratio", size.Label().c_str());
@@ -446,6 +456,9 @@ int main(int argc, char** argv) {
   for (const TSize& size : g_options.sizes) {
     timed(benchmark::RegisterBenchmark(FloorName(size, "before").c_str(), BM_TwoCopyFloor, size));
     paired(benchmark::RegisterBenchmark(OneCopyName(size, "before").c_str(), BM_OneCopy, size));
+    if (g_options.paired)
+      paired(benchmark::RegisterBenchmark(("FloorPaired/" + size.Label()).c_str(), BM_FloorPaired,
+                                          size));
   }
   for (int style : styles)
     for (const TSize& size : g_options.sizes) {

@@ -124,12 +124,16 @@ for target in "${targets[@]}"; do
   # formats' targets their per-picture limit to 1 MiB, so only memory those limits do not
   # account for could reach it.
   status=0
+  started=$SECONDS
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1} \
     UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     timeout -k 30 $((seconds + 300)) "$build/bin/$target" "$work" "fuzz/corpus/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 \
     -artifact_prefix="build/fuzz-artifacts/$target-" -print_final_stats=1 "${extra[@]}" \
     >"$log" 2>&1 || status=$?
+  # The time the run took: less than asked when it was ended early (SIGUSR1) or stopped at a
+  # finding.
+  elapsed=$((SECONDS - started))
   grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|==[0-9]+==ERROR|SUMMARY)|Test unit written' "$log" || true
 
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
@@ -152,7 +156,7 @@ for target in "${targets[@]}"; do
     fi
     code=$(code_of "$target" "$work" "fuzz/corpus/$target")
     printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$target" \
-      "$commit" "$code" "$seconds" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
+      "$commit" "$code" "$elapsed" "$execs" "${cov:--}" "$findings$note" >>"$FUZZ_LOG"
     total=$(awk -F'|' -v t=" $target " -v c=" $code " '$3 == t && $5 == c {s += $7} END {printf "%d", s}' "$FUZZ_LOG")
   fi
   rows+=("$target|$execs|$total|${rate:-0}|${cov:--}|$findings$note")

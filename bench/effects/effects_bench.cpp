@@ -43,6 +43,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/slide_loader.h"
@@ -151,6 +152,13 @@ void BM_TwoCopyFloor(benchmark::State& state, TSize size) {
   for (auto _ : state) CopyFloor(p);
 }
 
+// The median of a non-empty list (the mean of the middle two of an even count).
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 // Seconds on the clock the frames are timed by: the process's processor time with --cpu-time.
 double Now() {
   timespec t{};
@@ -182,10 +190,7 @@ void RunFrames(benchmark::State& state, TPictures& p, Frame&& frame) {
     state.SetIterationTime(t1 - t0);
     ratios.push_back((t1 - t0) / std::max(t2 - t1, 1e-9));
   }
-  if (ratios.empty()) return;
-  const auto mid = ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2);
-  std::nth_element(ratios.begin(), mid, ratios.end());
-  state.counters["ratio"] = *mid;
+  if (!ratios.empty()) state.counters["ratio"] = Median(std::move(ratios));
 }
 
 // The least a frame that writes every pixel once costs: each row copied by memcpy in two runs,
@@ -262,9 +267,7 @@ class TCollector : public benchmark::ConsoleReporter {
       if (const auto it = ratios.find(name); it != ratios.end())
         v.insert(v.end(), it->second.begin(), it->second.end());
     if (v.empty()) return std::nullopt;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return Median(std::move(v));
   }
   // The fastest of the repetitions of a benchmark: the least disturbed by other work.
   std::optional<double> Best(const std::string& name) const {
@@ -356,9 +359,7 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     std::printf("no style with an effect procedure in the range\n");
     return;
   }
-  std::sort(all.begin(), all.end());
-  const std::size_t n = all.size();
-  const double median = n % 2 ? all[n / 2] : (all[n / 2 - 1] + all[n / 2]) / 2;
+  const double median = Median(all);
   std::printf("summary: %zu styles, median ratio %.2f, worst ratio %.2f (style %d \"%s\" at %s)\n",
               styles.size(), median, worst.ratio, worst.style, StyleName(worst.style),
               worst.size.c_str());

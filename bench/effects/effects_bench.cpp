@@ -319,10 +319,15 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
     const double one = std::min(c.Best(OneCopyName(size, "before")).value_or(1e30),
                                 c.Best(OneCopyName(size, "after")).value_or(1e30));
+    // Unpaired, like a style: against the lesser of the floors beside its two timings (the one
+    // before the first style and the one after the last), not the least of the run.
+    const double beside = std::min(
+        c.Best(FloorName(size, "before")).value_or(1e30),
+        styles.empty() ? 1e30 : c.Best(FloorName(size, StyleLabel(styles.back()))).value_or(1e30));
     const double one_ratio =
         g_options.paired
             ? c.PairedRatio({OneCopyName(size, "before"), OneCopyName(size, "after")}).value_or(0)
-            : one / f;
+            : one / beside;
     std::printf("one-copy frame %-9s %8.3f ms  ratio %.2f\n", size.Label().c_str(), one * 1e3,
                 one_ratio);
     if (const auto self = c.PairedRatio({"FloorPaired/" + size.Label()}))

@@ -49,13 +49,15 @@ commit=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 # where a line other than a comment changed. Code the target links but never runs (the
 # transitions' row kernels in a decoder's target, say) does not restart its count; a constant
 # or type in an included header does.
-# The repository's files among the paths on standard input. A path names the tree it was
-# compiled in, which for an object the compiler cache brought from another checkout is that
-# checkout: a path counts as the repository file its tail names (or that tail under src/, for
-# a build's include folders that were not resolved).
+# The repository's files among the paths on standard input, one per line. A path names the tree
+# it was compiled in, which for an object the compiler cache brought from another checkout is
+# that checkout: a path counts as the repository file its tail names (or that tail under src/,
+# for a build's include folders that were not resolved). With "lines", every line gives one:
+# the file, "-" for a path outside the repository, and a line "#" as it is.
 in_repository() {
-  awk '
+  awk -v lines="${1:-}" '
     FILENAME != "-" { known[$0] = 1; next }
+    lines && $0 == "#" { print; next }
     {
       path = $0
       while (path != "") {
@@ -63,8 +65,8 @@ in_repository() {
         if (("src/" path) in known) { print "src/" path; next }
         if (!sub(/^[^\/]*\/?/, "", path)) break
       }
-    }' <(cd "$(git rev-parse --show-toplevel)" && git ls-files -- src tools 'fuzz/*.cpp' 'fuzz/*.h') - |
-    sort -u
+      if (lines) print "-"
+    }' <(cd "$(git rev-parse --show-toplevel)" && git ls-files -- src tools 'fuzz/*.cpp' 'fuzz/*.h') -
 }
 code_of() {
   local target=$1 covered headers
@@ -72,27 +74,23 @@ code_of() {
     timeout -k 10 900 "$build/bin/$target" -runs=0 -print_coverage=1 -timeout=10 \
       -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len=65536 "$2" "$3" 2>&1 |
     awk '$1 == "COVERED_FUNC:" { split($5, e, "/"); if (e[1] > 0) { sub(/:[0-9]+$/, "", $NF); print $NF } }' |
-    sort -u | xargs -r realpath -m | in_repository)
+    sort -u | xargs -r realpath -m | in_repository | sort -u)
   if [ ${#covered[@]} -eq 0 ]; then
     echo unknown
     return
   fi
   # The headers the covered sources include, from the build's dependency lists (the first
-  # source file in each object's list is the one it was compiled from).
+  # source file in each object's list is the one it was compiled from), as repository files.
   # One realpath call for all the lists: each object's list starts with a line "#", which
   # comes back as a path ending in "/#".
   mapfile -t headers < <(cd "$build" && ninja -t inputs "$target" | grep '\.o$' |
     xargs ninja -t deps | awk '/^[^ ]/ { print "#"; next } /^ +[^ ]/ { sub(/^ +/, ""); print }' |
-    xargs -r -d '\n' realpath -m | awk -v covered="${covered[*]}" '
-      BEGIN { n = split(covered, c, " ") }
-      function is_covered(path,   i) {
-        for (i = 1; i <= n; i++)
-          if (path == c[i] || substr(path, length(path) - length(c[i])) == "/" c[i]) return 1
-        return 0
-      }
-      /\/#$/ { first = 1; next }
-      first && /\.(cpp|cc|c)$/ { keep = is_covered($0); first = 0; next }
-      !first && keep && /\.h$/' | in_repository)
+    xargs -r -d '\n' realpath -m | sed 's|.*/#$|#|' | in_repository lines |
+    awk -v covered="${covered[*]}" '
+      BEGIN { n = split(covered, c, " "); for (i = 1; i <= n; i++) is_covered[c[i]] = 1 }
+      $0 == "#" { first = 1; next }
+      first && /\.(cpp|cc|c)$/ { keep = $0 in is_covered; first = 0; next }
+      !first && keep && /\.h$/' | sort -u)
   local code_files code_headers
   code_files=$(git log -1 --format=%H -- "${covered[@]}" 2>/dev/null || true)
   code_headers=

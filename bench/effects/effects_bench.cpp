@@ -306,28 +306,27 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
     std::printf(
         "; ratio = time per frame / two-copy floor (memcpy of old contents, then new) timed\n"
         "just before and after the style, the lesser; the floor lines give the least of a size\n");
-  // The floor beside each style: the lesser of the one timed before it and the one after it.
-  auto floor_beside = [&](std::size_t i, const TSize& size) {
-    const auto a = c.Best(FloorName(size, i == 0 ? "before" : StyleLabel(styles[i - 1])));
-    const auto b = c.Best(FloorName(size, StyleLabel(styles[i])));
-    return std::min(a.value_or(1e30), b.value_or(1e30));
+  // The floors in the order they ran: 0 before the first style, i after the i-th. The floor
+  // beside the styles from `first` to `last` (exclusive) is the lesser of the one timed just
+  // before them and the one just after.
+  auto floor_at = [&](std::size_t i, const TSize& size) {
+    return c.Best(FloorName(size, i == 0 ? "before" : StyleLabel(styles[i - 1]))).value_or(1e30);
+  };
+  auto floor_beside = [&](std::size_t first, std::size_t last, const TSize& size) {
+    return std::min(floor_at(first, size), floor_at(last, size));
   };
   for (const TSize& size : g_options.sizes) {
-    double f = c.Best(FloorName(size, "before")).value_or(1e30);
-    for (int style : styles)
-      f = std::min(f, c.Best(FloorName(size, StyleLabel(style))).value_or(1e30));
+    double f = floor_at(0, size);
+    for (std::size_t i = 1; i <= styles.size(); ++i) f = std::min(f, floor_at(i, size));
     std::printf("floor %-9s %8.3f ms\n", size.Label().c_str(), f * 1e3);
     const double one = std::min(c.Best(OneCopyName(size, "before")).value_or(1e30),
                                 c.Best(OneCopyName(size, "after")).value_or(1e30));
-    // Unpaired, like a style: against the lesser of the floors beside its two timings (the one
-    // before the first style and the one after the last), not the least of the run.
-    const double beside = std::min(
-        c.Best(FloorName(size, "before")).value_or(1e30),
-        styles.empty() ? 1e30 : c.Best(FloorName(size, StyleLabel(styles.back()))).value_or(1e30));
+    // Unpaired, like a style: against the floors beside its two timings (before the first
+    // style and after the last), not the least of the run.
     const double one_ratio =
         g_options.paired
             ? c.PairedRatio({OneCopyName(size, "before"), OneCopyName(size, "after")}).value_or(0)
-            : one / beside;
+            : one / floor_beside(0, styles.size(), size);
     std::printf("one-copy frame %-9s %8.3f ms  ratio %.2f\n", size.Label().c_str(), one * 1e3,
                 one_ratio);
     if (const auto self = c.PairedRatio({"FloorPaired/" + size.Label()}))
@@ -353,7 +352,7 @@ void PrintTable(const TCollector& c, const std::vector<int>& styles) {
         continue;
       }
       const double ratio =
-          g_options.paired ? *paired_ratio : *t / floor_beside(i, g_options.sizes[k]);
+          g_options.paired ? *paired_ratio : *t / floor_beside(i, i + 1, g_options.sizes[k]);
       all.push_back(ratio);
       if (ratio > worst.ratio) worst = {ratio, style, g_options.sizes[k].Label()};
       std::printf("  %12.3f  %5.2f", *t * 1e3, ratio);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/pixel_rows.h"
+#include "platform/shared_rows.h"
 
 namespace qm {
 
@@ -211,92 +212,101 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
     int32_t Left, Right;
     int Drawer;
   };
-  std::array<TCover, kMost> rects;
   const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
-  std::size_t band = 0;
-  for (int32_t y = 0; y < dest.Height(); ++y) {
-    // The drawn rectangles' columns on this row, by left edge.
-    int n = 0;
-    for (int i = 0; i < noted; ++i) {
-      const TRect& r = drawn[static_cast<std::size_t>(i)];
-      if (y < r.Top || y >= r.Bottom) continue;
-      int k = n++;
-      for (; k > 0 && rects[static_cast<std::size_t>(k - 1)].Left > r.Left; --k)
-        rects[static_cast<std::size_t>(k)] = rects[static_cast<std::size_t>(k - 1)];
-      rects[static_cast<std::size_t>(k)] =
-          TCover{r.Left, r.Right, drawer[static_cast<std::size_t>(i)]};
-    }
-    // The clip's runs on this row, when the clipped copy covered it.
-    std::span<const TSpan> runs;
-    if (clipped && y >= clipped->Top && y < clipped->Bottom) {
-      while (band < clip_bands.size() && clip_bands[band].Bottom <= y) ++band;
-      if (band < clip_bands.size() && clip_bands[band].Top <= y)
-        runs = clip->Spans(clip_bands[band]);
-    }
-    // Where the copies drawn in this pass do not overlap on this row, the order they were made
-    // in does not matter: the row is written from left to right, which the processor streams
-    // best. Otherwise they are drawn after the background, in their order.
-    bool in_order = true;
-    int32_t reach = 0;
-    for (int k = 0; k < n; ++k) {
-      const TCover& c = rects[static_cast<std::size_t>(k)];
-      if (c.Drawer == kDrawn) continue;
-      if ((k > 0 && c.Left < reach) ||
-          (now != nullptr && !runs.empty() && c.Left < clipped->Right && clipped->Left < c.Right))
-        in_order = false;
-      reach = std::max(reach, c.Right);
-    }
-    // Both lists in order of their left edges; the background fills what lies between.
-    const uint32_t* from = reinterpret_cast<const uint32_t*>(background->ScanLine(y));
-    uint32_t* to = reinterpret_cast<uint32_t*>(dest.ScanLine(y));
-    int32_t x = 0;
-    // The next row's background, whose runs start where this row's do.
-    const uint32_t* from_next = y + 1 < dest.Height()
-                                    ? reinterpret_cast<const uint32_t*>(background->ScanLine(y + 1))
-                                    : nullptr;
-    auto background_run = [&](int32_t l, int32_t r) {
-      if (from_next) PrefetchRun(from_next + l, static_cast<std::size_t>(r - l));
-      pixel::Copy32(from + l, to + l, static_cast<std::size_t>(r - l));
-    };
-    auto covered = [&](int32_t l, int32_t r, int drawer) {
-      if (l >= r) return;
-      if (l > x) background_run(x, l);
-      x = std::max(x, r);
-      if (in_order && drawer != kDrawn) {
-        const TPlan& plan = drawer == kNow ? *now : plans[static_cast<std::size_t>(drawer)];
-        PrefetchSpan(plan, y + 1, l, r);
-        ReadSpan(plan, y, l, r, to + l);
+  // Rows are settled independently of each other, so a large display is settled by two threads.
+  auto settle_rows = [&](int32_t first, int32_t last_row) {
+    std::array<TCover, kMost> rects;
+    // The clip's band of the first row; the rows below walk on from it.
+    std::size_t band = static_cast<std::size_t>(
+        std::partition_point(clip_bands.begin(), clip_bands.end(),
+                             [first](const TBand& b) { return b.Bottom <= first; }) -
+        clip_bands.begin());
+    for (int32_t y = first; y < last_row; ++y) {
+      // The drawn rectangles' columns on this row, by left edge.
+      int n = 0;
+      for (int i = 0; i < noted; ++i) {
+        const TRect& r = drawn[static_cast<std::size_t>(i)];
+        if (y < r.Top || y >= r.Bottom) continue;
+        int k = n++;
+        for (; k > 0 && rects[static_cast<std::size_t>(k - 1)].Left > r.Left; --k)
+          rects[static_cast<std::size_t>(k)] = rects[static_cast<std::size_t>(k - 1)];
+        rects[static_cast<std::size_t>(k)] =
+            TCover{r.Left, r.Right, drawer[static_cast<std::size_t>(i)]};
       }
-    };
-    std::size_t i = 0, j = 0;
-    while (i < static_cast<std::size_t>(n) || j < runs.size()) {
-      const int32_t run_left = j < runs.size() ? std::max(runs[j].Left, clipped->Left) : 0;
-      if (j == runs.size() || (i < static_cast<std::size_t>(n) && rects[i].Left <= run_left)) {
-        covered(rects[i].Left, rects[i].Right, rects[i].Drawer);
-        ++i;
-      } else {
-        covered(run_left, std::min(runs[j].Right, clipped->Right), now != nullptr ? kNow : kDrawn);
-        ++j;
+      // The clip's runs on this row, when the clipped copy covered it.
+      std::span<const TSpan> runs;
+      if (clipped && y >= clipped->Top && y < clipped->Bottom) {
+        while (band < clip_bands.size() && clip_bands[band].Bottom <= y) ++band;
+        if (band < clip_bands.size() && clip_bands[band].Top <= y)
+          runs = clip->Spans(clip_bands[band]);
+      }
+      // Where the copies drawn in this pass do not overlap on this row, the order they were made
+      // in does not matter: the row is written from left to right, which the processor streams
+      // best. Otherwise they are drawn after the background, in their order.
+      bool in_order = true;
+      int32_t reach = 0;
+      for (int k = 0; k < n; ++k) {
+        const TCover& c = rects[static_cast<std::size_t>(k)];
+        if (c.Drawer == kDrawn) continue;
+        if ((k > 0 && c.Left < reach) ||
+            (now != nullptr && !runs.empty() && c.Left < clipped->Right && clipped->Left < c.Right))
+          in_order = false;
+        reach = std::max(reach, c.Right);
+      }
+      // Both lists in order of their left edges; the background fills what lies between.
+      const uint32_t* from = reinterpret_cast<const uint32_t*>(background->ScanLine(y));
+      uint32_t* to = reinterpret_cast<uint32_t*>(dest.ScanLine(y));
+      int32_t x = 0;
+      // The next row's background, whose runs start where this row's do.
+      const uint32_t* from_next =
+          y + 1 < dest.Height() ? reinterpret_cast<const uint32_t*>(background->ScanLine(y + 1))
+                                : nullptr;
+      auto background_run = [&](int32_t l, int32_t r) {
+        if (from_next) PrefetchRun(from_next + l, static_cast<std::size_t>(r - l));
+        pixel::Copy32(from + l, to + l, static_cast<std::size_t>(r - l));
+      };
+      auto covered = [&](int32_t l, int32_t r, int drawer) {
+        if (l >= r) return;
+        if (l > x) background_run(x, l);
+        x = std::max(x, r);
+        if (in_order && drawer != kDrawn) {
+          const TPlan& plan = drawer == kNow ? *now : plans[static_cast<std::size_t>(drawer)];
+          PrefetchSpan(plan, y + 1, l, r);
+          ReadSpan(plan, y, l, r, to + l);
+        }
+      };
+      std::size_t i = 0, j = 0;
+      while (i < static_cast<std::size_t>(n) || j < runs.size()) {
+        const int32_t run_left = j < runs.size() ? std::max(runs[j].Left, clipped->Left) : 0;
+        if (j == runs.size() || (i < static_cast<std::size_t>(n) && rects[i].Left <= run_left)) {
+          covered(rects[i].Left, rects[i].Right, rects[i].Drawer);
+          ++i;
+        } else {
+          covered(run_left, std::min(runs[j].Right, clipped->Right),
+                  now != nullptr ? kNow : kDrawn);
+          ++j;
+        }
+      }
+      if (x < w) background_run(x, w);
+      if (in_order) continue;
+      // The copies' share of the row, in the order they were made.
+      for (std::size_t c = 0; c < static_cast<std::size_t>(copies); ++c) {
+        const TPlan& plan = plans[c];
+        if (y >= plan.ya.first && y < plan.ya.last)
+          ReadSpan(plan, y, plan.xa.first, plan.xa.last, to + plan.xa.first);
+      }
+      if (now == nullptr || y < now->ya.first || y >= now->ya.last) continue;
+      if (clip == nullptr) {
+        ReadSpan(*now, y, now->xa.first, now->xa.last, to + now->xa.first);
+        continue;
+      }
+      for (const TSpan& run : runs) {
+        const int32_t l = std::max(run.Left, now->xa.first), r = std::min(run.Right, now->xa.last);
+        if (l < r) ReadSpan(*now, y, l, r, to + l);
       }
     }
-    if (x < w) background_run(x, w);
-    if (in_order) continue;
-    // The copies' share of the row, in the order they were made.
-    for (std::size_t c = 0; c < static_cast<std::size_t>(copies); ++c) {
-      const TPlan& plan = plans[c];
-      if (y >= plan.ya.first && y < plan.ya.last)
-        ReadSpan(plan, y, plan.xa.first, plan.xa.last, to + plan.xa.first);
-    }
-    if (now == nullptr || y < now->ya.first || y >= now->ya.last) continue;
-    if (clip == nullptr) {
-      ReadSpan(*now, y, now->xa.first, now->xa.last, to + now->xa.first);
-      continue;
-    }
-    for (const TSpan& run : runs) {
-      const int32_t l = std::max(run.Left, now->xa.first), r = std::min(run.Right, now->xa.last);
-      if (l < r) ReadSpan(*now, y, l, r, to + l);
-    }
-  }
+  };
+  RunRowPass(w, dest.Height(), settle_rows);
 }
 
 // Notes that a drawing call covered `drawn` (inside `dest`) through `clip` while a background is
@@ -419,46 +429,58 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
   std::optional<pixel::TPaletteMatcher> matcher;
   if (dest.BitsPerPixel() <= 8) matcher.emplace(dest);
 
-  std::size_t band = 0;
-  int32_t prev_src_row = -1;
-  const TBand* prev_band = nullptr;
-  for (int32_t y = ya.first; y < ya.last; ++y) {
-    const int32_t sy = ya.At(y);
-    uint8_t* drow = dest.ScanLine(y);
-    // A row that repeats the previous destination row's source row under the same clip runs
-    // is a copy of that row.
-    const TBand* cur_band = nullptr;
-    if (clip != nullptr) {
-      const auto bands = clip->Bands();
-      while (band < bands.size() && bands[band].Bottom <= y) ++band;
-      cur_band = band < bands.size() && bands[band].Top <= y ? &bands[band] : nullptr;
-      if (cur_band == nullptr) {
-        prev_src_row = -1;
-        continue;
+  const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
+  auto copy_rows = [&](int32_t first, int32_t last) {
+    std::size_t band = static_cast<std::size_t>(
+        std::partition_point(clip_bands.begin(), clip_bands.end(),
+                             [&](const TBand& b) { return b.Bottom <= ya.first + first; }) -
+        clip_bands.begin());
+    int32_t prev_src_row = -1;
+    const TBand* prev_band = nullptr;
+    for (int32_t y = ya.first + first; y < ya.first + last; ++y) {
+      const int32_t sy = ya.At(y);
+      uint8_t* drow = dest.ScanLine(y);
+      // A row that repeats the previous destination row's source row under the same clip runs
+      // is a copy of that row.
+      const TBand* cur_band = nullptr;
+      if (clip != nullptr) {
+        while (band < clip_bands.size() && clip_bands[band].Bottom <= y) ++band;
+        cur_band =
+            band < clip_bands.size() && clip_bands[band].Top <= y ? &clip_bands[band] : nullptr;
+        if (cur_band == nullptr) {
+          prev_src_row = -1;
+          continue;
+        }
       }
+      const bool repeat = direct32 && sy == prev_src_row && cur_band == prev_band;
+      ForClipRuns(clip, band, y, xa.first, xa.last, [&](int32_t l, int32_t r) {
+        if (l >= r) return;
+        if (repeat) {
+          const auto* above = reinterpret_cast<const uint32_t*>(drow - dest.RowBytes());
+          pixel::Copy32(above + l, reinterpret_cast<uint32_t*>(drow) + l,
+                        static_cast<std::size_t>(r - l));
+          return;
+        }
+        uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();
+        ReadSpan(plan, y, l, r, out);
+        if (direct32) return;
+        if (dfmt == PixelFormat::pf24bit) {
+          pixel::Write24(drow, l, out, r - l);
+        } else {
+          for (int32_t x = l; x < r; ++x)
+            pixel::WriteIndex(drow, dfmt, x, matcher->Index(out[x - l]));
+        }
+      });
+      prev_src_row = sy;
+      prev_band = cur_band;
     }
-    const bool repeat = direct32 && sy == prev_src_row && cur_band == prev_band;
-    ForClipRuns(clip, band, y, xa.first, xa.last, [&](int32_t l, int32_t r) {
-      if (l >= r) return;
-      if (repeat) {
-        const auto* above = reinterpret_cast<const uint32_t*>(drow - dest.RowBytes());
-        pixel::Copy32(above + l, reinterpret_cast<uint32_t*>(drow) + l,
-                      static_cast<std::size_t>(r - l));
-        return;
-      }
-      uint32_t* out = direct32 ? reinterpret_cast<uint32_t*>(drow) + l : pixels.data();
-      ReadSpan(plan, y, l, r, out);
-      if (direct32) return;
-      if (dfmt == PixelFormat::pf24bit) {
-        pixel::Write24(drow, l, out, r - l);
-      } else {
-        for (int32_t x = l; x < r; ++x)
-          pixel::WriteIndex(drow, dfmt, x, matcher->Index(out[x - l]));
-      }
-    });
-    prev_src_row = sy;
-    prev_band = cur_band;
-  }
+  };
+  // Into 32 bits the rows are independent of each other (a repeated row is read from the row
+  // above within its own share); other targets share a palette matcher and a row buffer.
+  if (direct32)
+    RunRowPass(xa.last - xa.first, ya.last - ya.first, copy_rows);
+  else
+    copy_rows(0, ya.last - ya.first);
   return true;
 }
 

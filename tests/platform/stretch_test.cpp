@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/pixel_rows.h"
+#include "platform/shared_rows.h"
 #include "platform/stretch.h"
 #include "tests/support/pixels.h"
 
@@ -201,6 +202,47 @@ TEST(StretchBlt, RandomCopiesMatchTheSamplingRule) {
         << "iteration " << iter << " format " << src_formatted.BitsPerPixel() << ": " << dx << ","
         << dy << " " << dw << "x" << dh << " <- " << sx << "," << sy << " " << sw << "x" << sh;
   }
+}
+
+// Large passes are shared between two threads in chunks of rows. At that
+// size copies through a clip of many bands (scaled, mirrored, within the target itself) and a
+// settled background with copies put off give exactly what the sampling rule gives.
+TEST(StretchBlt, LargePassesSharedBetweenThreadsStayExact) {
+  const int w = 2400, h = 1800;
+  ASSERT_GE(static_cast<long long>(w) * h, kSharedPassPixels);
+  TBitmap source = Numbered(w + 7, h + 5);
+  TRegion stripes;  // bands that begin and end inside the chunks of rows
+  for (int y = 0; y < h; y += 37) stripes.UniteRect(y % 50, y, w - y % 70, y + 20);
+  const struct {
+    int dx, dy, dw, dh, sx, sy, sw, sh;
+    bool clipped, within;
+  } copies[] = {{0, 0, w, h, 0, 0, w + 7, h + 5, true, false},
+                {w - 1, 3, -w, h, 2, 0, w, h, false, false},
+                {0, h - 1, w, -h, 5, 1, w - 3, h - 2, true, true}};
+  for (const auto& c : copies) {
+    SCOPED_TRACE(c.dw);
+    TBitmap got = Numbered(w, h), want = got;
+    if (c.clipped) SelectClipRgn(got, &stripes);
+    const TBitmap& from = c.within ? got : source;
+    StretchBlt(got, c.dx, c.dy, c.dw, c.dh, from, c.sx, c.sy, c.sw, c.sh);
+    ReferenceStretch(want, c.dx, c.dy, c.dw, c.dh, c.within ? want : source, c.sx, c.sy, c.sw, c.sh,
+                     c.clipped ? &stripes : nullptr);
+    ASSERT_TRUE(Rows(got) == Rows(want));
+  }
+  // Two copies put off, one through the clip (which settles all three in one pass), settled.
+  const TBitmap background = Numbered(w, h);
+  TBitmap got = Filled(w, h), want = background;
+  ASSERT_TRUE(DeferBackground(got, background));
+  StretchBlt(got, 30, 40, w / 2, h / 3, source, 0, 0, w, h);
+  StretchBlt(got, w, 100, -w / 3, h - 200, source, 9, 9, w / 3, h / 2);
+  SelectClipRgn(got, &stripes);
+  StretchBlt(got, 0, 0, w, h, source, 4, 4, w, h);
+  SelectClipRgn(got, nullptr);
+  SettleBackground(got);
+  ReferenceStretch(want, 30, 40, w / 2, h / 3, source, 0, 0, w, h, nullptr);
+  ReferenceStretch(want, w, 100, -w / 3, h - 200, source, 9, 9, w / 3, h / 2, nullptr);
+  ReferenceStretch(want, 0, 0, w, h, source, 4, 4, w, h, &stripes);
+  EXPECT_TRUE(Rows(got) == Rows(want));
 }
 
 TEST(StretchBlt, AnySourceFormatOntoTrueColourTargets) {

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/random.h"
+#include "platform/shared_rows.h"
 #include "platform/stretch.h"
 
 namespace qm {
@@ -61,6 +63,40 @@ TEST(CanvasLockThreads, APaintNeverCopiesHalfAFrame) {
   composer.join();
   EXPECT_EQ(torn, 0);
   EXPECT_EQ(frames_seen, 50) << "the copies did not interleave with the composing";
+}
+
+// Passes shared with the helper thread run every row once in chunks of at most the size asked:
+// two threads' passes at once (one of them then runs alone) and passes nested inside a chunk.
+TEST(SharedRowsThreads, EveryRowOnceFromConcurrentAndNestedPasses) {
+  constexpr int kRows = 300, kPasses = 100;
+  struct Counts {
+    std::vector<std::atomic<int>> rows = std::vector<std::atomic<int>>(kRows);
+    std::atomic<int> oversized{0};
+  };
+  auto run = [](Counts& counts, Counts* nested) {
+    for (int pass = 0; pass < kPasses; ++pass) {
+      const int chunk = 1 + pass % 7;
+      auto work = [&](int first, int last) {
+        if (first >= last || last - first > chunk) ++counts.oversized;
+        for (int y = first; y < last; ++y) ++counts.rows[static_cast<std::size_t>(y)];
+        if (nested && first == 0) {
+          auto inner = [&](int f, int l) {
+            for (int y = f; y < l; ++y) ++nested->rows[static_cast<std::size_t>(y)];
+          };
+          ShareRows(kRows, 5, inner);
+        }
+      };
+      ShareRows(kRows, chunk, work);
+    }
+  };
+  Counts a, b, inner;
+  std::thread other([&] { run(b, nullptr); });
+  run(a, &inner);
+  other.join();
+  for (Counts* c : {&a, &b, &inner}) {
+    EXPECT_EQ(c->oversized, 0);
+    for (int y = 0; y < kRows; ++y) ASSERT_EQ(c->rows[static_cast<std::size_t>(y)], kPasses) << y;
+  }
 }
 
 }  // namespace

@@ -121,6 +121,24 @@ TEST(ScreenFormat, ConvertsIntoEveryDrawnFormat) {
   EXPECT_EQ((ScreenFormat{24, 24, 32}.RowBytes(3)), 12u);
 }
 
+// The conversion into the shared image gives ConvertRow's bytes for every format, at every
+// alignment of the target and lengths around the 16- and 64-byte blocks, and nothing beyond.
+TEST(ScreenFormat, UncachedRowsEqualConvertedRows) {
+  std::vector<uint8_t> from(4 * 80);
+  for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (const ScreenFormat& format : {ScreenFormat{24, 32, 32, 0xFF0000, 0xFF00, 0xFF, false},
+                                     ScreenFormat{24, 24, 32, 0xFF0000, 0xFF00, 0xFF, false},
+                                     ScreenFormat{16, 16, 32, 0xF800, 0x07E0, 0x001F, true}})
+    for (int offset = 0; offset < 16; offset += 1)
+      for (int count : {0, 1, 3, 4, 5, 16, 17, 19, 33, 80}) {
+        std::vector<uint8_t> want(4 * 80 + 32, 0xA5), got = want;
+        ConvertRow(from.data(), count, want.data() + offset, format);
+        ConvertRowUncached(from.data(), count, got.data() + offset, format);
+        FinishUncachedRows();
+        ASSERT_EQ(got, want) << format.bits_per_pixel << " offset " << offset << " count " << count;
+      }
+}
+
 TEST(ScreenFormat, OtherVisualsAreRefusedWithAReason) {
   struct Row {
     bool true_color;

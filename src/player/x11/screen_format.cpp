@@ -1,7 +1,13 @@
 #include "player/x11/screen_format.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qm {
 
@@ -66,6 +72,42 @@ void ConvertRow(const uint8_t* from, int count, uint8_t* to, const ScreenFormat&
       to[b] = static_cast<uint8_t>(pixel >> shift);
     }
   }
+}
+
+void ConvertRowUncached(const uint8_t* from, int count, uint8_t* to, const ScreenFormat& format) {
+#if defined(__SSE2__)
+  if (format.Native() && count > 0) {
+    std::size_t n = static_cast<std::size_t>(count) * 4;
+    // Streaming stores write 16 aligned bytes; the bytes before the first such block and after
+    // the last are copied plainly.
+    const std::size_t head =
+        std::min(n, (16 - (reinterpret_cast<std::uintptr_t>(to) & 15)) & std::size_t{15});
+    std::memcpy(to, from, head);
+    from += head, to += head, n -= head;
+    for (; n >= 64; n -= 64, from += 64, to += 64) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 48));
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to), a);
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + 16), b);
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + 32), c);
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + 48), d);
+    }
+    for (; n >= 16; n -= 16, from += 16, to += 16)
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+    std::memcpy(to, from, n);
+    return;
+  }
+#endif
+  ConvertRow(from, count, to, format);
+}
+
+void FinishUncachedRows() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
 }
 
 }  // namespace qm

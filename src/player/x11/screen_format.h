@@ -31,4 +31,12 @@ bool Drawable(bool true_color, const ScreenFormat& format, std::string* why);
 // format at `to`. Each channel keeps its top bits.
 void ConvertRow(const uint8_t* from, int count, uint8_t* to, const ScreenFormat& format);
 
+// ConvertRow into memory that the X server reads next and the player does not (the shared
+// image): pixels already in the server's format are stored past the processor's caches, which a
+// frame of tens of megabytes would only flush, and without reading the target first. Before the
+// server is told to read, the thread that converted calls FinishUncachedRows.
+void ConvertRowUncached(const uint8_t* from, int count, uint8_t* to, const ScreenFormat& format);
+// Makes the rows this thread converted with ConvertRowUncached visible to other processors.
+void FinishUncachedRows();
+
 }  // namespace qm

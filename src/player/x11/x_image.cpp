@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/shared_rows.h"
 #include "player/x11/screen_format.h"
 
 namespace qm {
@@ -113,12 +114,17 @@ void XImageWriter::Put(const TBitmap& pixels, const TRect& area, int x, int y) {
   const std::size_t pixel_bytes = static_cast<std::size_t>(format.bits_per_pixel / 8);
   if (segment_ != 0) {
     WaitForServer();
-    for (int row = 0; row < h; ++row)
-      ConvertRow(pixels.ScanLine(source.Top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4,
-                 w,
-                 memory_ + static_cast<std::size_t>(dy + row) * row_bytes_ +
-                     static_cast<std::size_t>(dx) * pixel_bytes,
-                 format);
+    // A whole frame is tens of megabytes at 4K: converted by two threads, past the caches.
+    auto convert = [&](int first, int last) {
+      for (int row = first; row < last; ++row)
+        ConvertRowUncached(
+            pixels.ScanLine(source.Top + row) + static_cast<std::ptrdiff_t>(source.Left) * 4, w,
+            memory_ + static_cast<std::size_t>(dy + row) * row_bytes_ +
+                static_cast<std::size_t>(dx) * pixel_bytes,
+            format);
+      FinishUncachedRows();
+    };
+    RunRowPass(w, h, convert);
     xcb_shm_put_image(
         c, drawable_, gc_, static_cast<uint16_t>(width_), static_cast<uint16_t>(height_),
         static_cast<uint16_t>(dx), static_cast<uint16_t>(dy), static_cast<uint16_t>(w),

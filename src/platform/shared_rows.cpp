@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -98,9 +99,18 @@ void ShareRowsRaw(int rows, int chunk, void (*work)(void*, int, int), void* cont
     pass.Run();
     return;
   }
-  static Helper helper;
-  if (helper.TryAcquire())
-    helper.Run(pass);
+  // A helper thread that cannot be started (the system's limit of threads reached) leaves every
+  // pass to its caller.
+  static Helper* const helper = []() -> Helper* {
+    try {
+      static Helper started;
+      return &started;
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+  }();
+  if (helper != nullptr && helper->TryAcquire())
+    helper->Run(pass);
   else
     pass.Run();
 }

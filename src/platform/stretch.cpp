@@ -168,6 +168,15 @@ bool Overlap(const TRect& a, const TRect& b) {
   return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
 
+// The index of the first of a clip's bands that reaches down past row y: where a walk over the
+// bands starts for a share of rows beginning at y.
+std::size_t FirstBandReaching(std::span<const TBand> bands, int32_t y) {
+  return static_cast<std::size_t>(
+      std::partition_point(bands.begin(), bands.end(),
+                           [y](const TBand& b) { return b.Bottom <= y; }) -
+      bands.begin());
+}
+
 // Copies the pending background of `dest` onto every pixel that no drawing call covers: outside
 // the noted rectangles, the put-off copies and `last`, the drawing just made (through `clip` when
 // there is one: then only the clip's runs within `last` count). The put-off copies, and `now`
@@ -217,10 +226,7 @@ void Settle(TBitmap& dest, const TRect* last, const TRegion* clip, const TPlan* 
   auto settle_rows = [&](int32_t first, int32_t last_row) {
     std::array<TCover, kMost> rects;
     // The clip's band of the first row; the rows below walk on from it.
-    std::size_t band = static_cast<std::size_t>(
-        std::partition_point(clip_bands.begin(), clip_bands.end(),
-                             [first](const TBand& b) { return b.Bottom <= first; }) -
-        clip_bands.begin());
+    std::size_t band = FirstBandReaching(clip_bands, first);
     for (int32_t y = first; y < last_row; ++y) {
       // The drawn rectangles' columns on this row, by left edge.
       int n = 0;
@@ -431,10 +437,7 @@ bool StretchBlt(TBitmap& dest, int32_t dest_x, int32_t dest_y, int32_t dest_widt
 
   const auto clip_bands = clip ? clip->Bands() : std::span<const TBand>{};
   auto copy_rows = [&](int32_t first, int32_t last) {
-    std::size_t band = static_cast<std::size_t>(
-        std::partition_point(clip_bands.begin(), clip_bands.end(),
-                             [&](const TBand& b) { return b.Bottom <= ya.first + first; }) -
-        clip_bands.begin());
+    std::size_t band = FirstBandReaching(clip_bands, ya.first + first);
     int32_t prev_src_row = -1;
     const TBand* prev_band = nullptr;
     for (int32_t y = ya.first + first; y < ya.first + last; ++y) {
